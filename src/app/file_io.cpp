@@ -1,0 +1,145 @@
+#include "app/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace pixtable {
+namespace {
+
+constexpr size_t kWriteBlock = size_t{1} << 20;
+
+/// Files larger than this cannot hold a picture we would accept.
+constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
+
+/// The temporary file of the output in progress, for cleanup on a signal.
+char g_pending_temp[4096];
+
+bool ReadAll(int fd, std::vector<uint8_t>& bytes) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return false;
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  bytes.resize(done);  // A file that shrank while we read is decoded as it was read.
+  return true;
+}
+
+}  // namespace
+
+DecodeResult LoadDib(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  std::vector<uint8_t> bytes;
+  const bool read_ok = fd >= 0 && ReadAll(fd, bytes);
+  if (fd >= 0) close(fd);
+  if (!read_ok) {
+    DecodeResult failed;
+    failed.error = LoadError::kCannotRead;
+    return failed;
+  }
+  return DecodeBmp(bytes);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+bool FdSink::WriteAll(const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd_, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error_ = errno;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool FdSink::Write(std::string_view bytes) {
+  if (error_ != 0) return false;
+  if (buffer_.size() + bytes.size() > kWriteBlock) {
+    if (!Flush()) return false;
+    if (bytes.size() >= kWriteBlock) return WriteAll(bytes.data(), bytes.size());
+  }
+  if (buffer_.capacity() < kWriteBlock) buffer_.reserve(kWriteBlock);
+  buffer_.append(bytes);
+  return true;
+}
+
+bool FdSink::Flush() {
+  if (error_ != 0) return false;
+  const bool ok = WriteAll(buffer_.data(), buffer_.size());
+  buffer_.clear();
+  return ok;
+}
+
+bool AtomicFileOutput::Open(const std::string& path) {
+  Abandon();
+  path_ = path;
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string name = path.substr(dir.size());
+  // Shorten long names so that the temporary name stays within the name limit.
+  std::string pattern = dir + "." + name.substr(0, 128) + ".pixtable-XXXXXX";
+  fd_ = mkstemp(pattern.data());
+  if (fd_ < 0) {
+    error_ = errno;
+    return false;
+  }
+  temp_path_ = pattern;
+  if (temp_path_.size() < sizeof g_pending_temp) {
+    std::memcpy(g_pending_temp, temp_path_.c_str(), temp_path_.size() + 1);
+  }
+  // mkstemp makes the file private; give it the mode a new file would get.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd_, 0666 & ~mask);
+  error_ = 0;
+  return true;
+}
+
+bool AtomicFileOutput::Commit() {
+  if (fd_ < 0) return false;
+  const bool flushed = Flush();
+  const int closed = close(fd_);
+  fd_ = -1;
+  if (flushed && closed != 0) error_ = errno;
+  if (!flushed || closed != 0 || rename(temp_path_.c_str(), path_.c_str()) != 0) {
+    if (error_ == 0) error_ = errno;
+    unlink(temp_path_.c_str());
+    temp_path_.clear();
+    g_pending_temp[0] = '\0';
+    return false;
+  }
+  temp_path_.clear();
+  g_pending_temp[0] = '\0';
+  return true;
+}
+
+void AtomicFileOutput::Abandon() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!temp_path_.empty()) unlink(temp_path_.c_str());
+  temp_path_.clear();
+  g_pending_temp[0] = '\0';
+}
+
+void RemovePendingTemporaryFile() {
+  if (g_pending_temp[0] != '\0') unlink(g_pending_temp);
+}
+
+}  // namespace pixtable

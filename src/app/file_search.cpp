@@ -1,0 +1,80 @@
+#include "app/file_search.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+namespace pixtable {
+namespace {
+
+/// Length of the UTF-8 character that starts at `s[0]`; 1 for a stray byte.
+size_t CharLength(std::string_view s) {
+  const unsigned char lead = static_cast<unsigned char>(s[0]);
+  size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  if (n > s.size()) return 1;
+  for (size_t i = 1; i < n; ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 1;
+  }
+  return n;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+bool MatchesWildcard(std::string_view pattern, std::string_view name) {
+  // Iterative matching with one backtrack point: the last "*" seen.
+  size_t p = 0, n = 0;
+  size_t star = std::string_view::npos, star_n = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = ++p;
+      star_n = n;
+    } else if (p < pattern.size() && pattern[p] == '?') {
+      ++p;
+      n += CharLength(name.substr(n));
+    } else if (p < pattern.size() && pattern[p] == name[n]) {
+      ++p;
+      ++n;
+    } else if (star != std::string_view::npos) {
+      p = star;
+      star_n += CharLength(name.substr(star_n));
+      n = star_n;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::string FindFirstMatch(const std::string& pattern) {
+  const size_t slash = pattern.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+  const std::string name_pattern = pattern.substr(dir.size());
+  if (name_pattern.empty() || name_pattern[0] == '.') return "";
+
+  if (name_pattern.find_first_of("*?") == std::string::npos) {
+    return IsRegularFile(pattern) ? pattern : "";
+  }
+
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(dir.empty() ? "." : dir.c_str()), closedir);
+  if (!listing) return "";
+  std::string best;
+  bool found = false;
+  while (const dirent* entry = readdir(listing.get())) {
+    const std::string_view name = entry->d_name;
+    if (name[0] == '.' || !MatchesWildcard(name_pattern, name)) continue;
+    if (found && name >= best) continue;
+    if (!IsRegularFile(dir + std::string(name))) continue;
+    best = name;
+    found = true;
+  }
+  return found ? dir + best : "";
+}
+
+}  // namespace pixtable

@@ -1,0 +1,33 @@
+// pixtable: converts a Windows bitmap into one HTML table.
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "app/options.h"
+#include "app/run.h"
+#include "app/terminal_ui.h"
+
+int main(int argc, char** argv) {
+  using namespace pixtable;
+  const ParsedOptions parsed = ParseOptions(argc, argv);
+  if (!parsed.error.empty()) {
+    std::fprintf(stderr, "pixtable: %s\nTry 'pixtable --help' for more information.\n", parsed.error.c_str());
+    return kExitUsage;
+  }
+  if (parsed.options.help) {
+    std::fputs(UsageText(), stdout);
+    return kExitWritten;
+  }
+  if (parsed.options.version) {
+    std::printf("pixtable %s\n", PIXTABLE_VERSION);
+    return kExitWritten;
+  }
+
+  // A closed pipe must show up as a write error, not end the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  InstallCancelSignals();
+  RunState state;
+  TerminalUi ui(state, stderr, isatty(STDERR_FILENO) != 0);
+  return RunConversion(parsed.options, ui, state);
+}

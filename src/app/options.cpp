@@ -1,0 +1,102 @@
+#include "app/options.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace pixtable {
+
+const char* UsageText() {
+  return R"(Usage: pixtable [options] [PATTERN...]
+Converts a Windows bitmap (.bmp) into one HTML table that redraws it.
+
+PATTERN names the picture; * and ? in its last path component match file
+names, and the first match in byte order is converted. Several words are
+joined with single spaces. The table is written beside the picture, named
+like it with the extension replaced by .html.
+
+Options:
+  -m, --magnification N  scale the table's width and height by N (1 to 10)
+  -x, --no-background    give every cell its own colour, no table background
+  -o, --output PATH      write to PATH instead ("-" for standard output)
+      --terminal         never open a window
+  -h, --help             show this help and exit
+      --version          show the version and exit
+  --                     treat every later argument as a PATTERN word
+
+Exit codes:
+  0  the table was written
+  1  the picture could not be loaded, or the table could not be written
+  2  usage error (bad option, no PATTERN, or no file matches it)
+  3  cancelled (Ctrl-C) before the table was complete
+)";
+}
+
+namespace {
+
+/// Takes the value of an option that needs one, from "--opt=V", "-oV" or the
+/// next argument. Returns false when there is none.
+bool TakeValue(std::string_view arg, size_t name_length, int argc, const char* const* argv, int& i,
+               std::string& value) {
+  if (arg.size() > name_length) {
+    const size_t skip = arg[name_length] == '=' && arg.starts_with("--") ? 1 : 0;
+    value = std::string(arg.substr(name_length + skip));
+    return true;
+  }
+  if (i + 1 >= argc) return false;
+  value = argv[++i];
+  return true;
+}
+
+}  // namespace
+
+ParsedOptions ParseOptions(int argc, const char* const* argv) {
+  ParsedOptions parsed;
+  Options& o = parsed.options;
+  bool only_words = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto add_word = [&] {
+      if (!o.pattern.empty()) o.pattern += ' ';
+      o.pattern += arg;
+    };
+    if (only_words || arg == "-" || !arg.starts_with("-")) {
+      add_word();
+      continue;
+    }
+    std::string value;
+    auto is_long = [&](std::string_view name) {
+      return arg == name || (arg.starts_with(name) && arg.size() > name.size() && arg[name.size()] == '=');
+    };
+    if (arg == "--") {
+      only_words = true;
+    } else if (arg == "-h" || arg == "--help") {
+      o.help = true;
+    } else if (arg == "--version") {
+      o.version = true;
+    } else if (arg == "--terminal") {
+      o.terminal = true;
+    } else if (arg == "-x" || arg == "--no-background") {
+      o.no_background = true;
+    } else if (is_long("--magnification") || arg.starts_with("-m")) {
+      const size_t name = arg.starts_with("--") ? std::strlen("--magnification") : 2;
+      if (!TakeValue(arg, name, argc, argv, i, value)) {
+        parsed.error = "option " + std::string(arg) + " needs a value";
+        return parsed;
+      }
+      o.magnification = value;
+    } else if (is_long("--output") || arg.starts_with("-o")) {
+      const size_t name = arg.starts_with("--") ? std::strlen("--output") : 2;
+      if (!TakeValue(arg, name, argc, argv, i, value) || value.empty()) {
+        parsed.error = "option " + std::string(arg) + " needs a path";
+        return parsed;
+      }
+      o.output = value;
+    } else {
+      parsed.error = "unknown option " + std::string(arg);
+      return parsed;
+    }
+  }
+  return parsed;
+}
+
+}  // namespace pixtable

@@ -1,0 +1,38 @@
+// Command-line options.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace pixtable {
+
+/// Everything the command line can ask for.
+struct Options {
+  /// The PATTERN words joined by single spaces; empty when none were given.
+  std::string pattern;
+  /// Text taken as the answer to the magnification prompt (-m).
+  std::optional<std::string> magnification;
+  /// Write no background colour (-x), as if X were held at start.
+  bool no_background = false;
+  /// Output path (-o); "-" means standard output.
+  std::optional<std::string> output;
+  /// Never open a window.
+  bool terminal = false;
+  bool help = false;
+  bool version = false;
+};
+
+/// Outcome of `ParseOptions`: the options, or an error text for the user.
+struct ParsedOptions {
+  Options options;
+  std::string error;  ///< Empty when parsing succeeded.
+};
+
+/// Reads `argv[1..argc-1]`. Options and PATTERN words may be mixed; "--"
+/// makes every later argument a PATTERN word.
+ParsedOptions ParseOptions(int argc, const char* const* argv);
+
+/// The text printed by --help.
+const char* UsageText();
+
+}  // namespace pixtable

@@ -1,0 +1,50 @@
+// One conversion from start to end.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/options.h"
+#include "layout/run_state.h"
+
+namespace pixtable {
+
+/// Process exit codes.
+enum ExitCode : int {
+  kExitWritten = 0,    ///< The table was written.
+  kExitFailed = 1,     ///< The picture could not be loaded or the table not written.
+  kExitUsage = 2,      ///< Bad command line, or no picture to convert.
+  kExitCancelled = 3,  ///< The user cancelled; no table was completed.
+};
+
+/// The text shown when a picture cannot be loaded; the path follows it.
+inline constexpr const char kLoadFailureMessage[] = "ファイルのロードに失敗しました：";
+
+/// What a front end (terminal or desktop) provides to a run. Progress
+/// updates arrive through the `Progress` methods; `PumpEvents` is where a
+/// cancel request sets `RunState::CancelFlag`.
+class Ui : public Progress {
+ public:
+  /// True when `key` ('z' or 'x') is held down at this moment.
+  virtual bool KeyHeld(char key) = 0;
+  /// Shows the magnification prompt with the default answer "1"; returns
+  /// the answer, or "" when cancelled.
+  virtual std::string AskMagnification(const std::string& prompt) = 0;
+  /// Asks the user for a picture: its full path, or "" when cancelled.
+  /// nullopt when this front end has no way to ask.
+  virtual std::optional<std::string> ShowOpenDialog() = 0;
+  /// Shows a message that the user must read before the run goes on.
+  virtual void ShowMessage(const std::string& text) = 0;
+  /// Reports a command-line mistake (terminal: with a hint to --help).
+  virtual void ShowUsageError(const std::string& text) = 0;
+  /// Shows the progress window without waiting.
+  virtual void ShowProgressWindow() = 0;
+  /// Removes the progress window.
+  virtual void UnloadProgressWindow() = 0;
+};
+
+/// Runs one conversion as `options` ask, using `ui` for everything the user
+/// sees. `state` must be fresh. Returns the process exit code.
+int RunConversion(const Options& options, Ui& ui, RunState& state);
+
+}  // namespace pixtable

@@ -1,0 +1,44 @@
+// The front end for a terminal, or for no terminal at all.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "app/run.h"
+
+namespace pixtable {
+
+/// Makes SIGINT and SIGTERM ask the run to cancel. A second signal ends the
+/// process at once, after removing a half-written temporary file.
+void InstallCancelSignals();
+
+/// True once a cancel signal has arrived.
+bool CancelSignalled();
+
+/// Progress on one redrawn line of a terminal (only when `err` is one),
+/// messages on `err`, cancel through `InstallCancelSignals`. Has no keys and
+/// no dialog.
+class TerminalUi : public Ui {
+ public:
+  TerminalUi(RunState& state, std::FILE* err, bool draw_progress)
+      : state_(state), err_(err), draw_progress_(draw_progress) {}
+
+  void SetText(const char* text) override;
+  void PumpEvents() override;
+  bool KeyHeld(char) override { return false; }
+  std::string AskMagnification(const std::string&) override { return ""; }
+  std::optional<std::string> ShowOpenDialog() override { return std::nullopt; }
+  void ShowMessage(const std::string& text) override;
+  void ShowUsageError(const std::string& text) override;
+  void ShowProgressWindow() override {}
+  void UnloadProgressWindow() override;
+
+ private:
+  RunState& state_;
+  std::FILE* err_;
+  bool draw_progress_;
+  bool line_drawn_ = false;
+  long long last_draw_ms_ = -1'000'000;
+};
+
+}  // namespace pixtable

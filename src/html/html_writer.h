@@ -1,0 +1,34 @@
+// Writing the laid-out picture as one HTML table.
+#pragma once
+
+#include <string_view>
+
+#include "image/dib.h"
+#include "layout/grid.h"
+#include "layout/run_state.h"
+
+namespace pixtable {
+
+/// Where the table's text goes. Implemented by the front end (a file, a
+/// buffer in tests).
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  /// Appends `bytes`; returns false once writing has failed.
+  virtual bool Write(std::string_view bytes) = 0;
+};
+
+enum class WriteOutcome {
+  kWritten,      ///< The whole table, "</table>" included.
+  kCancelled,    ///< Stopped before a row because `CancelFlag` was set.
+  kWriteFailed,  ///< The sink refused a line.
+};
+
+/// Writes `cells` as an HTML table, one CR LF line for the start tag, one a
+/// pixel row and one for "</table>". Rebuilds `state.HexTable`, reads
+/// `BackgroundColor` and `Magnification`, and shows "出力中...(r/h)" once a
+/// row, letting events run before the row's line is written.
+WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
+                            Progress& progress);
+
+}  // namespace pixtable

@@ -1,0 +1,43 @@
+// The values that one conversion shares between its stages.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace pixtable {
+
+/// Program-wide values of one run. One object is made per conversion and
+/// passed by reference to every stage that reads or writes them.
+struct RunState {
+  /// Scales the table's width and height; 1 to 10 once the run has started.
+  int32_t Magnification = 1;
+  /// The table's background colour 0x00RRGGBB, or -1 for none. Starts black.
+  int32_t BackgroundColor = 0;
+  /// The cover result that last chose `BackgroundColor`.
+  int32_t BestCount = 0;
+  /// Set by the front end when the user asks to stop; never reset.
+  bool CancelFlag = false;
+  /// Width * height of the picture being laid out.
+  int32_t TotalPixels = 0;
+  /// Pixels placed in cells so far.
+  int32_t DonePixels = 0;
+  /// Two upper-case hexadecimal digits for every byte value.
+  std::array<std::array<char, 2>, 256> HexTable{};
+};
+
+/// Fills `state.HexTable` with "00" to "FF".
+void BuildHexTable(RunState& state);
+
+/// Progress display and event pumping, implemented by each front end.
+/// The core calls `SetText` and then `PumpEvents` at every progress point;
+/// a cancel request may only reach `RunState::CancelFlag` inside `PumpEvents`.
+class Progress {
+ public:
+  virtual ~Progress() = default;
+  /// Shows `text` (UTF-8) as the progress caption.
+  virtual void SetText(const char* text) = 0;
+  /// Lets pending user-interface events run once.
+  virtual void PumpEvents() = 0;
+};
+
+}  // namespace pixtable
