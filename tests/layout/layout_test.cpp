@@ -1,2 +1,2 @@
 #include <gtest/gtest.h>
-TEST(Dummy, Builds) {}
+TEST(Placeholder, Builds) {}

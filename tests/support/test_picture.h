@@ -1,0 +1,87 @@
+// Pictures, fake front ends and table parsing for the tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "html/html_writer.h"
+#include "image/dib.h"
+#include "layout/grid.h"
+#include "layout/run_state.h"
+
+namespace pixtable::test {
+
+inline constexpr int32_t kRed = 0xFF0000;
+inline constexpr int32_t kBlue = 0x0000FF;
+
+/// A picture as the tests think of it: colours 0x00RRGGBB, top row first.
+struct Picture {
+  int32_t w = 0;
+  int32_t h = 0;
+  std::vector<int32_t> rgb;
+
+  int32_t At(int32_t x, int32_t y) const { return rgb[static_cast<size_t>(y) * w + x]; }
+  friend bool operator==(const Picture&, const Picture&) = default;
+};
+
+/// A picture from rows of letters, top row first: 'r' red, 'b' blue, 'A'
+/// 0x123456, other letters colours of their own ("AAb", "bAA").
+Picture FromRows(std::initializer_list<std::string> rows);
+
+/// The colour a letter stands for in `FromRows`.
+int32_t LetterColor(char letter);
+
+/// A random picture of `colors` colours, `w` x `h`, built from rectangles
+/// and noise so that candidates interact.
+Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors);
+
+/// The picture as a loaded 32-bit bitmap; `fourth_byte` fills the byte that
+/// carries no colour.
+DibSection ToDib(const Picture& picture, uint8_t fourth_byte = 0);
+
+/// Records every progress text and pump; `on_pump` runs inside each pump
+/// (a test sets `CancelFlag` there, as a click would).
+class RecordingProgress : public Progress {
+ public:
+  void SetText(const char* text) override { texts.emplace_back(text); }
+  void PumpEvents() override {
+    ++pumps;
+    if (on_pump) on_pump();
+  }
+  std::vector<std::string> texts;
+  int pumps = 0;
+  std::function<void()> on_pump;
+};
+
+/// Collects written bytes; fails every write after `fail_after` bytes.
+class StringSink : public OutputSink {
+ public:
+  bool Write(std::string_view bytes) override;
+  std::string text;
+  size_t fail_after = SIZE_MAX;
+};
+
+/// The result of laying a picture out and writing it.
+struct Conversion {
+  bool built = false;
+  CellGrid cells;
+  RunState state;
+  std::vector<std::string> texts;  ///< Every progress text, in order.
+  std::string html;                ///< Empty unless built.
+};
+
+/// Lays `picture` out with `BuildTable` and writes it with `WriteHtmlTable`.
+/// `background` -1 is the X key; `magnification` as the prompt gave it.
+Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t background = 0);
+
+/// Places the cells of an HTML table as a browser's table model does, and
+/// returns the picture it shows. Fails the current test (and returns what it
+/// has) when cells overlap, leave holes or run past the table.
+Picture RenderTable(const std::string& html);
+
+}  // namespace pixtable::test
