@@ -1,2 +1,94 @@
+#include "html/html_writer.h"
+
 #include <gtest/gtest.h>
-TEST(Placeholder, Builds) {}
+
+#include "support/test_picture.h"
+
+namespace pixtable {
+namespace {
+
+using test::Convert;
+using test::FromRows;
+
+TEST(WriteHtmlTable, WorkedExamplesAreByteExact) {
+  const test::Conversion with_bg = Convert(FromRows({"rr", "rb"}), 3);
+  EXPECT_EQ(with_bg.html,
+            "<table width=\"6\" height=\"6\" border=0 cellpadding=0 cellspacing=0 bgcolor=#FF0000>\r\n"
+            "<tr><td colspan=2></td></tr>\r\n"
+            "<tr><td></td><td bgcolor=#0000FF></td></tr>\r\n"
+            "</table>\r\n");
+  EXPECT_EQ(std::vector<std::string>(with_bg.texts.end() - 2, with_bg.texts.end()),
+            (std::vector<std::string>{"出力中...(1/2)", "出力中...(2/2)"}));
+
+  EXPECT_EQ(Convert(FromRows({"rr", "rb"}), 3, -1).html,
+            "<table width=\"6\" height=\"6\" border=0 cellpadding=0 cellspacing=0>\r\n"
+            "<tr><td bgcolor=#FF0000 colspan=2></td></tr>\r\n"
+            "<tr><td bgcolor=#FF0000></td><td bgcolor=#0000FF></td></tr>\r\n"
+            "</table>\r\n");
+
+  // No single-pixel cell: the background stays black, and a row can be empty.
+  EXPECT_EQ(Convert(FromRows({"b", "b"})).html,
+            "<table width=\"1\" height=\"2\" border=0 cellpadding=0 cellspacing=0 bgcolor=#000000>\r\n"
+            "<tr><td bgcolor=#0000FF rowspan=2></td></tr>\r\n"
+            "<tr></tr>\r\n"
+            "</table>\r\n");
+}
+
+TEST(WriteHtmlTable, CellTextsFollowTheGrid) {
+  const DibSection dib = test::ToDib(FromRows({"kkkA", "kkkA"}));
+  CellGrid cells;
+  cells.Resize(4, 2);
+  cells.At(0, 0) = {0, 0, 3, 2, 0xFF0000, 0};
+  cells.At(3, 0) = {3, 0, 1, 1, 0x0A0B0C, 0};
+  cells.At(3, 1) = {3, 1, 1, 1, 0x000000, 0};
+  cells.At(1, 1) = {1, 1, 0, 5, 0x123456, 0};  // empty records write nothing
+  RunState state;
+  state.Magnification = 10;
+  state.BackgroundColor = 0;
+  test::RecordingProgress progress;
+  test::StringSink sink;
+  ASSERT_EQ(WriteHtmlTable(sink, dib, cells, state, progress), WriteOutcome::kWritten);
+  EXPECT_EQ(sink.text,
+            "<table width=\"40\" height=\"20\" border=0 cellpadding=0 cellspacing=0 bgcolor=#000000>\r\n"
+            "<tr><td bgcolor=#FF0000 colspan=3 rowspan=2></td><td bgcolor=#0A0B0C></td></tr>\r\n"
+            "<tr><td></td></tr>\r\n"
+            "</table>\r\n");
+  EXPECT_EQ(state.HexTable[0xAB][0], 'A');
+  EXPECT_EQ(state.HexTable[0xAB][1], 'B');
+  EXPECT_EQ(progress.pumps, 2);
+}
+
+TEST(WriteHtmlTable, CancelEndsAfterTheRowBeingWritten) {
+  const test::Conversion conv = Convert(FromRows({"rb", "br", "rr"}));
+  const DibSection dib = test::ToDib(FromRows({"rb", "br", "rr"}));
+  RunState state = conv.state;
+  test::RecordingProgress progress;
+  progress.on_pump = [&] { state.CancelFlag = true; };
+  test::StringSink sink;
+  EXPECT_EQ(WriteHtmlTable(sink, dib, conv.cells, state, progress), WriteOutcome::kCancelled);
+  // The start line and the first row, nothing more.
+  const std::string full = conv.html;
+  const size_t second_row = full.find("\r\n", full.find("\r\n") + 2) + 2;
+  EXPECT_EQ(sink.text, full.substr(0, second_row));
+  EXPECT_EQ(progress.texts, std::vector<std::string>{"出力中...(1/3)"});
+
+  state.CancelFlag = true;  // already set: only the start line
+  sink.text.clear();
+  EXPECT_EQ(WriteHtmlTable(sink, dib, conv.cells, state, progress), WriteOutcome::kCancelled);
+  EXPECT_EQ(sink.text, full.substr(0, full.find("\r\n") + 2));
+}
+
+TEST(WriteHtmlTable, ReportsAFailedWriteAndStops) {
+  const test::Conversion conv = Convert(FromRows({"rb", "br", "rr"}));
+  const DibSection dib = test::ToDib(FromRows({"rb", "br", "rr"}));
+  for (size_t limit : {size_t{0}, size_t{90}, conv.html.size() - 1}) {
+    RunState state = conv.state;
+    test::RecordingProgress progress;
+    test::StringSink sink;
+    sink.fail_after = limit;
+    EXPECT_EQ(WriteHtmlTable(sink, dib, conv.cells, state, progress), WriteOutcome::kWriteFailed) << limit;
+  }
+}
+
+}  // namespace
+}  // namespace pixtable

@@ -1,0 +1,45 @@
+#include "app/options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace pixtable {
+namespace {
+
+ParsedOptions Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "pixtable");
+  return ParseOptions(static_cast<int>(args.size()), args.data());
+}
+
+TEST(ParseOptions, WordsJoinAroundOptions) {
+  const ParsedOptions p = Parse({"my", "-x", "holiday", "--magnification", "3", "pic.bmp", "-o", "out.html"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.options.pattern, "my holiday pic.bmp");
+  EXPECT_TRUE(p.options.no_background);
+  EXPECT_EQ(p.options.magnification, "3");
+  EXPECT_EQ(p.options.output, "out.html");
+  EXPECT_FALSE(p.options.terminal);
+}
+
+TEST(ParseOptions, ValueForms) {
+  EXPECT_EQ(Parse({"-m4"}).options.magnification, "4");
+  EXPECT_EQ(Parse({"--magnification=2.5"}).options.magnification, "2.5");
+  EXPECT_EQ(Parse({"-m", "-3"}).options.magnification, "-3");  // a value may look like an option
+  EXPECT_EQ(Parse({"--output=-"}).options.output, "-");
+  EXPECT_EQ(Parse({"-o-"}).options.output, "-");
+  EXPECT_EQ(Parse({"--", "-x", "--help"}).options.pattern, "-x --help");
+  EXPECT_EQ(Parse({"-"}).options.pattern, "-");
+  EXPECT_TRUE(Parse({"--terminal", "-h"}).options.help);
+  EXPECT_TRUE(Parse({"--version"}).options.version);
+}
+
+TEST(ParseOptions, MistakesAreReported) {
+  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
+           {"-m"}, {"--output"}, {"-o", ""}, {"--bogus"}, {"-q"}, {"--magnificationX"}, {"--terminalx"}}) {
+    EXPECT_NE(Parse(args).error, "") << args[0];
+  }
+}
+
+}  // namespace
+}  // namespace pixtable
