@@ -19,7 +19,8 @@ enum class LoadError {
   kBadDimensions,       ///< Width or height zero, negative where not allowed, or out of range.
   kBadPlanes,           ///< Planes is not 1.
   kUnsupportedFormat,   ///< A bit count or compression we do not decode.
-  kBadPalette,          ///< The colour table is too big or runs past the file.
+  kBadPalette,          ///< The colour table is missing or runs past the file.
+  kBadMasks,            ///< A colour mask has holes or reaches past the pixel.
   kBadDataOffset,       ///< The pixel data offset lies outside the file.
   kTruncatedPixels,     ///< The file does not hold all the pixel data.
   kTooLarge,            ///< More pixels than we lay out.
@@ -36,7 +37,8 @@ struct DecodeResult {
 };
 
 /// Decodes a whole `.bmp` file held in `file`. Validates every header field
-/// before using it and refuses sizes beyond `kMaxPixels` before allocating.
-DecodeResult DecodeBmp(std::span<const uint8_t> file);
+/// before using it and refuses pictures of more than `max_pixels` pixels
+/// before allocating; the fuzzer lowers the limit to stay fast.
+DecodeResult DecodeBmp(std::span<const uint8_t> file, int64_t max_pixels = kMaxPixels);
 
 }  // namespace pixtable

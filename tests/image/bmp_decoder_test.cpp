@@ -1,7 +1,9 @@
+// Decoding every uncompressed layout: headers, palettes, bit fields.
 #include "image/bmp_decoder.h"
 
 #include <gtest/gtest.h>
 
+#include "image/decoded_pixels.h"
 #include "support/bmp_writer.h"
 
 namespace pixtable {
@@ -11,83 +13,167 @@ using test::BmpLayout;
 using test::EncodeBmp;
 using test::FromRows;
 using test::Picture;
+using test::Pixels;
 
-/// The decoded pixels, top row first, as 0x00RRGGBB.
-Picture Pixels(const DibSection& dib) {
-  Picture p{dib.Width, dib.Height, {}};
-  for (int32_t y = 0; y < dib.Height; ++y)
-    for (int32_t x = 0; x < dib.Width; ++x) {
-      const uint8_t* px = dib.pBits.get() + dib.OffsetOf(x, y);
-      p.rgb.push_back((px[2] << 16) | (px[1] << 8) | px[0]);
-    }
+/// Colours that 5-5-5 and 5-6-5 pixels hold exactly (0x42 and 0x84 are 8/31
+/// and 16/31 of full scale; green is 0 or 255 for its 6 bits), so every
+/// depth must give them back unchanged.
+constexpr int32_t kExact[] = {0x000000, 0xFFFFFF, 0xFF0000, 0x0000FF, 0x84FF00, 0x42FF84, 0x00FF42, 0x8400FF};
+
+/// A 5 x 3 picture (odd width, so rows need padding at every depth) with as
+/// many of `kExact` as `bits` can index.
+Picture TestPicture(int bits) {
+  const int colors = bits >= 3 ? 8 : 1 << bits;
+  Picture p{5, 3, {}};
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 5; ++x) p.rgb.push_back(kExact[(x * 3 + y * 5 + x * y) % colors]);
   return p;
 }
 
-TEST(BmpDecoder, UncompressedFormatsDecodeToTheSamePixels) {
-  const Picture picture = FromRows({"rbAw", "kArb", "wwbA"});  // 4 wide: 24-bit rows need no padding...
-  const Picture odd = FromRows({"rbA", "Akr"});                // ...3 wide: they do.
-  for (const Picture& p : {picture, odd}) {
-    for (uint16_t bits : {8, 24, 32}) {
+Picture Decode(const std::vector<uint8_t>& bytes, LoadError expected = LoadError::kNone) {
+  const DecodeResult r = DecodeBmp(bytes);
+  EXPECT_EQ(r.error, expected) << LoadErrorMessage(r.error);
+  if (!r.dib.Loaded()) return Picture{};
+  return Pixels(r.dib);
+}
+
+TEST(BmpDecoder, EveryHeaderAndDepthGivesThePicture) {
+  // 12 is OS/2 1.x; 16, 20, 36 and 64 OS/2 2.x (the shorter ones leave
+  // fields out); 40 to 124 Windows.
+  for (uint32_t header : {12u, 16u, 20u, 36u, 64u, 40u, 52u, 56u, 108u, 124u}) {
+    for (uint16_t bits : {1, 2, 4, 8, 16, 24, 32}) {
       for (bool top_down : {false, true}) {
-        for (uint32_t header : {40u, 108u, 124u}) {
-          const DecodeResult r = DecodeBmp(EncodeBmp(p, BmpLayout{header, bits, top_down, 0xFF}));
-          ASSERT_EQ(r.error, LoadError::kNone) << bits << " bits, header " << header;
-          EXPECT_EQ(r.dib.BitsPerPixel, 32);
-          EXPECT_EQ(r.dib.BytesPerLine, p.w * 4);
-          EXPECT_EQ(Pixels(r.dib), p) << bits << " bits, top-down " << top_down;
-        }
+        if (header == 12 && top_down) continue;  // Its height is unsigned.
+        const Picture p = TestPicture(bits);
+        BmpLayout layout{.header_size = header, .bit_count = bits, .top_down = top_down, .fourth_byte = 0xFF};
+        SCOPED_TRACE(testing::Message() << "header " << header << ", " << bits << " bits, top-down " << top_down);
+        EXPECT_EQ(Decode(EncodeBmp(p, layout)), p);
+        layout.bitmap_array = true;
+        EXPECT_EQ(Decode(EncodeBmp(p, layout)), p) << "in a bitmap array";
       }
     }
   }
 }
 
 TEST(BmpDecoder, BottomRowComesFirstInMemory) {
-  const DecodeResult r = DecodeBmp(EncodeBmp(FromRows({"rr", "bb"}), BmpLayout{40, 24, true}));
-  ASSERT_TRUE(r.dib.Loaded());
-  EXPECT_EQ(r.dib.pBits[0], 0xFF);  // blue of the bottom-left pixel
-  EXPECT_EQ(r.dib.pBits[2], 0x00);
+  for (bool top_down : {false, true}) {
+    const DecodeResult r = DecodeBmp(EncodeBmp(FromRows({"rr", "bb"}), BmpLayout{.top_down = top_down}));
+    ASSERT_TRUE(r.dib.Loaded());
+    EXPECT_EQ(r.dib.pBits[0], 0xFF);  // Blue of the bottom-left pixel.
+    EXPECT_EQ(r.dib.pBits[2], 0x00);
+    EXPECT_EQ(r.dib.pBits[8 + 2], 0xFF);  // Red of the top-left pixel.
+  }
 }
 
-TEST(BmpDecoder, RefusesBrokenHeadersBeforeAllocating) {
-  const std::vector<uint8_t> good = EncodeBmp(FromRows({"rb", "br"}));
+/// Pixel values written by hand, and the colours they must give.
+struct MaskCase {
+  const char* what;
+  uint16_t bits;
+  uint32_t compression;
+  std::array<uint32_t, 4> masks;
+  uint32_t pixel;
+  int32_t rgb;
+};
+
+TEST(BmpDecoder, BitFieldsScaleEveryChannelToEightBits) {
+  using test::kBiAlphaBitfields;
+  using test::kBiBitfields;
+  using test::kBiRgb;
+  const MaskCase cases[] = {
+      {"5-5-5 white", 16, kBiRgb, {}, 0x7FFF, 0xFFFFFF},
+      {"5-5-5 halves round up to 132", 16, kBiRgb, {}, 0x4210, 0x848484},
+      {"5-5-5 ignores the top bit", 16, kBiRgb, {}, 0x8000, 0x000000},
+      {"5-6-5 red", 16, kBiBitfields, {0xF800, 0x07E0, 0x001F}, 0xF800, 0xFF0000},
+      {"5-6-5 green", 16, kBiBitfields, {0xF800, 0x07E0, 0x001F}, 0x07E0, 0x00FF00},
+      {"5-6-5 middle", 16, kBiBitfields, {0xF800, 0x07E0, 0x001F}, 0x8410, 0x848284},
+      {"4-4-4 with alpha bits", 16, kBiBitfields, {0x0F00, 0x00F0, 0x000F}, 0xAF84, 0xFF8844},
+      {"2-3-1", 16, kBiBitfields, {0x30, 0x0E, 0x01}, 0x18, 0x559200},
+      {"10-5-1 wider than a byte", 16, kBiBitfields, {0xFFC0, 0x003E, 0x0001}, 0x8000, 0x800000},
+      {"no blue mask", 16, kBiBitfields, {0xFF00, 0x00FF, 0}, 0xFFFF, 0xFFFF00},
+      {"x-R-G-B", 32, kBiRgb, {}, 0xAA123456, 0x123456},
+      {"x-B-G-R masks", 32, kBiBitfields, {0x0000FF, 0x00FF00, 0xFF0000}, 0x00563412, 0x123456},
+      {"10-10-10", 32, kBiBitfields, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0xFFF00000 | (512 << 10), 0xFF8000},
+      {"11-11-10", 32, kBiBitfields, {0xFFE00000, 0x001FFC00, 0x000003FF}, 0x80000000 | 0x3FF, 0x8000FF},
+      {"16-bit red", 32, kBiBitfields, {0xFFFF0000, 0xFF00, 0xFF}, 0x80001234, 0x801234},
+      {"alpha bit fields", 32, kBiAlphaBitfields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, 0x7F123456, 0x123456},
+  };
+  for (const MaskCase& c : cases) {
+    for (uint32_t header : {40u, 52u, 56u, 108u, 124u}) {
+      if (c.compression == kBiRgb && header != 40) continue;
+      std::vector<uint8_t> data = {static_cast<uint8_t>(c.pixel), static_cast<uint8_t>(c.pixel >> 8),
+                                   static_cast<uint8_t>(c.pixel >> 16), static_cast<uint8_t>(c.pixel >> 24)};
+      BmpLayout layout{.header_size = header, .bit_count = c.bits, .compression = c.compression, .masks = c.masks};
+      layout.pixel_data = data;
+      EXPECT_EQ(Decode(EncodeBmp(test::Blank(1, 1), layout)), Picture({1, 1, {c.rgb}}))
+          << c.what << ", header " << header;
+    }
+  }
+}
+
+TEST(BmpDecoder, BitFieldPicturesKeepTheirColours) {
+  const Picture p = TestPicture(8);
+  const std::array<uint32_t, 4> layouts[] = {
+      {0xF800, 0x07E0, 0x001F}, {0x7C00, 0x03E0, 0x001F, 0x8000}, {0x001F, 0x03E0, 0x7C00}, {0xF80000, 0xF800, 0xF8}};
+  for (const auto& masks : layouts) {
+    const uint16_t bits = masks[0] > 0xFFFF ? 32 : 16;
+    const BmpLayout layout{.bit_count = bits, .fourth_byte = 0xFF, .compression = test::kBiBitfields, .masks = masks};
+    EXPECT_EQ(Decode(EncodeBmp(p, layout)), p) << std::hex << masks[0];
+  }
+}
+
+TEST(BmpDecoder, ColourTablesOfEveryShape) {
+  const Picture two = FromRows({"rbr", "bbr"});
+  const std::vector<int32_t> table = {test::kRed, test::kBlue};
   struct Case {
     const char* what;
-    size_t at;
-    uint32_t value;
-    bool wide;
-    LoadError error;
+    BmpLayout layout;
   } cases[] = {
-      {"signature", 0, 'X', false, LoadError::kBadSignature},
-      {"header size", 14, 41, true, LoadError::kBadHeaderSize},
-      {"zero width", 18, 0, true, LoadError::kBadDimensions},
-      {"negative width", 18, 0xFFFFFFFF, true, LoadError::kBadDimensions},
-      {"zero height", 22, 0, true, LoadError::kBadDimensions},
-      {"INT32_MIN height", 22, 0x80000000, true, LoadError::kBadDimensions},
-      {"planes", 26, 2, false, LoadError::kBadPlanes},
-      {"bit count", 28, 7, false, LoadError::kUnsupportedFormat},
-      {"huge picture", 18, 0x7FFFFFFF, true, LoadError::kTooLarge},
-      {"data offset past the end", 10, 100000, true, LoadError::kBadDataOffset},
+      {"short table", {.bit_count = 8, .palette = table}},
+      {"count 0 means 2^n", {.bit_count = 4, .palette = {test::kRed, test::kBlue, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, .colors_used = 0}},
+      {"table larger than needed", {.bit_count = 1, .palette = {test::kRed, test::kBlue, 7, 8, 9}}},
+      {"gap before the pixels", {.bit_count = 8, .palette = table, .gap = 37}},
+      {"table beside 24 bits", {.bit_count = 24, .palette = {1, 2, 3}}},
+      {"table beside 16 bits", {.bit_count = 16, .compression = test::kBiBitfields, .masks = {0xF800, 0x07E0, 0x001F}, .palette = {1, 2}}},
+      {"OS/2 1.x table", {.header_size = 12, .bit_count = 4, .palette = table}},
+      {"V5 with an embedded profile", {.header_size = 124, .bit_count = 8, .palette = table, .icc_profile = std::vector<uint8_t>(132, 0xEE), .gap = 3}},
   };
-  for (const Case& c : cases) {
-    std::vector<uint8_t> bytes = good;
-    if (c.wide) {
-      test::PutU32(bytes, c.at, c.value);
-    } else {
-      test::PutU16(bytes, c.at, static_cast<uint16_t>(c.value));
-    }
-    const DecodeResult r = DecodeBmp(bytes);
-    EXPECT_EQ(r.error, c.error) << c.what;
-    EXPECT_FALSE(r.dib.Loaded()) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(Decode(EncodeBmp(two, c.layout)), two) << c.what;
+}
+
+TEST(BmpDecoder, TableCutShortByThePixelDataIsUsedAsFarAsItGoes) {
+  // An OS/2 1.x file has no colour count: the data offset shows a table of
+  // 2 entries although 8 bits could index 256.
+  std::vector<uint8_t> bytes = EncodeBmp(FromRows({"rb"}), BmpLayout{.header_size = 12, .bit_count = 8});
+  EXPECT_EQ(Decode(bytes), FromRows({"rb"}));
+  // Count 0 in a Windows header, likewise.
+  bytes = EncodeBmp(FromRows({"rb"}), BmpLayout{.bit_count = 8, .colors_used = 0});
+  EXPECT_EQ(Decode(bytes), FromRows({"rb"}));
+  // No room for any entry: nothing to show the indexes with.
+  test::PutU32(bytes, 10, 14 + 40);
+  Decode(bytes, LoadError::kBadPalette);
+}
+
+TEST(BmpDecoder, DataOffsetZeroMeansRightAfterTheTable) {
+  for (uint16_t bits : {4, 24}) {
+    std::vector<uint8_t> bytes = EncodeBmp(FromRows({"rbA", "Abr"}), BmpLayout{.bit_count = bits});
+    test::PutU32(bytes, 10, 0);
+    EXPECT_EQ(Decode(bytes), FromRows({"rbA", "Abr"})) << bits;
   }
 }
 
-TEST(BmpDecoder, RefusesFilesCutShort) {
-  const std::vector<uint8_t> good = EncodeBmp(FromRows({"rbA", "Akr"}));
-  for (size_t size = 0; size < good.size(); ++size) {
-    const DecodeResult r = DecodeBmp(std::span(good.data(), size));
-    EXPECT_NE(r.error, LoadError::kNone) << size;
-    EXPECT_FALSE(r.dib.Loaded());
-  }
+TEST(BmpDecoder, IndexesPastTheTableShowBlack) {
+  // Two entries, but the pixels use indexes 0, 1, 2 and 255.
+  BmpLayout layout{.bit_count = 8, .palette = {test::kRed, test::kBlue}};
+  layout.pixel_data = std::vector<uint8_t>{0, 1, 2, 255};
+  EXPECT_EQ(Decode(EncodeBmp(test::Blank(4, 1), layout)), Picture({4, 1, {test::kRed, test::kBlue, 0, 0}}));
+}
+
+TEST(BmpDecoder, LastRowMayLackItsPadding) {
+  std::vector<uint8_t> bytes = EncodeBmp(FromRows({"rbA"}), BmpLayout{.bit_count = 24});
+  bytes.resize(bytes.size() - 3);  // 9 bytes of pixels, 3 of padding.
+  EXPECT_EQ(Decode(bytes), FromRows({"rbA"}));
+  bytes.pop_back();
+  Decode(bytes, LoadError::kTruncatedPixels);
 }
 
 }  // namespace

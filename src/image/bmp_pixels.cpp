@@ -1,0 +1,77 @@
+#include "image/bmp_pixels.h"
+
+namespace pixtable {
+namespace {
+
+uint32_t Rgb(const uint8_t* bgr) { return (uint32_t{bgr[2]} << 16) | (uint32_t{bgr[1]} << 8) | bgr[0]; }
+
+void DecodeIndexedRow(const uint8_t* src, int32_t width, int bits, const Palette& palette, uint8_t* dst) {
+  const uint32_t index_mask = (1u << bits) - 1;
+  for (int32_t x = 0; x < width; ++x, dst += 4) {
+    // The leftmost pixel sits in the byte's top bits.
+    const int64_t bit = int64_t{x} * bits;
+    const int down = 8 - bits - static_cast<int>(bit % 8);
+    PutPixel(dst, palette.rgb[(src[bit / 8] >> down) & index_mask]);
+  }
+}
+
+void DecodeBitfieldRow(const uint8_t* src, int32_t width, int bytes, const std::array<ChannelScale, 3>& scale,
+                       uint8_t* dst) {
+  for (int32_t x = 0; x < width; ++x, dst += 4, src += bytes) {
+    uint32_t pixel = uint32_t{src[0]} | (uint32_t{src[1]} << 8);
+    if (bytes == 4) pixel |= (uint32_t{src[2]} << 16) | (uint32_t{src[3]} << 24);
+    PutPixel(dst, (scale[0](pixel) << 16) | (scale[1](pixel) << 8) | scale[2](pixel));
+  }
+}
+
+void DecodeBgrRow(const uint8_t* src, int32_t width, uint8_t* dst) {
+  for (int32_t x = 0; x < width; ++x, dst += 4, src += 3) PutPixel(dst, Rgb(src));
+}
+
+}  // namespace
+
+Palette ReadPalette(std::span<const uint8_t> file, const BmpHeader& header) {
+  Palette palette;
+  for (int32_t i = 0; i < header.palette_entries; ++i)
+    palette.rgb[static_cast<size_t>(i)] = Rgb(file.data() + header.palette_offset + int64_t{i} * header.palette_entry_size);
+  return palette;
+}
+
+ChannelScale::ChannelScale(const ChannelMask& channel)
+    : mask_(channel.mask),
+      shift_(channel.shift),
+      top_(channel.bits == 0 ? 1 : (uint64_t{1} << channel.bits) - 1),
+      narrow_(channel.bits <= 8) {
+  if (narrow_) {
+    for (uint64_t v = 0; v <= top_ && v < table_.size(); ++v)
+      table_[v] = static_cast<uint8_t>((v * 255 + top_ / 2) / top_);
+  }
+}
+
+void DecodeUncompressed(std::span<const uint8_t> file, const BmpHeader& header, const Palette& palette,
+                        DibSection& dib) {
+  const int64_t stride = (int64_t{header.width} * header.bit_count + 31) / 32 * 4;
+  const std::array<ChannelScale, 3> scale{ChannelScale(header.masks[0]), ChannelScale(header.masks[1]),
+                                          ChannelScale(header.masks[2])};
+  for (int32_t row = 0; row < header.height; ++row) {
+    const uint8_t* src = file.data() + header.data_offset + row * stride;
+    // File rows come bottom row first unless the file is top-down.
+    const int32_t memory_row = header.top_down ? header.height - 1 - row : row;
+    uint8_t* dst = dib.pBits.get() + int64_t{memory_row} * dib.BytesPerLine;
+    switch (header.encoding) {
+      case BmpEncoding::kIndexed:
+        DecodeIndexedRow(src, header.width, header.bit_count, palette, dst);
+        break;
+      case BmpEncoding::kBitfields:
+        DecodeBitfieldRow(src, header.width, header.bit_count / 8, scale, dst);
+        break;
+      case BmpEncoding::kBgr24:
+        DecodeBgrRow(src, header.width, dst);
+        break;
+      default:
+        return;  // Run-length data is decoded elsewhere.
+    }
+  }
+}
+
+}  // namespace pixtable
