@@ -18,6 +18,8 @@ Options:
   -m, --magnification N  scale the table's width and height by N (1 to 10)
   -x, --no-background    give every cell its own colour, no table background
   -o, --output PATH      write to PATH instead ("-" for standard output)
+      --pixel-exact      fix every column's width and keep spans within what
+                         browsers honour, so that they draw every pixel exactly
       --terminal         never open a window
   -h, --help             show this help and exit
       --version          show the version and exit
@@ -73,6 +75,8 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
       o.help = true;
     } else if (arg == "--version") {
       o.version = true;
+    } else if (arg == "--pixel-exact") {
+      o.pixel_exact = true;
     } else if (arg == "--terminal") {
       o.terminal = true;
     } else if (arg == "-x" || arg == "--no-background") {

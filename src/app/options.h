@@ -16,6 +16,8 @@ struct Options {
   bool no_background = false;
   /// Output path (-o); "-" means standard output.
   std::optional<std::string> output;
+  /// Write the table so that browsers draw it pixel for pixel.
+  bool pixel_exact = false;
   /// Never open a window.
   bool terminal = false;
   bool help = false;

@@ -45,11 +45,11 @@ std::optional<std::string> ChooseInput(const Options& options, Ui& ui) {
 }
 
 /// Writes the table to `output_path` ("-" for standard output).
-int WriteTable(const std::string& output_path, const DibSection& dib, const CellGrid& cells, Ui& ui,
-               RunState& state, std::string& message) {
+int WriteTable(const std::string& output_path, const TableFormat& format, const DibSection& dib,
+               const CellGrid& cells, Ui& ui, RunState& state, std::string& message) {
   if (output_path == "-") {
     FdSink out(1);
-    const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui);
+    const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
     if (outcome == WriteOutcome::kCancelled) return out.Flush() ? kExitCancelled : kExitFailed;
     if (outcome == WriteOutcome::kWritten && out.Flush()) return kExitWritten;
     message = WriteFailure("standard output", out.error());
@@ -60,7 +60,7 @@ int WriteTable(const std::string& output_path, const DibSection& dib, const Cell
     message = WriteFailure(output_path, out.error());
     return kExitFailed;
   }
-  const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui);
+  const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
   if (outcome == WriteOutcome::kCancelled) return kExitCancelled;  // `out` removes its temporary file.
   if (outcome == WriteOutcome::kWritten && out.Commit()) return kExitWritten;
   message = WriteFailure(output_path, out.error());
@@ -94,7 +94,7 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   CellGrid cells;
   int code = kExitCancelled;
   std::string message;
-  if (BuildTable(dib, cells, state, ui)) code = WriteTable(output, dib, cells, ui, state, message);
+  if (BuildTable(dib, cells, state, ui)) code = WriteTable(output, TableFormat{options.pixel_exact}, dib, cells, ui, state, message);
   FreeDib(dib);
   ui.UnloadProgressWindow();
   if (!message.empty()) ui.ShowMessage(message);

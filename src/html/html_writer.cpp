@@ -1,8 +1,10 @@
 #include "html/html_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace pixtable {
 namespace {
@@ -39,10 +41,57 @@ void AppendCell(std::string& out, const RunState& state, const CellRect& cell) {
   out += "></td>";
 }
 
+/// Appends `cell` as cells no wider than browsers honour, left to right.
+void AppendSplitCell(std::string& out, const RunState& state, CellRect cell) {
+  const int32_t right = cell.X + cell.ColSpan;
+  for (int32_t x = cell.X; x < right; x += kBrowserMaxColSpan) {
+    cell.ColSpan = std::min(kBrowserMaxColSpan, right - x);
+    AppendCell(out, state, cell);
+  }
+}
+
+/// The cells of one row for the pixel-exact table. A cell taller than
+/// browsers honour is cut into stacked parts; the later parts begin in later
+/// rows, where this remembers to write them at their column.
+class ExactRowCells {
+ public:
+  void Append(std::string& out, const RunState& state, const CellGrid& cells, int32_t y) {
+    due_.clear();
+    std::erase_if(tall_, [&](const CellRect& t) {
+      const int32_t offset = y - t.Y;
+      if (offset % kBrowserMaxRowSpan != 0) return false;
+      CellRect part = t;
+      part.Y = y;
+      part.RowSpan = std::min(kBrowserMaxRowSpan, t.RowSpan - offset);
+      due_.push_back(part);
+      return offset + kBrowserMaxRowSpan >= t.RowSpan;
+    });
+    std::sort(due_.begin(), due_.end(), [](const CellRect& a, const CellRect& b) { return a.X < b.X; });
+    size_t next_due = 0;
+    for (int32_t x = 0; x < cells.W; ++x) {
+      CellRect cell = cells.At(x, y);
+      if (cell.ColSpan < 1 || cell.RowSpan < 1) continue;
+      for (; next_due < due_.size() && due_[next_due].X < x; ++next_due) AppendSplitCell(out, state, due_[next_due]);
+      cell.X = x;
+      cell.Y = y;
+      if (cell.RowSpan > kBrowserMaxRowSpan) {
+        tall_.push_back(cell);
+        cell.RowSpan = kBrowserMaxRowSpan;
+      }
+      AppendSplitCell(out, state, cell);
+    }
+    for (; next_due < due_.size(); ++next_due) AppendSplitCell(out, state, due_[next_due]);
+  }
+
+ private:
+  std::vector<CellRect> tall_;  // Cells still to continue in a later row.
+  std::vector<CellRect> due_;   // Their parts that begin in this row.
+};
+
 }  // namespace
 
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
-                            Progress& progress) {
+                            Progress& progress, const TableFormat& format) {
   BuildHexTable(state);
   const int32_t w = dib.Width, h = dib.Height;
 
@@ -56,15 +105,29 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
     AppendColorCode(line, state, state.BackgroundColor);
   }
   line += ">\r\n";
+  if (format.pixel_exact) {
+    line += "<colgroup>";
+    for (int32_t x = 0; x < w; ++x) {
+      line += "<col width=";
+      AppendNumber(line, state.Magnification);
+      line += '>';
+    }
+    line += "</colgroup>\r\n";
+  }
   if (!sink.Write(line)) return WriteOutcome::kWriteFailed;
 
+  ExactRowCells exact_cells;
   char caption[64];
   for (int32_t y = 0; y < h; ++y) {
     if (state.CancelFlag) return WriteOutcome::kCancelled;
     line.assign("<tr>");
-    for (int32_t x = 0; x < w; ++x) {
-      const CellRect& cell = cells.At(x, y);
-      if (cell.ColSpan >= 1 && cell.RowSpan >= 1) AppendCell(line, state, cell);
+    if (format.pixel_exact) {
+      exact_cells.Append(line, state, cells, y);
+    } else {
+      for (int32_t x = 0; x < w; ++x) {
+        const CellRect& cell = cells.At(x, y);
+        if (cell.ColSpan >= 1 && cell.RowSpan >= 1) AppendCell(line, state, cell);
+      }
     }
     std::snprintf(caption, sizeof caption, "出力中...(%d/%d)", y + 1, h);
     progress.SetText(caption);

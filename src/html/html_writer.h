@@ -18,6 +18,19 @@ class OutputSink {
   virtual bool Write(std::string_view bytes) = 0;
 };
 
+/// Browsers honour `colspan` up to this many columns...
+inline constexpr int32_t kBrowserMaxColSpan = 1000;
+/// ...and `rowspan` up to this many rows; larger values are clamped.
+inline constexpr int32_t kBrowserMaxRowSpan = 65534;
+
+/// Choices about the table's text beyond the cells themselves.
+struct TableFormat {
+  /// Fix every column's width with a colgroup line after the start line, and
+  /// split cells larger than the spans browsers honour into cells within
+  /// them, so that browsers draw the picture pixel for pixel.
+  bool pixel_exact = false;
+};
+
 enum class WriteOutcome {
   kWritten,      ///< The whole table, "</table>" included.
   kCancelled,    ///< Stopped before a row because `CancelFlag` was set.
@@ -29,6 +42,6 @@ enum class WriteOutcome {
 /// `BackgroundColor` and `Magnification`, and shows "出力中...(r/h)" once a
 /// row, letting events run before the row's line is written.
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
-                            Progress& progress);
+                            Progress& progress, const TableFormat& format = {});
 
 }  // namespace pixtable

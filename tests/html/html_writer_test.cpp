@@ -92,3 +92,69 @@ TEST(WriteHtmlTable, ReportsAFailedWriteAndStops) {
 
 }  // namespace
 }  // namespace pixtable
+
+namespace pixtable {
+namespace {
+
+/// The largest colspan and rowspan written in `html`.
+std::pair<int, int> LargestSpans(const std::string& html) {
+  int colspan = 1, rowspan = 1;
+  for (size_t at = 0; (at = html.find("span=", at)) != std::string::npos; at += 5) {
+    const int value = std::stoi(html.substr(at + 5, 8));
+    (html[at - 3] == 'c' ? colspan : rowspan) = std::max(html[at - 3] == 'c' ? colspan : rowspan, value);
+  }
+  return {colspan, rowspan};
+}
+
+TEST(PixelExactTable, FixesColumnWidthsAndSplitsWideCells) {
+  // Long runs in a wide picture: the plain table has spans browsers clamp.
+  test::Picture p{2500, 3, std::vector<int32_t>(7500, test::kRed)};
+  for (int32_t x = 1200; x < 2500; ++x) p.rgb[2500 + x] = test::kBlue;
+  p.rgb[5000 + 7] = test::kBlue;
+  const TableFormat exact{true};
+  for (int32_t mag : {1, 3}) {
+    const test::Conversion plain = Convert(p, mag), split = Convert(p, mag, 0, nullptr, exact);
+    EXPECT_GT(LargestSpans(plain.html).first, kBrowserMaxColSpan);
+    EXPECT_LE(LargestSpans(split.html).first, kBrowserMaxColSpan);
+    EXPECT_EQ(test::RenderTable(split.html), p);
+    // The same start line, then one <col> a pixel column.
+    const size_t start_end = split.html.find("\r\n") + 2;
+    EXPECT_EQ(split.html.substr(0, start_end), plain.html.substr(0, start_end));
+    std::string colgroup = "<colgroup>";
+    for (int i = 0; i < 2500; ++i) colgroup += "<col width=" + std::to_string(mag) + ">";
+    EXPECT_EQ(split.html.substr(start_end, colgroup.size() + 13), colgroup + "</colgroup>\r\n");
+    EXPECT_EQ(split.texts, plain.texts);  // progress is the same
+  }
+  // Nothing to split: the cells are exactly the plain table's.
+  const test::Picture small = FromRows({"rrb", "rbb"});
+  const std::string plain = Convert(small).html, exact_html = Convert(small, 1, 0, nullptr, exact).html;
+  const size_t start_end = plain.find("\r\n") + 2;
+  EXPECT_EQ(exact_html.substr(0, start_end) +
+                exact_html.substr(exact_html.find("</colgroup>\r\n") + 13),
+            plain);
+}
+
+TEST(PixelExactTable, StacksTallCellsInTheRowsTheyCover) {
+  const int32_t h = 2 * kBrowserMaxRowSpan + 10;
+  const DibSection dib = AllocateDib(3, h);
+  CellGrid cells;
+  cells.Resize(3, h);
+  cells.At(0, 0) = {0, 0, 1, h, test::kRed, 0};
+  cells.At(1, 0) = {1, 0, 2, 70000, test::kBlue, 0};
+  cells.At(1, 70000) = {1, 70000, 2, h - 70000, 0x00FF00, 0};
+  RunState state;
+  state.BackgroundColor = -1;
+  test::RecordingProgress progress;
+  test::StringSink sink;
+  ASSERT_EQ(WriteHtmlTable(sink, dib, cells, state, progress, TableFormat{true}), WriteOutcome::kWritten);
+  EXPECT_LE(LargestSpans(sink.text).second, kBrowserMaxRowSpan);
+  const test::Picture shown = test::RenderTable(sink.text);
+  ASSERT_EQ(shown.h, h);
+  for (int32_t y : {0, 65533, 65534, 69999, 70000, 131067, 131068, h - 1}) {
+    EXPECT_EQ(shown.At(0, y), test::kRed) << y;
+    EXPECT_EQ(shown.At(2, y), y < 70000 ? test::kBlue : 0x00FF00) << y;
+  }
+}
+
+}  // namespace
+}  // namespace pixtable

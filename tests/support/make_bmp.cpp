@@ -1,6 +1,11 @@
 // Writes test and example pictures as BMP files.
 //   make_bmp sample OUT                  the bundled example picture
 //   make_bmp noise W H COLORS SEED OUT   random pixels of COLORS colours
+//   make_bmp clipart W H SEED OUT        flat shapes, thin lines and text-like dots
+//   make_bmp photo W H SEED OUT          smooth gradients with grain: many colours
+//   make_bmp wide W H SEED OUT           long horizontal runs and stripes
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -46,8 +51,58 @@ Picture Noise(int w, int h, int colors, unsigned seed) {
   return p;
 }
 
+Picture ClipArt(int w, int h, unsigned seed) {
+  std::mt19937 rng(seed);
+  const int32_t palette[] = {0xFFFFFF, 0x000000, 0xE53935, 0x1E88E5, 0xFDD835, 0x43A047, 0x8E24AA};
+  Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h, palette[0])};
+  auto any = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  for (int i = 0; i < 12; ++i) {  // filled boxes and discs
+    const int x0 = any(w), y0 = any(h), rw = 1 + any(w / 2), rh = 1 + any(h / 2);
+    const int32_t c = palette[1 + any(6)];
+    const bool disc = i % 2 == 1;
+    for (int y = y0; y < y0 + rh && y < h; ++y)
+      for (int x = x0; x < x0 + rw && x < w; ++x) {
+        const double dx = (x - x0 - rw / 2.0) / (rw / 2.0), dy = (y - y0 - rh / 2.0) / (rh / 2.0);
+        if (!disc || dx * dx + dy * dy <= 1) p.rgb[static_cast<size_t>(y) * w + x] = c;
+      }
+  }
+  for (int i = 0; i < 8; ++i) {  // one-pixel lines, straight and diagonal
+    const int32_t c = palette[1 + any(6)];
+    const int x0 = any(w), y0 = any(h);
+    for (int t = 0; t < std::max(w, h); ++t) {
+      const int x = i % 3 == 0 ? t : i % 3 == 1 ? x0 : x0 + t, y = i % 3 == 0 ? y0 : i % 3 == 1 ? t : y0 + t;
+      if (x < w && y < h) p.rgb[static_cast<size_t>(y) * w + x] = c;
+    }
+  }
+  return p;
+}
+
+Picture Photo(int w, int h, unsigned seed) {
+  std::mt19937 rng(seed);
+  Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      auto channel = [&](double v) { return std::clamp(static_cast<int>(v + rng() % 9) - 4, 0, 255); };
+      const int r = channel(255.0 * x / w), g = channel(255.0 * y / h), b = channel(128 + 100 * std::sin(x * 0.05 + y * 0.03));
+      p.rgb[static_cast<size_t>(y) * w + x] = (r << 16) | (g << 8) | b;
+    }
+  return p;
+}
+
+Picture Wide(int w, int h, unsigned seed) {
+  std::mt19937 rng(seed);
+  Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h, 0x202020)};
+  for (int y = 0; y < h; ++y) {
+    const int band = y / 4;
+    const int32_t c = band % 3 == 0 ? 0xF0F0F0 : band % 3 == 1 ? 0x2060C0 : 0xC04020;
+    const int start = static_cast<int>(rng() % 300), length = w / 2 + static_cast<int>(rng() % (w / 2));
+    for (int x = start; x < start + length && x < w; ++x) p.rgb[static_cast<size_t>(y) * w + x] = c;
+  }
+  return p;
+}
+
 int Usage() {
-  std::fputs("usage: make_bmp sample OUT | make_bmp noise W H COLORS SEED OUT\n", stderr);
+  std::fputs("usage: make_bmp sample OUT | noise W H COLORS SEED OUT | clipart|photo|wide W H SEED OUT\n", stderr);
   return 2;
 }
 
@@ -61,6 +116,11 @@ int main(int argc, char** argv) {
   } else if (kind == "noise" && argc == 7) {
     picture = Noise(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                     static_cast<unsigned>(std::atoi(argv[5])));
+  } else if ((kind == "clipart" || kind == "photo" || kind == "wide") && argc == 6) {
+    const int w = std::atoi(argv[2]), h = std::atoi(argv[3]);
+    const unsigned seed = static_cast<unsigned>(std::atoi(argv[4]));
+    if (w < 1 || h < 1) return Usage();
+    picture = kind == "clipart" ? ClipArt(w, h, seed) : kind == "photo" ? Photo(w, h, seed) : Wide(w, h, seed);
   } else {
     return Usage();
   }

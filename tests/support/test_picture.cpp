@@ -70,7 +70,8 @@ bool StringSink::Write(std::string_view bytes) {
   return true;
 }
 
-Conversion Convert(const Picture& picture, int32_t magnification, int32_t background, LayoutFn layout) {
+Conversion Convert(const Picture& picture, int32_t magnification, int32_t background, LayoutFn layout,
+                   const TableFormat& format) {
   Conversion c;
   c.state.Magnification = magnification;
   c.state.BackgroundColor = background;
@@ -79,7 +80,7 @@ Conversion Convert(const Picture& picture, int32_t magnification, int32_t backgr
   c.built = (layout ? layout : BuildTable)(dib, c.cells, c.state, progress);
   if (c.built) {
     StringSink sink;
-    EXPECT_EQ(WriteHtmlTable(sink, dib, c.cells, c.state, progress), WriteOutcome::kWritten);
+    EXPECT_EQ(WriteHtmlTable(sink, dib, c.cells, c.state, progress, format), WriteOutcome::kWritten);
     c.html = sink.text;
   }
   c.texts = progress.texts;
@@ -111,6 +112,15 @@ Picture RenderTable(const std::string& html) {
     return p;
   }
   rows.pop_back();
+  int32_t colgroup_columns = -1;
+  if (!rows.empty() && rows.front().starts_with("<colgroup>")) {
+    static const std::regex col(R"re(<col width=(\d+)>)re");
+    const std::string& line = rows.front();
+    colgroup_columns = 0;
+    for (std::sregex_iterator it(line.begin(), line.end(), col), end; it != end; ++it) ++colgroup_columns;
+    EXPECT_TRUE(line.ends_with("</colgroup>")) << "colgroup line";
+    rows.erase(rows.begin());
+  }
 
   // First pass: cells per row; the width comes from the first row's spans.
   struct Cell {
@@ -136,6 +146,9 @@ Picture RenderTable(const std::string& html) {
   p.h = static_cast<int32_t>(rows.size());
   for (const Cell& c : cells.empty() ? std::vector<Cell>{} : cells[0]) p.w += c.colspan;
   p.rgb.assign(static_cast<size_t>(p.w) * p.h, -2);
+  if (colgroup_columns >= 0) {
+    EXPECT_EQ(colgroup_columns, p.w) << "colgroup columns";
+  }
 
   // Second pass: the table model puts each cell in the first free slot of its row.
   for (int32_t y = 0; y < p.h; ++y) {

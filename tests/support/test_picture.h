@@ -79,14 +79,15 @@ struct Conversion {
 using LayoutFn = bool (*)(const DibSection&, CellGrid&, RunState&, Progress&);
 
 /// Lays `picture` out with `layout` (`BuildTable` when null) and writes it
-/// with `WriteHtmlTable`. `background` -1 is the X key; `magnification` as
-/// the prompt gave it.
+/// with `WriteHtmlTable` in `format`. `background` -1 is the X key;
+/// `magnification` as the prompt gave it.
 Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t background = 0,
-                   LayoutFn layout = nullptr);
+                   LayoutFn layout = nullptr, const TableFormat& format = {});
 
 /// Places the cells of an HTML table as a browser's table model does, and
 /// returns the picture it shows. Fails the current test (and returns what it
-/// has) when cells overlap, leave holes or run past the table.
+/// has) when cells overlap, leave holes or run past the table. A colgroup
+/// line must give every column the same width.
 Picture RenderTable(const std::string& html);
 
 }  // namespace pixtable::test
