@@ -1,9 +1,11 @@
 // pixtable: converts a Windows bitmap into one HTML table.
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 
+#include "app/desktop_ui.h"
 #include "app/options.h"
 #include "app/run.h"
 #include "app/terminal_ui.h"
@@ -28,6 +30,12 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   InstallCancelSignals();
   RunState state;
+  // FLTK ends the process when it finds no display, so look for one first.
+  Display* display = parsed.options.terminal ? nullptr : XOpenDisplay(nullptr);
+  if (display) {
+    DesktopUi ui(state, display);
+    return RunConversion(parsed.options, ui, state);
+  }
   TerminalUi ui(state, stderr, isatty(STDERR_FILENO) != 0);
   return RunConversion(parsed.options, ui, state);
 }

@@ -1,0 +1,44 @@
+// The front end for an X11 desktop, with FLTK windows.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <optional>
+#include <string>
+
+#include "app/progress_window.h"
+#include "app/run.h"
+
+namespace pixtable {
+
+/// Title of the magnification box and of the message box.
+inline constexpr const char kAppTitle[] = "pixtable";
+
+/// Start-up keys read from the X server, the magnification box, the
+/// file-open dialog, message boxes and the progress window `Form1`.
+class DesktopUi : public Ui {
+ public:
+  /// Takes over `display`, which must be open.
+  DesktopUi(RunState& state, Display* display);
+
+  /// Sets the label at most every `kRedrawIntervalMs`; the text shown is
+  /// always the latest one.
+  void SetText(const char* text) override;
+  /// Runs `Fl::check()` once; a click on the cancel button lands here.
+  void PumpEvents() override;
+  bool KeyHeld(char key) override;
+  std::string AskMagnification(const std::string& prompt) override;
+  std::optional<std::string> ShowOpenDialog() override;
+  void ShowMessage(const std::string& text) override;
+  /// Goes to standard error: the dialog is shown instead of usage errors.
+  void ShowUsageError(const std::string& text) override;
+  void ShowProgressWindow() override;
+  void UnloadProgressWindow() override;
+
+ private:
+  RunState& state_;
+  Form1 form_;
+  long long last_draw_ms_ = -1'000'000;
+};
+
+}  // namespace pixtable

@@ -1,0 +1,12 @@
+// The modal message box.
+#pragma once
+
+#include <string>
+
+namespace pixtable {
+
+/// Shows `text` in a modal box titled `title`, with an OK button and no
+/// icon, and returns when the user has closed it.
+void ShowMessageBox(const std::string& text, const char* title);
+
+}  // namespace pixtable

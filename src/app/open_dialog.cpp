@@ -1,0 +1,205 @@
+#include "app/open_dialog.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/fl_ask.H>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "app/message_box.h"
+
+namespace pixtable {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char kMissingFile[] = "\nファイルが見つかりません。\nファイル名を確認してください。";
+
+/// `typed` joined to `folder` unless absolute, without "." and "..".
+std::string JoinClean(const std::string& folder, const std::string& typed) {
+  fs::path path = fs::path(typed).is_absolute() ? fs::path(typed) : fs::path(folder) / typed;
+  std::string clean = path.lexically_normal().string();
+  if (clean.size() > 1 && clean.back() == '/') clean.pop_back();
+  return clean;
+}
+
+bool EndsWithBmp(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
+  return tail == ".bmp";
+}
+
+/// The dialog's widgets and the folder it shows.
+struct Dialog {
+  Fl_Double_Window* window = nullptr;
+  Fl_Input* folder_field = nullptr;
+  Fl_Hold_Browser* list = nullptr;
+  Fl_Input* name_field = nullptr;
+  std::string folder;
+  std::string result;
+};
+
+void ShowFolder(Dialog& d, const std::string& folder) {
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) {
+    fl_beep();
+    d.folder_field->value(d.folder.c_str());
+    return;
+  }
+  d.folder = folder;
+  d.folder_field->value(folder.c_str());
+  d.list->clear();
+  for (const std::string& entry : ListDialogEntries(folder)) d.list->add(entry.c_str());
+}
+
+/// The open button: a folder is entered, an existing file ends the dialog,
+/// anything else is refused and the dialog stays.
+void Accept(Dialog& d) {
+  const std::string typed = d.name_field->value();
+  if (typed.empty()) return;
+  std::error_code error;
+  const std::string joined = JoinClean(d.folder, typed);
+  if (fs::is_directory(joined, error)) {
+    ShowFolder(d, joined);
+    d.name_field->value("");
+    return;
+  }
+  const std::string path = CompleteTypedName(d.folder, typed);
+  if (fs::is_regular_file(path, error)) {
+    d.result = path;
+    d.window->hide();
+    return;
+  }
+  ShowMessageBox(typed + kMissingFile, kOpenDialogTitle);
+  d.name_field->take_focus();
+}
+
+void OnOpen(Fl_Widget*, void* data) { Accept(*static_cast<Dialog*>(data)); }
+
+void OnCancel(Fl_Widget*, void* data) { static_cast<Dialog*>(data)->window->hide(); }
+
+void OnFolderTyped(Fl_Widget*, void* data) {
+  auto& d = *static_cast<Dialog*>(data);
+  ShowFolder(d, JoinClean(d.folder, d.folder_field->value()));
+}
+
+void OnUp(Fl_Widget*, void* data) {
+  auto& d = *static_cast<Dialog*>(data);
+  ShowFolder(d, JoinClean(d.folder, ".."));
+}
+
+/// A click picks a file; a double click opens a folder or a file.
+void OnListClick(Fl_Widget*, void* data) {
+  auto& d = *static_cast<Dialog*>(data);
+  const int line = d.list->value();
+  if (line <= 0) return;
+  const std::string entry = d.list->text(line);
+  const bool is_folder = entry.back() == '/';
+  if (!is_folder) d.name_field->value(entry.c_str());
+  if (!Fl::event_clicks()) return;
+  if (is_folder) {
+    ShowFolder(d, JoinClean(d.folder, entry));
+  } else {
+    Accept(d);
+  }
+}
+
+}  // namespace
+
+std::string CompleteTypedName(const std::string& folder, const std::string& typed) {
+  std::string path = JoinClean(folder, typed);
+  const size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.find('.') == std::string::npos) path += ".bmp";
+  return path;
+}
+
+std::vector<std::string> ListDialogEntries(const std::string& folder) {
+  std::vector<std::string> folders, files;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    std::error_code kind_error;
+    if (it->is_directory(kind_error)) {
+      folders.push_back(name + "/");
+    } else if (EndsWithBmp(name) && it->is_regular_file(kind_error)) {
+      files.push_back(name);
+    }
+  }
+  if (error) return {};
+  std::sort(folders.begin(), folders.end());
+  std::sort(files.begin(), files.end());
+  std::vector<std::string> entries;
+  if (fs::path(folder).lexically_normal() != fs::path("/")) entries.push_back("../");
+  entries.insert(entries.end(), folders.begin(), folders.end());
+  entries.insert(entries.end(), files.begin(), files.end());
+  return entries;
+}
+
+std::string ShowOpenDialog() {
+  constexpr int kW = 560, kH = 390, kM = 10, kLabelW = 130, kRowH = 25, kButtonW = 90;
+  constexpr int kFieldW = kW - 3 * kM - kLabelW - kButtonW;
+  constexpr int kButtonX = kW - kM - kButtonW;
+  Dialog d;
+  std::error_code error;
+  d.folder = fs::current_path(error).string();
+  if (error) d.folder.assign(1, '/');
+
+  Fl_Double_Window window(kW, kH, kOpenDialogTitle);
+  d.window = &window;
+  Fl_Box folder_label(kM, kM, kLabelW, kRowH, "ファイルの場所(I):");
+  folder_label.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+  Fl_Input folder_field(kM + kLabelW, kM, kFieldW, kRowH);
+  folder_field.when(FL_WHEN_ENTER_KEY);
+  folder_field.callback(OnFolderTyped, &d);
+  d.folder_field = &folder_field;
+  Fl_Button up(kButtonX, kM, kButtonW, kRowH, "上へ");
+  up.callback(OnUp, &d);
+
+  const int list_y = 2 * kM + kRowH, list_h = kH - list_y - 2 * kRowH - 3 * kM;
+  Fl_Hold_Browser list(kM, list_y, kW - 2 * kM, list_h);
+  list.when(FL_WHEN_RELEASE_ALWAYS);
+  list.callback(OnListClick, &d);
+  d.list = &list;
+
+  const int name_y = list_y + list_h + kM, type_y = name_y + kRowH + kM;
+  Fl_Box name_label(kM, name_y, kLabelW, kRowH, "ファイル名(N):");
+  name_label.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+  Fl_Input name_field(kM + kLabelW, name_y, kFieldW, kRowH);
+  d.name_field = &name_field;
+  Fl_Return_Button open(kButtonX, name_y, kButtonW, kRowH, "開く(O)");
+  open.callback(OnOpen, &d);
+
+  Fl_Box type_label(kM, type_y, kLabelW, kRowH, "ファイルの種類(T):");
+  type_label.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+  // One filter. A menu item label is shown as written; nothing parses it.
+  Fl_Menu_Item types[] = {{kOpenDialogFilter, 0, nullptr, nullptr, 0, 0, 0, 0, 0}, {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0}};
+  Fl_Choice type(kM + kLabelW, type_y, kFieldW, kRowH);
+  type.menu(types);
+  type.value(0);
+  Fl_Button cancel(kButtonX, type_y, kButtonW, kRowH, "キャンセル");
+  cancel.callback(OnCancel, &d);
+
+  window.end();
+  window.resizable(list);
+  window.callback(OnCancel, &d);  // Closing or Escape: cancel.
+  window.set_modal();
+  window.position((Fl::w() - kW) / 2, (Fl::h() - kH) / 3);
+  ShowFolder(d, d.folder);
+  window.show();
+  name_field.take_focus();
+  while (window.shown()) Fl::wait();
+  return d.result;
+}
+
+}  // namespace pixtable
