@@ -13,6 +13,25 @@ namespace {
 
 void Close(Fl_Widget*, void* window) { static_cast<Fl_Window*>(window)->hide(); }
 
+/// Ctrl+C copies the message, as on the platform this tool comes from, so
+/// that a path in it can be pasted elsewhere.
+class MessageWindow : public Fl_Double_Window {
+ public:
+  MessageWindow(int w, int h, const char* title, const std::string& text)
+      : Fl_Double_Window(w, h, title), text_(text) {}
+
+  int handle(int event) override {
+    if (event == FL_SHORTCUT && Fl::event_state(FL_CTRL) && Fl::event_key() == 'c') {
+      Fl::copy(text_.c_str(), static_cast<int>(text_.size()), 1);
+      return 1;
+    }
+    return Fl_Double_Window::handle(event);
+  }
+
+ private:
+  std::string text_;
+};
+
 }  // namespace
 
 void ShowMessageBox(const std::string& text, const char* title) {
@@ -26,7 +45,7 @@ void ShowMessageBox(const std::string& text, const char* title) {
   const int w = kMargin + text_w + kMargin;
   const int h = kMargin + text_h + kMargin + kButtonH + kMargin;
 
-  Fl_Double_Window window(w, h, title);
+  MessageWindow window(w, h, title, text);
   Fl_Box message(kMargin, kMargin, text_w, text_h);
   message.copy_label(text.c_str());
   message.align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);

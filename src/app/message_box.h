@@ -6,7 +6,7 @@
 namespace pixtable {
 
 /// Shows `text` in a modal box titled `title`, with an OK button and no
-/// icon, and returns when the user has closed it.
+/// icon, and returns when the user has closed it. Ctrl+C copies `text`.
 void ShowMessageBox(const std::string& text, const char* title);
 
 }  // namespace pixtable

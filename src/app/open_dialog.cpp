@@ -66,21 +66,21 @@ void ShowFolder(Dialog& d, const std::string& folder) {
 void Accept(Dialog& d) {
   const std::string typed = d.name_field->value();
   if (typed.empty()) return;
-  std::error_code error;
-  const std::string joined = JoinClean(d.folder, typed);
-  if (fs::is_directory(joined, error)) {
-    ShowFolder(d, joined);
-    d.name_field->value("");
-    return;
+  const TypedName name = ResolveTypedName(d.folder, typed);
+  switch (name.kind) {
+    case TypedName::kFolder:
+      ShowFolder(d, name.path);
+      d.name_field->value("");
+      return;
+    case TypedName::kFile:
+      d.result = name.path;
+      d.window->hide();
+      return;
+    case TypedName::kMissing:
+      ShowMessageBox(typed + kMissingFile, kOpenDialogTitle);
+      d.name_field->take_focus();
+      return;
   }
-  const std::string path = CompleteTypedName(d.folder, typed);
-  if (fs::is_regular_file(path, error)) {
-    d.result = path;
-    d.window->hide();
-    return;
-  }
-  ShowMessageBox(typed + kMissingFile, kOpenDialogTitle);
-  d.name_field->take_focus();
 }
 
 void OnOpen(Fl_Widget*, void* data) { Accept(*static_cast<Dialog*>(data)); }
@@ -115,12 +115,13 @@ void OnListClick(Fl_Widget*, void* data) {
 
 }  // namespace
 
-std::string CompleteTypedName(const std::string& folder, const std::string& typed) {
+TypedName ResolveTypedName(const std::string& folder, const std::string& typed) {
+  std::error_code error;
   std::string path = JoinClean(folder, typed);
+  if (fs::is_directory(path, error)) return {TypedName::kFolder, path};
   const size_t slash = path.rfind('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (name.find('.') == std::string::npos) path += ".bmp";
-  return path;
+  if (path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) path += ".bmp";
+  return {fs::is_regular_file(path, error) ? TypedName::kFile : TypedName::kMissing, path};
 }
 
 std::vector<std::string> ListDialogEntries(const std::string& folder) {

@@ -15,11 +15,21 @@ inline constexpr const char kOpenDialogFilter[] = "画像ファイル(bmp)";
 /// "" when the user cancels or closes the dialog.
 std::string ShowOpenDialog();
 
-/// The full path for `typed`, a name typed (or picked) while the dialog
-/// shows the absolute folder `folder`: joined to the folder unless it is
-/// absolute, given the extension "bmp" when its file name has none, and
-/// cleaned of "." and "..".
-std::string CompleteTypedName(const std::string& folder, const std::string& typed);
+/// What a name typed (or picked) in the dialog leads to.
+struct TypedName {
+  enum Kind {
+    kFolder,   ///< An existing folder: the dialog shows it.
+    kFile,     ///< An existing file: the dialog ends with it.
+    kMissing,  ///< Nothing there: the dialog says so and stays.
+  };
+  Kind kind;
+  std::string path;  ///< Full path, without "." and ".." components.
+};
+
+/// Resolves `typed` while the dialog shows the absolute folder `folder`:
+/// joined to the folder unless absolute; a folder of that name is entered;
+/// otherwise a file name without an extension gets ".bmp" before the test.
+TypedName ResolveTypedName(const std::string& folder, const std::string& typed);
 
 /// What the dialog lists for `folder`: "../" (except at the root), then the
 /// sub-folders as "name/", then the files whose names end in ".bmp" in any
