@@ -3,6 +3,10 @@
 #include <FL/Fl.H>
 #include <FL/x.H>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 
@@ -25,6 +29,32 @@ long long NowMs() {
   return now.tv_sec * 1000LL + now.tv_nsec / 1'000'000;
 }
 
+/// Set by SIGIO when the X server has sent something, cleared before the
+/// events are run. Starts set, for anything that came before the watch.
+volatile std::sig_atomic_t g_x_input = 1;
+
+void OnXInput(int) { g_x_input = 1; }
+
+/// Fl::check() costs a system call even when nothing is pending, which is
+/// most of the time; with a photo's 100,000 updates that alone slows the run
+/// by a third. While this watch is on, the kernel signals when X input
+/// arrives, so a check point whose queue is empty can skip the call.
+/// Returns false when the kernel won't signal (then every check point runs
+/// Fl::check()).
+bool WatchXInput(bool on) {
+  const int fd = ConnectionNumber(fl_display);
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  if (!on) return fcntl(fd, F_SETFL, flags & ~O_ASYNC) == 0;
+  struct sigaction action {};
+  action.sa_handler = OnXInput;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  g_x_input = 1;
+  return sigaction(SIGIO, &action, nullptr) == 0 && fcntl(fd, F_SETOWN, getpid()) == 0 &&
+         fcntl(fd, F_SETFL, flags | O_ASYNC) == 0;
+}
+
 }  // namespace
 
 DesktopUi::DesktopUi(RunState& state, Display* display) : state_(state) {
@@ -43,7 +73,12 @@ void DesktopUi::SetText(const char* text) {
 }
 
 void DesktopUi::PumpEvents() {
-  Fl::check();
+  // Events pending means: signalled since the last run, or already read
+  // into Xlib's queue (by a reply to one of our own requests).
+  if (!watching_ || g_x_input || XQLength(fl_display) > 0) {
+    g_x_input = 0;
+    Fl::check();
+  }
   if (CancelSignalled()) state_.CancelFlag = true;
 }
 
@@ -64,10 +99,13 @@ void DesktopUi::ShowUsageError(const std::string& text) {
 void DesktopUi::ShowProgressWindow() {
   form_ = MakeForm1(state_);
   ShowForm1(form_);
+  watching_ = WatchXInput(true);
 }
 
 void DesktopUi::UnloadProgressWindow() {
   if (!form_.window) return;
+  if (watching_) WatchXInput(false);
+  watching_ = false;
   form_.window->hide();
   form_ = Form1();
   Fl::flush();

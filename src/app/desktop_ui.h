@@ -24,7 +24,8 @@ class DesktopUi : public Ui {
   /// Sets the label at most every `kRedrawIntervalMs`; the text shown is
   /// always the latest one.
   void SetText(const char* text) override;
-  /// Runs `Fl::check()` once; a click on the cancel button lands here.
+  /// Runs `Fl::check()` once when X input is pending; a click on the cancel
+  /// button lands here.
   void PumpEvents() override;
   bool KeyHeld(char key) override;
   std::string AskMagnification(const std::string& prompt) override;
@@ -39,6 +40,7 @@ class DesktopUi : public Ui {
   RunState& state_;
   Form1 form_;
   long long last_draw_ms_ = -1'000'000;
+  bool watching_ = false;  ///< SIGIO tells when X input arrives.
 };
 
 }  // namespace pixtable
