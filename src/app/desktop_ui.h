@@ -11,9 +11,6 @@
 
 namespace pixtable {
 
-/// Title of the magnification box and of the message box.
-inline constexpr const char kAppTitle[] = "pixtable";
-
 /// Start-up keys read from the X server, the magnification box, the
 /// file-open dialog, message boxes and the progress window `Form1`.
 class DesktopUi : public Ui {

@@ -5,6 +5,9 @@
 
 namespace pixtable {
 
+/// The application's title, shown by its own boxes.
+inline constexpr const char kAppTitle[] = "pixtable";
+
 /// Shows `text` in a modal box titled `title`, with an OK button and no
 /// icon, and returns when the user has closed it. Ctrl+C copies `text`.
 void ShowMessageBox(const std::string& text, const char* title);

@@ -77,7 +77,7 @@ void Accept(Dialog& d) {
       d.window->hide();
       return;
     case TypedName::kMissing:
-      ShowMessageBox(typed + kMissingFile, kOpenDialogTitle);
+      ShowMessageBox(typed + kMissingFile, kAppTitle);
       d.name_field->take_focus();
       return;
   }

@@ -253,6 +253,9 @@ case_cancel_output() {  # キャンセル while the table is written.
   local form
   form=$(wait_window "進行状況")
   kill -STOP "$run_pid"
+  # Escape (a close by other means) neither cancels nor closes the window.
+  focus "$form"
+  xdotool key Escape
   stop_at_output check
   cancel_stopped "$form"
   finish
@@ -284,6 +287,19 @@ case_dialog_open() {  # No argument: the dialog; a typed path is converted besid
   dialog=$(wait_window "テクスチャ画像ファイル名")
   shot "$dialog" open_dialog
   focus "$dialog"
+  # A name that doesn't exist is refused with a message, and the dialog stays.
+  xdotool type "$pics/absent"
+  xdotool key Return
+  local box
+  box=$(wait_window pixtable)
+  focus "$box"
+  xdotool key ctrl+c
+  until_true 10 test "$(clipboard | head -1)" = "$pics/absent" || fail "missing-file message: '$(clipboard)'"
+  xdotool key Return
+  until_true 20 no_window pixtable || fail "the missing-file message stays"
+  find_window "テクスチャ画像ファイル名" >/dev/null || fail "the dialog went away after a missing name"
+  focus "$dialog"
+  xdotool key ctrl+a
   xdotool type "$pics/red"  # Without ".bmp": the dialog adds it.
   xdotool key Return
   finish
