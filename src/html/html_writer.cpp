@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,69 @@ class ExactRowCells {
   std::vector<CellRect> due_;   // Their parts that begin in this row.
 };
 
+/// The text of one row, put together in one buffer that grows by doubling,
+/// so that writing a cell allocates nothing.
+class RowText {
+ public:
+  /// Longest cell text: "<td bgcolor=#RRGGBB colspan=N rowspan=N></td>".
+  static constexpr size_t kMaxCell = 64;
+
+  void Start() {
+    if (buffer_.empty()) buffer_.resize(4096);
+    end_ = buffer_.data();
+    Put("<tr>", 4);
+  }
+  /// Room for one more cell.
+  char* Reserve() {
+    const size_t used = static_cast<size_t>(end_ - buffer_.data());
+    if (buffer_.size() - used < kMaxCell) {
+      buffer_.resize(buffer_.size() * 2);
+      end_ = buffer_.data() + used;
+    }
+    return end_;
+  }
+  void Put(const char* text, size_t n) {
+    std::memcpy(end_, text, n);
+    end_ += n;
+  }
+  void PutNumber(int32_t value) { end_ = std::to_chars(end_, end_ + 11, value).ptr; }
+  void PutColor(const RunState& state, int32_t color) {
+    const auto& red = state.HexTable[(color >> 16) & 255];
+    const auto& green = state.HexTable[(color >> 8) & 255];
+    const auto& blue = state.HexTable[color & 255];
+    const char code[6] = {red[0], red[1], green[0], green[1], blue[0], blue[1]};
+    Put(code, 6);
+  }
+  std::string_view Finish() {
+    Reserve();
+    Put("</tr>\r\n", 7);
+    return {buffer_.data(), static_cast<size_t>(end_ - buffer_.data())};
+  }
+
+ private:
+  std::string buffer_;
+  char* end_ = nullptr;
+};
+
+void PutCell(RowText& row, const RunState& state, int32_t color, int32_t col_span, int32_t row_span) {
+  row.Reserve();
+  if (color == state.BackgroundColor) {
+    row.Put("<td", 3);
+  } else {
+    row.Put("<td bgcolor=#", 13);
+    row.PutColor(state, color);
+  }
+  if (col_span >= 2) {
+    row.Put(" colspan=", 9);
+    row.PutNumber(col_span);
+  }
+  if (row_span >= 2) {
+    row.Put(" rowspan=", 9);
+    row.PutNumber(row_span);
+  }
+  row.Put("></td>", 6);
+}
+
 }  // namespace
 
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
@@ -117,23 +181,24 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
   if (!sink.Write(line)) return WriteOutcome::kWriteFailed;
 
   ExactRowCells exact_cells;
+  RowText row;
   char caption[64];
   for (int32_t y = 0; y < h; ++y) {
     if (state.CancelFlag) return WriteOutcome::kCancelled;
-    line.assign("<tr>");
     if (format.pixel_exact) {
+      line.assign("<tr>");
       exact_cells.Append(line, state, cells, y);
+      line += "</tr>\r\n";
     } else {
-      for (int32_t x = 0; x < w; ++x) {
-        const CellRect& cell = cells.At(x, y);
-        if (cell.ColSpan >= 1 && cell.RowSpan >= 1) AppendCell(line, state, cell);
+      row.Start();
+      for (size_t i = cells.Index(0, y), end = i + static_cast<size_t>(w); i < end; ++i) {
+        if (cells.Begins(i)) PutCell(row, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
       }
     }
     std::snprintf(caption, sizeof caption, "出力中...(%d/%d)", y + 1, h);
     progress.SetText(caption);
     progress.PumpEvents();
-    line += "</tr>\r\n";
-    if (!sink.Write(line)) return WriteOutcome::kWriteFailed;
+    if (!sink.Write(format.pixel_exact ? std::string_view(line) : row.Finish())) return WriteOutcome::kWriteFailed;
   }
   if (!sink.Write("</table>\r\n")) return WriteOutcome::kWriteFailed;
   return WriteOutcome::kWritten;

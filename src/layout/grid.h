@@ -44,21 +44,72 @@ struct PixelGrid {
 
 /// One record a pixel position, row 0 at the top: record (x, y) is number
 /// x + y * W. A cell is stored at its top-left pixel; other records stay empty.
-struct CellGrid {
+/// A record takes 8 bytes (the six-field `CellRect` would take 24): a head
+/// word with the colour, and the spans packed into a second word.
+class CellGrid {
+ public:
   int32_t W = 0;
   int32_t H = 0;
-  std::vector<CellRect> Cells;
 
   /// Gives the grid `w` x `h` empty records, discarding what it held.
   void Resize(int32_t w, int32_t h) {
     W = w;
     H = h;
-    Cells.assign(static_cast<size_t>(w) * static_cast<size_t>(h), CellRect{});
+    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+    heads_.assign(n, 0);
+    spans_.assign(n, 0);
+    large_.clear();
   }
-  CellRect& At(int32_t x, int32_t y) { return Cells[static_cast<size_t>(x) + static_cast<size_t>(y) * W]; }
-  const CellRect& At(int32_t x, int32_t y) const {
-    return Cells[static_cast<size_t>(x) + static_cast<size_t>(y) * W];
+
+  /// Stores `cell` (colour 0x00RRGGBB) as the record at (x, y); an empty
+  /// `cell` empties the record. `X`, `Y` and `Used` are not kept.
+  void Set(int32_t x, int32_t y, const CellRect& cell) { Set(Index(x, y), cell.ColSpan, cell.RowSpan, cell.Color); }
+
+  /// The record at (x, y): the cell that begins there with `X` = x, `Y` = y
+  /// and `Used` = 0, or the all-zero record.
+  CellRect At(int32_t x, int32_t y) const {
+    const size_t i = Index(x, y);
+    if (!Begins(i)) return CellRect{};
+    return CellRect{x, y, ColSpan(i), RowSpan(i), Color(i), 0};
   }
+
+  // Record-number access for the layout and the writer.
+  void Set(size_t i, int32_t col_span, int32_t row_span, int32_t color) {
+    if (col_span < 1 || row_span < 1) {
+      heads_[i] = 0;
+      return;
+    }
+    uint32_t head = kBegins | (static_cast<uint32_t>(color) & kColorMask);
+    if (col_span <= kMaxPacked && row_span <= kMaxPacked) {
+      spans_[i] = static_cast<uint32_t>(col_span) << 16 | static_cast<uint32_t>(row_span);
+    } else {
+      head |= kLarge;
+      spans_[i] = static_cast<uint32_t>(large_.size());
+      large_.push_back({col_span, row_span});
+    }
+    heads_[i] = head;
+  }
+  bool Begins(size_t i) const { return heads_[i] & kBegins; }
+  int32_t Color(size_t i) const { return static_cast<int32_t>(heads_[i] & kColorMask); }
+  int32_t ColSpan(size_t i) const {
+    return heads_[i] & kLarge ? large_[spans_[i]].col_span : static_cast<int32_t>(spans_[i] >> 16);
+  }
+  int32_t RowSpan(size_t i) const {
+    return heads_[i] & kLarge ? large_[spans_[i]].row_span : static_cast<int32_t>(spans_[i] & 0xFFFF);
+  }
+  size_t Index(int32_t x, int32_t y) const { return static_cast<size_t>(x) + static_cast<size_t>(y) * W; }
+
+ private:
+  static constexpr uint32_t kBegins = 1u << 31;
+  static constexpr uint32_t kLarge = 1u << 30;
+  static constexpr uint32_t kColorMask = 0xFFFFFF;
+  static constexpr int32_t kMaxPacked = 0xFFFF;
+  struct Spans {
+    int32_t col_span, row_span;
+  };
+  std::vector<uint32_t> heads_;
+  std::vector<uint32_t> spans_;
+  std::vector<Spans> large_;  ///< Spans too wide or tall to pack; rarely more than a few.
 };
 
 }  // namespace pixtable

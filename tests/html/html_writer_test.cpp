@@ -38,10 +38,10 @@ TEST(WriteHtmlTable, CellTextsFollowTheGrid) {
   const DibSection dib = test::ToDib(FromRows({"kkkA", "kkkA"}));
   CellGrid cells;
   cells.Resize(4, 2);
-  cells.At(0, 0) = {0, 0, 3, 2, 0xFF0000, 0};
-  cells.At(3, 0) = {3, 0, 1, 1, 0x0A0B0C, 0};
-  cells.At(3, 1) = {3, 1, 1, 1, 0x000000, 0};
-  cells.At(1, 1) = {1, 1, 0, 5, 0x123456, 0};  // empty records write nothing
+  cells.Set(0, 0, CellRect{0, 0, 3, 2, 0xFF0000, 0});
+  cells.Set(3, 0, CellRect{3, 0, 1, 1, 0x0A0B0C, 0});
+  cells.Set(3, 1, CellRect{3, 1, 1, 1, 0x000000, 0});
+  cells.Set(1, 1, CellRect{1, 1, 0, 5, 0x123456, 0});  // empty records write nothing
   RunState state;
   state.Magnification = 10;
   state.BackgroundColor = 0;
@@ -56,6 +56,27 @@ TEST(WriteHtmlTable, CellTextsFollowTheGrid) {
   EXPECT_EQ(state.HexTable[0xAB][0], 'A');
   EXPECT_EQ(state.HexTable[0xAB][1], 'B');
   EXPECT_EQ(progress.pumps, 2);
+}
+
+TEST(WriteHtmlTable, SpansBeyondSixteenBitsSurviveTheCompactGrid) {
+  const int32_t w = 70000;
+  DibSection dib = AllocateDib(w, 2);
+  CellGrid cells;
+  cells.Resize(w, 2);
+  cells.Set(0, 0, CellRect{0, 0, w - 1, 2, 0x010203, 0});
+  cells.Set(w - 1, 0, CellRect{w - 1, 0, 1, 1, 0x000000, 0});
+  cells.Set(w - 1, 1, CellRect{w - 1, 1, 1, 1, 0x000000, 0});
+  EXPECT_EQ(cells.At(0, 0), (CellRect{0, 0, w - 1, 2, 0x010203, 0}));
+  EXPECT_EQ(cells.At(1, 0), CellRect{});
+  RunState state;
+  test::RecordingProgress progress;
+  test::StringSink sink;
+  ASSERT_EQ(WriteHtmlTable(sink, dib, cells, state, progress), WriteOutcome::kWritten);
+  EXPECT_EQ(sink.text,
+            "<table width=\"70000\" height=\"2\" border=0 cellpadding=0 cellspacing=0 bgcolor=#000000>\r\n"
+            "<tr><td bgcolor=#010203 colspan=69999 rowspan=2></td><td></td></tr>\r\n"
+            "<tr><td></td></tr>\r\n"
+            "</table>\r\n");
 }
 
 TEST(WriteHtmlTable, CancelEndsAfterTheRowBeingWritten) {

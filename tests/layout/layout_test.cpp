@@ -32,8 +32,9 @@ struct Fixture {
   /// Every non-empty record of the cell grid, in reading order.
   std::vector<CellRect> Cells() const {
     std::vector<CellRect> out;
-    for (const CellRect& c : cells.Cells)
-      if (!c.Empty()) out.push_back(c);
+    for (int32_t y = 0; y < cells.H; ++y)
+      for (int32_t x = 0; x < cells.W; ++x)
+        if (!cells.At(x, y).Empty()) out.push_back(cells.At(x, y));
     return out;
   }
 
@@ -222,13 +223,13 @@ TEST(BuildTable, TakesColoursOverWithoutTheFourthByte) {
     const DibSection dib = test::ToDib(p, fourth);
     CellGrid cells;
     cells.Resize(5, 5);
-    cells.At(4, 4) = Rect(4, 4, 1, 1, 1);
+    cells.Set(4, 4, Rect(4, 4, 1, 1, 1));
     RunState state;
     RecordingProgress progress;
     ASSERT_TRUE(BuildTable(dib, cells, state, progress));
     EXPECT_EQ(state.TotalPixels, 4);
     EXPECT_EQ(cells.W, 2);
-    ASSERT_EQ(cells.Cells.size(), 4u);  // earlier contents are gone
+    ASSERT_EQ(cells.H, 2);  // earlier contents are gone
     EXPECT_EQ(cells.At(0, 0), Rect(0, 0, 1, 1, 0xFFFFFF));
     EXPECT_EQ(cells.At(1, 1), Rect(1, 1, 1, 1, 0xFFFFFF));
     EXPECT_EQ(cells.At(1, 0).Color, kRed);

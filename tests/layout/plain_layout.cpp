@@ -73,7 +73,7 @@ class Cover {
       for (int32_t y = s.Y; y < s.Y + s.RowSpan; ++y) {
         for (int32_t x = s.X; x < s.X + s.ColSpan; ++x) pixels_.At(x, y) = kCovered;
       }
-      cells_.At(s.X, s.Y) = s;
+      cells_.Set(s.X, s.Y, s);
       state_.DonePixels += s.ColSpan * s.RowSpan;
       if (iteration % 10 == 1) ShowAnalysisProgress(state_, progress_);
       list_[chosen].Used = 1;
@@ -105,7 +105,7 @@ class Cover {
 
   void PlaceSingle(const CellRect& r) {
     state_.DonePixels += 1;
-    cells_.At(r.X, r.Y) = r;
+    cells_.Set(r.X, r.Y, r);
     pixels_.At(r.X, r.Y) = kCovered;
     singles_ += 1;
   }
