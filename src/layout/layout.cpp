@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <span>
 
 #include "layout/stretch.h"
 
@@ -96,20 +97,129 @@ class DenseColors {
 struct Candidate {
   Rect rect;
   bool live = false;
-  uint32_t stamp = 0;  ///< Bucket and heap entries with another stamp are stale.
+  uint32_t stamp = 0;  ///< Heap entries with another stamp are stale.
   uint32_t seen = 0;   ///< Marks the slot as found by the current overlap query.
-  int32_t bx0 = 0, by0 = 0, bx1 = -1, by1 = -1;  ///< Buckets the slot is entered in.
+  Rect entered;  ///< The extent its bucket entries carry; holds `rect` while live.
+  int32_t level = 0, bx0 = 0, by0 = 0, bx1 = -1, by1 = -1;  ///< Buckets the slot is entered in.
+  uint32_t corner = 0;               ///< Its bottom-right pixel, while in the corner table.
+  int32_t same_corner = -1;          ///< The next slot in its corner-table chain.
+  bool in_corners = false;
 };
 
+/// A candidate entered in a bucket, with its extent when it was entered (a
+/// repair only shrinks it there), so that most tests need not look it up.
 struct BucketEntry {
+  int32_t x0, y0, x1, y1;  ///< Columns x0 to x1 - 1, rows y0 to y1 - 1.
   int32_t slot;
-  uint32_t stamp;
 };
 
 struct HeapEntry {
   int64_t area;
   int32_t slot;
   uint32_t stamp;
+};
+
+/// The live candidates, entered in square buckets on levels of growing
+/// bucket size: a rectangle goes to the level whose buckets are at least as
+/// long as its longer side, so that it lands in at most 2 x 2 buckets.
+class BucketLevels {
+ public:
+  static constexpr int32_t kMinShift = 3;
+
+  void Init(int32_t w, int32_t h) {
+    levels_ = LevelFor(std::max(w, h)) + 1;
+    for (int32_t l = 0; l < levels_; ++l) {
+      Level& level = level_[l];
+      level.cols = ((w - 1) >> Shift(l)) + 1;
+      level.first = buckets_.size();
+      buckets_.resize(buckets_.size() + static_cast<size_t>(level.cols) * (((h - 1) >> Shift(l)) + 1));
+    }
+  }
+  /// The level for a rectangle whose longer side is `longest` pixels.
+  static int32_t LevelFor(int32_t longest) {
+    return std::max(0, static_cast<int32_t>(std::bit_width(static_cast<uint32_t>(longest - 1))) - kMinShift);
+  }
+  static int32_t Shift(int32_t level) { return kMinShift + level; }
+  int32_t levels() const { return levels_; }
+  /// False when the level has held nothing since the last `Clear`.
+  bool InUse(int32_t level) const { return used_ >> level & 1; }
+
+  std::vector<BucketEntry>& At(int32_t level, int32_t bx, int32_t by) {
+    return buckets_[level_[level].first + static_cast<size_t>(by) * level_[level].cols + bx];
+  }
+  void Add(int32_t level, int32_t bx, int32_t by, const BucketEntry& entry) {
+    std::vector<BucketEntry>& bucket = At(level, bx, by);
+    if (bucket.empty()) touched_.push_back(&bucket);
+    bucket.push_back(entry);
+    used_ |= uint32_t{1} << level;
+  }
+  void Clear() {
+    for (std::vector<BucketEntry>* bucket : touched_) bucket->clear();
+    touched_.clear();
+    used_ = 0;
+  }
+
+ private:
+  struct Level {
+    size_t first = 0;
+    int32_t cols = 0;
+  };
+  int32_t levels_ = 0;
+  Level level_[32];
+  uint32_t used_ = 0;
+  std::vector<std::vector<BucketEntry>> buckets_;
+  std::vector<std::vector<BucketEntry>*> touched_;  ///< Buckets that may hold entries.
+};
+
+/// The live candidates by their bottom-right pixel: chains of slots hanging
+/// from an open hash table that doubles when it gets half full.
+class CornerTable {
+ public:
+  template <typename Slots>
+  void Insert(Slots& slots, int32_t k, uint32_t corner) {
+    if (2 * (count_ + 1) > heads_.size()) Grow(slots);
+    int32_t& head = heads_[Hash(corner)];
+    if (head == -1) touched_.push_back(Hash(corner));
+    slots[k].corner = corner;
+    slots[k].same_corner = head;
+    slots[k].in_corners = true;
+    head = k;
+    ++count_;
+  }
+  template <typename Slots>
+  void Remove(Slots& slots, int32_t k) {
+    if (!slots[k].in_corners) return;
+    int32_t* link = &heads_[Hash(slots[k].corner)];
+    while (*link != k) link = &slots[*link].same_corner;
+    *link = slots[k].same_corner;
+    slots[k].in_corners = false;
+    --count_;
+  }
+  /// The first slot of the chain that holds `corner`, or -1.
+  int32_t Head(uint32_t corner) const { return heads_.empty() ? -1 : heads_[Hash(corner)]; }
+  void Clear() {
+    for (size_t h : touched_) heads_[h] = -1;
+    touched_.clear();
+    count_ = 0;
+  }
+
+ private:
+  size_t Hash(uint32_t corner) const { return (corner * 0x9E3779B1u) >> shift_; }
+  template <typename Slots>
+  void Grow(Slots& slots) {
+    const size_t size = heads_.empty() ? 64 : 2 * heads_.size();
+    shift_ = 32 - std::bit_width(size - 1);
+    heads_.assign(size, -1);
+    touched_.clear();
+    count_ = 0;
+    for (int32_t k = 0; k < static_cast<int32_t>(slots.size()); ++k)
+      if (slots[k].in_corners) Insert(slots, k, slots[k].corner);
+  }
+
+  std::vector<int32_t> heads_;
+  std::vector<size_t> touched_;
+  size_t count_ = 0;
+  int shift_ = 32;
 };
 
 /// Orders the selection heap: largest area on top, lowest slot on a tie.
@@ -145,16 +255,16 @@ class Layout {
         progress_(progress),
         rows_(static_cast<uint32_t>(dib.Width)),
         next_(static_cast<size_t>(w_) * h_),
-        run_(static_cast<size_t>(w_) * h_) {
+        run_(static_cast<size_t>(w_) * h_),
+        solved_cover_(w_, 0),
+        solved_until_(w_, 0) {
     for (int32_t row = 0; row < h_; ++row) {
       const size_t base = static_cast<size_t>(row) * w_;
       run_[base + w_ - 1] = 1;
       for (int32_t x = w_ - 2; x >= 0; --x)
         run_[base + x] = pix_[base + x] == pix_[base + x + 1] ? run_[base + x + 1] + 1 : 1;
     }
-    // Buckets of 32 x 32 pixels keep both small and large candidates cheap.
-    bucket_cols_ = (w_ + kBucketSize - 1) >> kBucketShift;
-    buckets_.resize(static_cast<size_t>(bucket_cols_) * ((h_ + kBucketSize - 1) >> kBucketShift));
+    buckets_.Init(w_, h_);
   }
 
   /// Chains the uncovered pixels of every colour in reading order.
@@ -239,8 +349,6 @@ class Layout {
   }
 
  private:
-  static constexpr int32_t kBucketShift = 5;
-  static constexpr int32_t kBucketSize = 1 << kBucketShift;
 
   int32_t PixelIndex(int32_t x, int32_t y) const { return x + (h_ - 1 - y) * w_; }
   size_t CellIndex(int32_t x, int32_t y) const { return static_cast<size_t>(x) + static_cast<size_t>(y) * w_; }
@@ -260,15 +368,17 @@ class Layout {
     queue_.clear();
     for (int32_t i = first; i != kNone; i = next_[i])
       if (pix_[i] == key_) queue_.push_back(i);
-    // Solve every column stretch from its top; the results go into the run
-    // and chain entries of its pixels, both rebuilt below.
+    ++cover_counter_;
     for (int32_t i : queue_) {
-      const bool top = i + w_ >= w_ * h_ || pix_[i + w_] != key_;
-      if (top) SolveStretch(i);
-    }
-    for (int32_t i : queue_) {
-      const uint32_t row = rows_.Quotient(static_cast<uint32_t>(i));
-      const Rect r{i - static_cast<int32_t>(row) * w_, h_ - 1 - static_cast<int32_t>(row), run_[i], next_[i]};
+      const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i)));
+      const int32_t x = i - row * w_, y = h_ - 1 - row;
+      // Below the anchor the column may already be solved; its entries then
+      // hold the rectangle instead of the run and the chain (rebuilt below).
+      if (solved_cover_[x] != cover_counter_ || solved_until_[x] < y) {
+        if (SkipGathering(x, y, i)) continue;
+        SolveColumn(x, y, i);
+      }
+      const Rect r{x, y, run_[i], next_[i]};
       if (ContainedInLive(r)) continue;
       if (r.Single()) {
         PlaceSingle(r.X, r.Y, i, /*update_runs=*/false);
@@ -281,14 +391,40 @@ class Layout {
     for (auto it = queue_.rbegin(); it != queue_.rend(); ++it) {
       const int32_t i = *it;
       if (pix_[i] != key_) continue;
-      const bool run_on = (i + 1) % w_ != 0 && pix_[i + 1] == key_;
+      const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i)));
+      const bool run_on = i + 1 < (row + 1) * w_ && pix_[i + 1] == key_;
       run_[i] = run_on ? run_[i + 1] + 1 : 1;
       next_[i] = after;
       after = i;
     }
   }
 
-  void SolveStretch(int32_t top) {
+  /// True when a live candidate is sure to contain the rectangle at (x, y)
+  /// (pixel index `i`), which then need not be measured: it spans the run to
+  /// the right, and the column's key pixels end at its bottom edge.
+  bool SkipGathering(int32_t x, int32_t y, int32_t i) {
+    const int32_t right = x + run_[i];
+    for (int32_t l = BucketLevels::LevelFor(run_[i]); l < buckets_.levels(); ++l) {
+      if (!buckets_.InUse(l)) continue;
+      std::vector<BucketEntry>& bucket = buckets_.At(l, x >> BucketLevels::Shift(l), y >> BucketLevels::Shift(l));
+      for (BucketEntry& entry : bucket) {
+        if (entry.x0 > x || entry.y0 > y || entry.x1 < right || entry.y1 <= y) continue;
+        const Candidate& c = slots_[entry.slot];
+        const Rect& e = c.rect;
+        if (!c.live || e.X > x || e.Y > y || e.X + e.ColSpan < right || e.Y + e.RowSpan <= y) continue;
+        const int32_t below = e.Y + e.RowSpan;
+        if (below == h_ || pix_[PixelIndex(x, below)] != key_) {
+          std::swap(entry, bucket[0]);  // Neighbouring queries tend to hit the same candidate.
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  /// Solves the gathering rectangles of column x from row y down to the end
+  /// of its key pixels, into the run and chain entries of those pixels.
+  void SolveColumn(int32_t x, int32_t y, int32_t top) {
     widths_.clear();
     for (int32_t i = top; i >= 0 && pix_[i] == key_; i -= w_) widths_.push_back(run_[i]);
     solver_.Solve(widths_, found_);
@@ -298,6 +434,8 @@ class Layout {
       next_[i] = r.RowSpan;
       i -= w_;
     }
+    solved_cover_[x] = cover_counter_;
+    solved_until_[x] = y + static_cast<int32_t>(found_.size()) - 1;
   }
 
   // --- Measuring on the current picture ------------------------------------
@@ -358,26 +496,39 @@ class Layout {
 
   // --- Candidates ----------------------------------------------------------
 
-  std::vector<BucketEntry>& Bucket(int32_t bx, int32_t by) {
-    return buckets_[static_cast<size_t>(by) * bucket_cols_ + bx];
-  }
-
   /// Enters slot `k` in the buckets of its rectangle under a fresh stamp.
   void Enter(int32_t k) {
     Candidate& c = slots_[k];
+    const Rect& r = c.rect;
     c.stamp = ++stamp_counter_;
-    c.bx0 = c.rect.X >> kBucketShift;
-    c.by0 = c.rect.Y >> kBucketShift;
-    c.bx1 = (c.rect.X + c.rect.ColSpan - 1) >> kBucketShift;
-    c.by1 = (c.rect.Y + c.rect.RowSpan - 1) >> kBucketShift;
+    c.entered = r;
+    c.level = BucketLevels::LevelFor(std::max(r.ColSpan, r.RowSpan));
+    const int32_t shift = BucketLevels::Shift(c.level);
+    c.bx0 = r.X >> shift;
+    c.by0 = r.Y >> shift;
+    c.bx1 = (r.X + r.ColSpan - 1) >> shift;
+    c.by1 = (r.Y + r.RowSpan - 1) >> shift;
+    const BucketEntry entry{r.X, r.Y, r.X + r.ColSpan, r.Y + r.RowSpan, k};
+    for (int32_t by = c.by0; by <= c.by1; ++by)
+      for (int32_t bx = c.bx0; bx <= c.bx1; ++bx) buckets_.Add(c.level, bx, by, entry);
+    PushSelection(k);
+  }
+
+  /// Takes slot `k` out of the buckets it was entered in.
+  void Withdraw(int32_t k) {
+    Candidate& c = slots_[k];
     for (int32_t by = c.by0; by <= c.by1; ++by) {
       for (int32_t bx = c.bx0; bx <= c.bx1; ++bx) {
-        std::vector<BucketEntry>& bucket = Bucket(bx, by);
-        if (bucket.empty()) touched_.push_back(static_cast<int32_t>(&bucket - buckets_.data()));
-        bucket.push_back({k, c.stamp});
+        std::vector<BucketEntry>& bucket = buckets_.At(c.level, bx, by);
+        for (BucketEntry& entry : bucket) {
+          if (entry.slot != k) continue;
+          entry = bucket.back();
+          bucket.pop_back();
+          break;
+        }
       }
     }
-    PushSelection(k);
+    c.bx1 = c.bx0 - 1;
   }
 
   void PushSelection(int32_t k) {
@@ -385,20 +536,30 @@ class Layout {
     std::push_heap(select_.begin(), select_.end(), LowerPriority);
   }
 
-  /// True when a live candidate contains `r`; such a candidate contains the
-  /// top-left pixel of `r`, so one bucket holds it.
-  bool ContainedInLive(const Rect& r) {
-    std::vector<BucketEntry>& bucket = Bucket(r.X >> kBucketShift, r.Y >> kBucketShift);
-    for (size_t e = 0; e < bucket.size();) {
-      const Candidate& c = slots_[bucket[e].slot];
-      if (c.stamp != bucket[e].stamp) {
-        bucket[e] = bucket.back();
-        bucket.pop_back();
-        continue;
-      }
-      if (c.live && Contains(c.rect, r)) return true;
-      ++e;
+  uint32_t CornerOf(const Rect& r) const {
+    return static_cast<uint32_t>(r.X + r.ColSpan - 1) + static_cast<uint32_t>(r.Y + r.RowSpan - 1) * w_;
+  }
+
+  /// Files slot `k` under the bottom-right pixel of its rectangle.
+  void FileCorner(int32_t k) {
+    corners_.Remove(slots_, k);
+    corners_.Insert(slots_, k, CornerOf(slots_[k].rect));
+  }
+
+  /// True when a live candidate contains `r`, a rectangle just measured.
+  /// Such a rectangle cannot grow to the right or downwards, and a live
+  /// candidate holds only uncovered key pixels, so one that contains `r`
+  /// shares its bottom-right pixel. Candidates listed in `stale` (those a
+  /// placement has overlapped and the repair has not reached yet) may hold
+  /// covered pixels and are tested in full.
+  bool ContainedInLive(const Rect& r, std::span<const int32_t> stale = {}) {
+    const uint32_t corner = CornerOf(r);
+    for (int32_t k = corners_.Head(corner); k != -1; k = slots_[k].same_corner) {
+      const Candidate& c = slots_[k];
+      if (c.corner == corner && c.live && c.rect.X <= r.X && c.rect.Y <= r.Y) return true;
     }
+    for (const int32_t k : stale)
+      if (slots_[k].live && Contains(slots_[k].rect, r)) return true;
     return false;
   }
 
@@ -416,6 +577,7 @@ class Layout {
     slots_[k].rect = r;
     slots_[k].live = true;
     Enter(k);
+    FileCorner(k);
   }
 
   /// The live candidate of largest area, lowest slot on a tie; kNone if none.
@@ -433,7 +595,9 @@ class Layout {
   /// Takes slot `k` out of play until AddCandidate reuses it.
   void Retire(int32_t k) {
     slots_[k].live = false;
-    slots_[k].stamp = 0;  // Drops its bucket and heap entries.
+    slots_[k].stamp = 0;  // Drops its heap entries.
+    Withdraw(k);
+    corners_.Remove(slots_, k);
     retired_.push_back(k);
     std::push_heap(retired_.begin(), retired_.end(), std::greater<>());
   }
@@ -443,30 +607,30 @@ class Layout {
   void Repair(const Rect& s) {
     const uint32_t mark = ++seen_counter_;
     overlapping_.clear();
-    for (int32_t by = s.Y >> kBucketShift; by <= (s.Y + s.RowSpan - 1) >> kBucketShift; ++by) {
-      for (int32_t bx = s.X >> kBucketShift; bx <= (s.X + s.ColSpan - 1) >> kBucketShift; ++bx) {
-        std::vector<BucketEntry>& bucket = Bucket(bx, by);
-        for (size_t e = 0; e < bucket.size();) {
-          Candidate& c = slots_[bucket[e].slot];
-          if (c.stamp != bucket[e].stamp) {
-            bucket[e] = bucket.back();
-            bucket.pop_back();
-            continue;
+    const int32_t right = s.X + s.ColSpan, bottom = s.Y + s.RowSpan;
+    for (int32_t l = 0; l < buckets_.levels(); ++l) {
+      if (!buckets_.InUse(l)) continue;
+      const int32_t shift = BucketLevels::Shift(l);
+      for (int32_t by = s.Y >> shift; by <= (bottom - 1) >> shift; ++by) {
+        for (int32_t bx = s.X >> shift; bx <= (right - 1) >> shift; ++bx) {
+          for (const BucketEntry& entry : buckets_.At(l, bx, by)) {
+            if (entry.x0 >= right || entry.x1 <= s.X || entry.y0 >= bottom || entry.y1 <= s.Y) continue;
+            Candidate& c = slots_[entry.slot];
+            if (c.live && c.seen != mark) {
+              c.seen = mark;
+              if (Overlaps(c.rect, s)) overlapping_.push_back(entry.slot);
+            }
           }
-          if (c.live && c.seen != mark) {
-            c.seen = mark;
-            if (Overlaps(c.rect, s)) overlapping_.push_back(bucket[e].slot);
-          }
-          ++e;
         }
       }
     }
     std::sort(overlapping_.begin(), overlapping_.end());
-    for (const int32_t k : overlapping_) {
+    for (size_t q = 0; q < overlapping_.size(); ++q) {
+      const int32_t k = overlapping_[q];
       Candidate& c = slots_[k];
       const Rect r = Measure(c.rect.X, c.rect.Y);
       c.live = false;
-      if (r.Empty() || ContainedInLive(r)) {
+      if (r.Empty() || ContainedInLive(r, std::span<const int32_t>(overlapping_).subspan(q + 1))) {
         Retire(k);
         continue;
       }
@@ -478,10 +642,9 @@ class Layout {
       const int64_t old_area = c.rect.Area();
       c.rect = r;
       c.live = true;
-      const bool inside = (r.X >> kBucketShift) >= c.bx0 && (r.Y >> kBucketShift) >= c.by0 &&
-                          ((r.X + r.ColSpan - 1) >> kBucketShift) <= c.bx1 &&
-                          ((r.Y + r.RowSpan - 1) >> kBucketShift) <= c.by1;
-      if (!inside) {
+      FileCorner(k);
+      if (!Contains(c.entered, r)) {
+        Withdraw(k);
         Enter(k);
       } else if (r.Area() != old_area) {
         PushSelection(k);
@@ -490,8 +653,8 @@ class Layout {
   }
 
   void EndCover() {
-    for (const int32_t b : touched_) buckets_[b].clear();
-    touched_.clear();
+    buckets_.Clear();
+    corners_.Clear();
     slots_.clear();
     select_.clear();
     retired_.clear();
@@ -510,15 +673,17 @@ class Layout {
   int32_t key_ = 0;
   int32_t singles_ = 0;
   std::vector<int32_t> queue_;
+  uint32_t cover_counter_ = 0;
+  std::vector<uint32_t> solved_cover_;  ///< The cover whose gathering solved column x ...
+  std::vector<int32_t> solved_until_;   ///< ... down to this row.
   std::vector<int32_t> widths_;
   std::vector<StretchRect> found_;
   StretchSolver solver_;
   std::vector<Candidate> slots_;
   std::vector<HeapEntry> select_;
   std::vector<int32_t> retired_;  ///< Min-heap of retired slots.
-  int32_t bucket_cols_ = 0;
-  std::vector<std::vector<BucketEntry>> buckets_;
-  std::vector<int32_t> touched_;  ///< Buckets that may hold entries.
+  BucketLevels buckets_;
+  CornerTable corners_;
   std::vector<int32_t> overlapping_;
   uint32_t stamp_counter_ = 0;
   uint32_t seen_counter_ = 0;
