@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "layout/big_array.h"
+
 namespace pixtable {
 
 /// A rectangle of pixels: a table cell, or a candidate while covering.
@@ -30,7 +32,7 @@ inline constexpr int32_t kCovered = -1;
 struct PixelGrid {
   int32_t W = 0;
   int32_t H = 0;
-  std::vector<int32_t> Values;
+  std::vector<int32_t, HugePageAllocator<int32_t>> Values;
 
   int32_t& At(int32_t x, int32_t y) { return Values[static_cast<size_t>(x) + static_cast<size_t>(H - 1 - y) * W]; }
   int32_t At(int32_t x, int32_t y) const {
@@ -107,8 +109,8 @@ class CellGrid {
   struct Spans {
     int32_t col_span, row_span;
   };
-  std::vector<uint32_t> heads_;
-  std::vector<uint32_t> spans_;
+  std::vector<uint32_t, HugePageAllocator<uint32_t>> heads_;
+  std::vector<uint32_t, HugePageAllocator<uint32_t>> spans_;
   std::vector<Spans> large_;  ///< Spans too wide or tall to pack; rarely more than a few.
 };
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <span>
 
+#include "layout/big_array.h"
 #include "layout/stretch.h"
 
 // The layout makes exactly the choices of the step-by-step greedy cover (the
@@ -666,8 +667,8 @@ class Layout {
   RunState& state_;
   Progress& progress_;
   const Divider rows_;
-  std::vector<int32_t> next_;  ///< Next pixel of the same colour in reading order.
-  std::vector<int32_t> run_;   ///< Run of equal uncovered pixels from here rightwards.
+  std::vector<int32_t, HugePageAllocator<int32_t>> next_;  ///< Next pixel of the same colour in reading order.
+  std::vector<int32_t, HugePageAllocator<int32_t>> run_;   ///< Run of equal uncovered pixels from here rightwards.
 
   // The cover in progress.
   int32_t key_ = 0;
@@ -730,7 +731,8 @@ bool SweepColors(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunS
 bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress) {
   const int32_t w = dib.Width, h = dib.Height;
   state.TotalPixels = w * h;
-  PixelGrid pixels{w, h, std::vector<int32_t>(static_cast<size_t>(w) * static_cast<size_t>(h))};
+  PixelGrid pixels{w, h, {}};
+  pixels.Values.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
   cells.Resize(w, h);
   std::memcpy(pixels.Values.data(), dib.pBits.get(), static_cast<size_t>(dib.BytesPerLine) * h);
   // The fourth byte carries no colour; clearing it keeps every colour non-negative.

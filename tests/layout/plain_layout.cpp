@@ -198,7 +198,8 @@ bool SweepColors(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunS
 bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress) {
   const int32_t w = dib.Width, h = dib.Height;
   state.TotalPixels = w * h;
-  PixelGrid pixels{w, h, std::vector<int32_t>(static_cast<size_t>(w) * static_cast<size_t>(h))};
+  PixelGrid pixels{w, h, {}};
+  pixels.Values.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
   cells.Resize(w, h);
   std::memcpy(pixels.Values.data(), dib.pBits.get(), static_cast<size_t>(dib.BytesPerLine) * h);
   // The fourth byte carries no colour; clearing it keeps every colour non-negative.
