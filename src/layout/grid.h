@@ -18,6 +18,9 @@ struct CellRect {
   int32_t Color = 0;    ///< 0x00RRGGBB.
   int32_t Used = 0;     ///< 1 marks a retired candidate slot.
 
+  // Assigning to a temporary (such as `CellGrid::At`'s result) is a mistake.
+  CellRect& operator=(const CellRect&) & = default;
+
   bool Empty() const { return ColSpan < 1 || RowSpan < 1; }
   int64_t Area() const { return int64_t{ColSpan} * RowSpan; }
   friend bool operator==(const CellRect&, const CellRect&) = default;

@@ -160,9 +160,9 @@ TEST(PixelExactTable, StacksTallCellsInTheRowsTheyCover) {
   const DibSection dib = AllocateDib(3, h);
   CellGrid cells;
   cells.Resize(3, h);
-  cells.At(0, 0) = {0, 0, 1, h, test::kRed, 0};
-  cells.At(1, 0) = {1, 0, 2, 70000, test::kBlue, 0};
-  cells.At(1, 70000) = {1, 70000, 2, h - 70000, 0x00FF00, 0};
+  cells.Set(0, 0, CellRect{0, 0, 1, h, test::kRed, 0});
+  cells.Set(1, 0, CellRect{1, 0, 2, 70000, test::kBlue, 0});
+  cells.Set(1, 70000, CellRect{1, 70000, 2, h - 70000, 0x00FF00, 0});
   RunState state;
   state.BackgroundColor = -1;
   test::RecordingProgress progress;
