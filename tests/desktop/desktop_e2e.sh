@@ -322,7 +322,7 @@ case_dialog_cancel() {  # No argument, dialog cancelled: a quiet end.
 # label_pixels FONTCONFIG_FILE NAME: screenshots Form1's label and button
 # during a run that uses the given font configuration.
 label_pixels() {
-  make_picture "$pics/noise.bmp" -size 400x300 xc: +noise Random
+  make_picture "$pics/noise.bmp" -size 2000x2000 xc: +noise Random
   run_env=(${1:+FONTCONFIG_FILE=$1})
   start_pixtable "$pics" noise.bmp
   local form
