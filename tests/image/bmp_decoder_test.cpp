@@ -55,16 +55,6 @@ TEST(BmpDecoder, EveryHeaderAndDepthGivesThePicture) {
   }
 }
 
-TEST(BmpDecoder, BottomRowComesFirstInMemory) {
-  for (bool top_down : {false, true}) {
-    const DecodeResult r = DecodeBmp(EncodeBmp(FromRows({"rr", "bb"}), BmpLayout{.top_down = top_down}));
-    ASSERT_TRUE(r.dib.Loaded());
-    EXPECT_EQ(r.dib.pBits[0], 0xFF);  // Blue of the bottom-left pixel.
-    EXPECT_EQ(r.dib.pBits[2], 0x00);
-    EXPECT_EQ(r.dib.pBits[8 + 2], 0xFF);  // Red of the top-left pixel.
-  }
-}
-
 /// Pixel values written by hand, and the colours they must give.
 struct MaskCase {
   const char* what;
