@@ -107,11 +107,10 @@ LoadError MakeChannel(uint32_t mask, uint16_t bit_count, ChannelMask& channel) {
 /// the header; masks that follow a 40-byte header move it on.
 LoadError ReadMasks(std::span<const uint8_t> file, int64_t info, uint32_t compression, BmpHeader& h,
                     int64_t& after) {
-  std::array<uint32_t, 3> masks{};
-  if (compression == kBiRgb) {
-    masks = h.bit_count == 16 ? std::array<uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
-                              : std::array<uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
-  } else {
+  const std::array<uint32_t, 3> defaults = h.bit_count == 16 ? std::array<uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
+                                                              : std::array<uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
+  std::array<uint32_t, 3> masks = defaults;
+  if (compression != kBiRgb) {
     int64_t at = info + kInfoHeaderSize;  // Inside 52-byte and longer headers.
     if (h.header_size == kInfoHeaderSize) {
       at = after;
@@ -119,6 +118,8 @@ LoadError ReadMasks(std::span<const uint8_t> file, int64_t info, uint32_t compre
       if (after > static_cast<int64_t>(file.size())) return LoadError::kTooShort;
     }
     for (size_t i = 0; i < 3; ++i) masks[i] = ReadU32(file, at + 4 * static_cast<int64_t>(i));
+    // No masks at all would make every pixel black; such files mean the defaults.
+    if ((masks[0] | masks[1] | masks[2]) == 0) masks = defaults;
   }
   for (size_t i = 0; i < 3; ++i) {
     if (const LoadError e = MakeChannel(masks[i], h.bit_count, h.masks[i]); e != LoadError::kNone) return e;

@@ -80,6 +80,8 @@ TEST(BmpDecoder, BitFieldsScaleEveryChannelToEightBits) {
       {"2-3-1", 16, kBiBitfields, {0x30, 0x0E, 0x01}, 0x18, 0x559200},
       {"10-5-1 wider than a byte", 16, kBiBitfields, {0xFFC0, 0x003E, 0x0001}, 0x8000, 0x800000},
       {"no blue mask", 16, kBiBitfields, {0xFF00, 0x00FF, 0}, 0xFFFF, 0xFFFF00},
+      {"no masks at all mean 5-5-5", 16, kBiBitfields, {0, 0, 0}, 0x7FFF, 0xFFFFFF},
+      {"no masks at all mean 8-8-8", 32, kBiBitfields, {0, 0, 0}, 0x123456, 0x123456},
       {"x-R-G-B", 32, kBiRgb, {}, 0xAA123456, 0x123456},
       {"x-B-G-R masks", 32, kBiBitfields, {0x0000FF, 0x00FF00, 0xFF0000}, 0x00563412, 0x123456},
       {"10-10-10", 32, kBiBitfields, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0xFFF00000 | (512 << 10), 0xFF8000},
