@@ -57,11 +57,14 @@ bool Overlaps(const Rect& a, const Rect& b) {
 /// Numbers the colours present in a picture 0, 1, 2, ...
 class DenseColors {
  public:
-  DenseColors(const int32_t* pixels, size_t n) {
+  DenseColors() = default;
+  /// `color(i)` gives pixel i's colour, or a negative value to leave it out.
+  template <typename ColorAt>
+  DenseColors(size_t n, ColorAt color) {
     if (n <= kSmallPicture) {
       palette_.reserve(n);
       for (size_t i = 0; i < n; ++i)
-        if (pixels[i] >= 0) palette_.push_back(pixels[i]);
+        if (color(i) >= 0) palette_.push_back(color(i));
       std::sort(palette_.begin(), palette_.end());
       palette_.erase(std::unique(palette_.begin(), palette_.end()), palette_.end());
       count_ = static_cast<uint32_t>(palette_.size());
@@ -69,8 +72,10 @@ class DenseColors {
     }
     // A colour's number is its rank in a bitmap of all 2^24 colours.
     present_.assign(size_t{1} << 18, 0);
-    for (size_t i = 0; i < n; ++i)
-      if (pixels[i] >= 0) present_[pixels[i] >> 6] |= uint64_t{1} << (pixels[i] & 63);
+    for (size_t i = 0; i < n; ++i) {
+      const int32_t c = color(i);
+      if (c >= 0) present_[c >> 6] |= uint64_t{1} << (c & 63);
+    }
     base_.resize(present_.size());
     for (size_t k = 0; k < present_.size(); ++k) {
       base_[k] = count_;
@@ -78,6 +83,12 @@ class DenseColors {
     }
   }
   uint32_t count() const { return count_; }
+  bool Has(int32_t color) const {
+    if (color < 0) return false;
+    if (present_.empty()) return std::binary_search(palette_.begin(), palette_.end(), color);
+    return present_[color >> 6] >> (color & 63) & 1;
+  }
+  /// The number of a colour present.
   uint32_t Of(int32_t color) const {
     if (present_.empty())
       return static_cast<uint32_t>(std::lower_bound(palette_.begin(), palette_.end(), color) - palette_.begin());
@@ -92,6 +103,13 @@ class DenseColors {
   std::vector<uint64_t> present_;
   std::vector<uint32_t> base_;
   uint32_t count_ = 0;
+};
+
+/// What the layout keeps of a pixel, in one place for few cache misses.
+struct Pixel {
+  int32_t color;  ///< 0x00RRGGBB, or kCovered.
+  int32_t run;    ///< Equal uncovered pixels from here rightwards, this one included.
+  int32_t next;   ///< The next pixel of its colour in reading order; scratch while gathering.
 };
 
 /// A slot of the candidate list.
@@ -247,36 +265,47 @@ void ShowAnalysisProgress(const RunState& state, Progress& progress) {
 /// state that the covers reuse from one colour to the next.
 class Layout {
  public:
-  Layout(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunState& state, Progress& progress)
-      : w_(dib.Width),
-        h_(dib.Height),
-        pix_(pixels.Values.data()),
+  Layout(int32_t w, int32_t h, CellGrid& cells, RunState& state, Progress& progress)
+      : w_(w),
+        h_(h),
         cells_(cells),
         state_(state),
         progress_(progress),
-        rows_(static_cast<uint32_t>(dib.Width)),
-        next_(static_cast<size_t>(w_) * h_),
-        run_(static_cast<size_t>(w_) * h_),
-        solved_cover_(w_, 0),
-        solved_until_(w_, 0) {
-    for (int32_t row = 0; row < h_; ++row) {
-      const size_t base = static_cast<size_t>(row) * w_;
-      run_[base + w_ - 1] = 1;
-      for (int32_t x = w_ - 2; x >= 0; --x)
-        run_[base + x] = pix_[base + x] == pix_[base + x + 1] ? run_[base + x + 1] + 1 : 1;
-    }
+        rows_(static_cast<uint32_t>(w)),
+        px_(static_cast<size_t>(w) * h),
+        solved_cover_(w, 0),
+        solved_until_(w, 0) {
     buckets_.Init(w_, h_);
+  }
+
+  /// Takes the colours over from the bitmap, without the fourth byte: it
+  /// carries no colour, and clearing it keeps every colour non-negative.
+  void LoadColors(const DibSection& dib) {
+    const uint8_t* bits = dib.pBits.get();
+    for (size_t i = 0; i < px_.size(); ++i) {
+      uint32_t v;
+      std::memcpy(&v, bits + 4 * i, 4);
+      px_[i].color = static_cast<int32_t>(v & 0xFFFFFF);
+    }
+    ComputeRuns();
+  }
+  void LoadColors(const PixelGrid& pixels) {
+    for (size_t i = 0; i < px_.size(); ++i) px_[i].color = pixels.Values[i];
+    ComputeRuns();
+  }
+  void StoreColors(PixelGrid& pixels) const {
+    for (size_t i = 0; i < px_.size(); ++i) pixels.Values[i] = px_[i].color;
   }
 
   /// Chains the uncovered pixels of every colour in reading order.
   void ChainAllColors() {
-    const DenseColors ids(pix_, static_cast<size_t>(w_) * h_);
+    const DenseColors ids(px_.size(), [&](size_t i) { return px_[i].color; });
     std::vector<int32_t> last(ids.count(), kNone);
     ForEachPixelBackwards([&](int32_t i) {
-      const int32_t c = pix_[i];
+      const int32_t c = px_[i].color;
       if (c < 0) return;
       const uint32_t id = ids.Of(c);
-      next_[i] = last[id];
+      px_[i].next = last[id];
       last[id] = i;
     });
   }
@@ -285,8 +314,8 @@ class Layout {
   int32_t ChainColor(int32_t key) {
     int32_t first = kNone;
     ForEachPixelBackwards([&](int32_t i) {
-      if (pix_[i] != key) return;
-      next_[i] = first;
+      if (px_[i].color != key) return;
+      px_[i].next = first;
       first = i;
     });
     return first;
@@ -297,7 +326,13 @@ class Layout {
     for (int32_t y = 0; y < h_; ++y) {
       const int32_t base = PixelIndex(0, y);
       for (int32_t x = 0; x < w_; ++x) {
-        const int32_t c = pix_[base + x];
+        // The next pixel of a colour met a little further on is usually far
+        // away: ask for it now, while covers of other colours run.
+        if (x + kLookAhead < w_) {
+          const Pixel& ahead = px_[base + x + kLookAhead];
+          if (ahead.color >= 0 && ahead.next != kNone) __builtin_prefetch(&px_[ahead.next]);
+        }
+        const int32_t c = px_[base + x].color;
         if (c < 0) continue;
         const int32_t r = Cover(c, base + x);
         if (state_.CancelFlag) return false;
@@ -351,6 +386,14 @@ class Layout {
 
  private:
 
+  void ComputeRuns() {
+    for (int32_t row = 0; row < h_; ++row) {
+      Pixel* p = px_.data() + static_cast<size_t>(row) * w_;
+      p[w_ - 1].run = 1;
+      for (int32_t x = w_ - 2; x >= 0; --x) p[x].run = p[x].color == p[x + 1].color ? p[x + 1].run + 1 : 1;
+    }
+  }
+
   int32_t PixelIndex(int32_t x, int32_t y) const { return x + (h_ - 1 - y) * w_; }
   size_t CellIndex(int32_t x, int32_t y) const { return static_cast<size_t>(x) + static_cast<size_t>(y) * w_; }
 
@@ -367,8 +410,11 @@ class Layout {
   /// Offers every uncovered pixel of the key colour, in reading order.
   void Gather(int32_t first) {
     queue_.clear();
-    for (int32_t i = first; i != kNone; i = next_[i])
-      if (pix_[i] == key_) queue_.push_back(i);
+    for (int32_t i = first; i != kNone; i = px_[i].next) {
+      if (px_[i].color != key_) continue;
+      queue_.push_back(i);
+      if (i >= w_) __builtin_prefetch(&px_[i - w_]);  // Measuring looks below.
+    }
     ++cover_counter_;
     for (int32_t i : queue_) {
       const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i)));
@@ -379,7 +425,7 @@ class Layout {
         if (SkipGathering(x, y, i)) continue;
         SolveColumn(x, y, i);
       }
-      const Rect r{x, y, run_[i], next_[i]};
+      const Rect r{x, y, px_[i].run, px_[i].next};
       if (ContainedInLive(r)) continue;
       if (r.Single()) {
         PlaceSingle(r.X, r.Y, i, /*update_runs=*/false);
@@ -391,11 +437,11 @@ class Layout {
     int32_t after = kNone;
     for (auto it = queue_.rbegin(); it != queue_.rend(); ++it) {
       const int32_t i = *it;
-      if (pix_[i] != key_) continue;
+      if (px_[i].color != key_) continue;
       const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i)));
-      const bool run_on = i + 1 < (row + 1) * w_ && pix_[i + 1] == key_;
-      run_[i] = run_on ? run_[i + 1] + 1 : 1;
-      next_[i] = after;
+      const bool run_on = i + 1 < (row + 1) * w_ && px_[i + 1].color == key_;
+      px_[i].run = run_on ? px_[i + 1].run + 1 : 1;
+      px_[i].next = after;
       after = i;
     }
   }
@@ -404,8 +450,8 @@ class Layout {
   /// (pixel index `i`), which then need not be measured: it spans the run to
   /// the right, and the column's key pixels end at its bottom edge.
   bool SkipGathering(int32_t x, int32_t y, int32_t i) {
-    const int32_t right = x + run_[i];
-    for (int32_t l = BucketLevels::LevelFor(run_[i]); l < buckets_.levels(); ++l) {
+    const int32_t right = x + px_[i].run;
+    for (int32_t l = BucketLevels::LevelFor(px_[i].run); l < buckets_.levels(); ++l) {
       if (!buckets_.InUse(l)) continue;
       std::vector<BucketEntry>& bucket = buckets_.At(l, x >> BucketLevels::Shift(l), y >> BucketLevels::Shift(l));
       for (BucketEntry& entry : bucket) {
@@ -414,7 +460,7 @@ class Layout {
         const Rect& e = c.rect;
         if (!c.live || e.X > x || e.Y > y || e.X + e.ColSpan < right || e.Y + e.RowSpan <= y) continue;
         const int32_t below = e.Y + e.RowSpan;
-        if (below == h_ || pix_[PixelIndex(x, below)] != key_) {
+        if (below == h_ || px_[PixelIndex(x, below)].color != key_) {
           std::swap(entry, bucket[0]);  // Neighbouring queries tend to hit the same candidate.
           return true;
         }
@@ -427,12 +473,12 @@ class Layout {
   /// of its key pixels, into the run and chain entries of those pixels.
   void SolveColumn(int32_t x, int32_t y, int32_t top) {
     widths_.clear();
-    for (int32_t i = top; i >= 0 && pix_[i] == key_; i -= w_) widths_.push_back(run_[i]);
+    for (int32_t i = top; i >= 0 && px_[i].color == key_; i -= w_) widths_.push_back(px_[i].run);
     solver_.Solve(widths_, found_);
     int32_t i = top;
     for (const StretchRect& r : found_) {
-      run_[i] = r.ColSpan;
-      next_[i] = r.RowSpan;
+      px_[i].run = r.ColSpan;
+      px_[i].next = r.RowSpan;
       i -= w_;
     }
     solved_cover_[x] = cover_counter_;
@@ -445,12 +491,12 @@ class Layout {
   Rect Measure(int32_t x, int32_t y) const {
     int32_t i = PixelIndex(x, y);
     Rect best{x, y, 0, 0};
-    if (pix_[i] != key_) return Rect{};
-    int32_t width = run_[i];
+    if (px_[i].color != key_) return Rect{};
+    int32_t width = px_[i].run;
     int64_t best_area = 0;
     const int32_t rows = h_ - y;
     for (int32_t k = 0; k < rows && int64_t{rows} * width > best_area; ++k, i -= w_) {
-      if (k > 0) width = std::min(width, pix_[i] == key_ ? run_[i] : 0);
+      if (k > 0) width = std::min(width, px_[i].color == key_ ? px_[i].run : 0);
       if (int64_t{k + 1} * width > best_area) {
         best_area = int64_t{k + 1} * width;
         best.ColSpan = width;
@@ -464,7 +510,7 @@ class Layout {
   void CoverRect(const Rect& s) {
     for (int32_t y = s.Y; y < s.Y + s.RowSpan; ++y) {
       const int32_t i = PixelIndex(s.X, y);
-      std::fill(pix_ + i, pix_ + i + s.ColSpan, kCovered);
+      for (Pixel* p = &px_[i]; p < &px_[i] + s.ColSpan; ++p) p->color = kCovered;
       CutRunsBefore(i, s.X);
     }
   }
@@ -472,20 +518,20 @@ class Layout {
   /// The pixel at index `i`, column `x`, was covered: the key pixels left of
   /// it in its run now end just before it.
   void CutRunsBefore(int32_t i, int32_t x) {
-    for (int32_t j = i - 1, left = x - 1; left >= 0 && pix_[j] == key_; --j, --left) run_[j] = x - left;
+    for (int32_t j = i - 1, left = x - 1; left >= 0 && px_[j].color == key_; --j, --left) px_[j].run = x - left;
   }
 
   void PlaceSingle(int32_t x, int32_t y, int32_t i, bool update_runs) {
     state_.DonePixels += 1;
     cells_.Set(CellIndex(x, y), 1, 1, key_);
-    pix_[i] = kCovered;
+    px_[i].color = kCovered;
     singles_ += 1;
     if (update_runs) CutRunsBefore(i, x);
   }
 
   void Offer(int32_t x, int32_t y) {
     const int32_t i = PixelIndex(x, y);
-    if (pix_[i] != key_) return;
+    if (px_[i].color != key_) return;
     const Rect r = Measure(x, y);
     if (ContainedInLive(r)) return;
     if (r.Single()) {
@@ -662,13 +708,13 @@ class Layout {
   }
 
   const int32_t w_, h_;
-  int32_t* const pix_;
   CellGrid& cells_;
   RunState& state_;
   Progress& progress_;
   const Divider rows_;
-  std::vector<int32_t, HugePageAllocator<int32_t>> next_;  ///< Next pixel of the same colour in reading order.
-  std::vector<int32_t, HugePageAllocator<int32_t>> run_;   ///< Run of equal uncovered pixels from here rightwards.
+  std::vector<Pixel, HugePageAllocator<Pixel>> px_;  ///< Bottom row first, as `PixelGrid`.
+  /// How far ahead the sweep asks for the pixels it will need.
+  static constexpr int32_t kLookAhead = 16;
 
   // The cover in progress.
   int32_t key_ = 0;
@@ -716,28 +762,32 @@ CellRect LargestRectAt(const DibSection& dib, const PixelGrid& pixels, int32_t x
 
 int32_t CoverColor(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunState& state,
                    Progress& progress, int32_t key) {
-  Layout layout(dib, cells, pixels, state, progress);
-  const int32_t first = layout.ChainColor(key);
-  return layout.Cover(key, first);
+  Layout layout(dib.Width, dib.Height, cells, state, progress);
+  layout.LoadColors(pixels);
+  const int32_t result = layout.Cover(key, layout.ChainColor(key));
+  layout.StoreColors(pixels);
+  return result;
 }
 
 bool SweepColors(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunState& state,
                  Progress& progress) {
-  Layout layout(dib, cells, pixels, state, progress);
+  Layout layout(dib.Width, dib.Height, cells, state, progress);
+  layout.LoadColors(pixels);
   layout.ChainAllColors();
-  return layout.Sweep();
+  const bool done = layout.Sweep();
+  layout.StoreColors(pixels);
+  return done;
 }
 
 bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress) {
-  const int32_t w = dib.Width, h = dib.Height;
-  state.TotalPixels = w * h;
-  PixelGrid pixels{w, h, {}};
-  pixels.Values.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
-  cells.Resize(w, h);
-  std::memcpy(pixels.Values.data(), dib.pBits.get(), static_cast<size_t>(dib.BytesPerLine) * h);
-  // The fourth byte carries no colour; clearing it keeps every colour non-negative.
-  for (int32_t& v : pixels.Values) v &= 0xFFFFFF;
-  return SweepColors(dib, cells, pixels, state, progress);
+  state.TotalPixels = dib.Width * dib.Height;
+  cells.Resize(dib.Width, dib.Height);
+  // The layout keeps the colours with its own per-pixel records, so the
+  // picture is copied there instead of into a separate `PixelGrid`.
+  Layout layout(dib.Width, dib.Height, cells, state, progress);
+  layout.LoadColors(dib);
+  layout.ChainAllColors();
+  return layout.Sweep();
 }
 
 }  // namespace pixtable
