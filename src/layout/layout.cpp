@@ -54,6 +54,15 @@ bool Overlaps(const Rect& a, const Rect& b) {
   return a.X < b.X + b.ColSpan && b.X < a.X + a.ColSpan && a.Y < b.Y + b.RowSpan && b.Y < a.Y + a.RowSpan;
 }
 
+/// Bits set in `v`. std::popcount calls into libgcc unless the target is
+/// known to have the instruction; this stays inline.
+inline uint32_t CountBits(uint64_t v) {
+  v = v - ((v >> 1) & 0x5555555555555555u);
+  v = (v & 0x3333333333333333u) + ((v >> 2) & 0x3333333333333333u);
+  v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<uint32_t>((v * 0x0101010101010101u) >> 56);
+}
+
 /// Numbers the colours present in a picture 0, 1, 2, ...
 class DenseColors {
  public:
@@ -79,7 +88,7 @@ class DenseColors {
     base_.resize(present_.size());
     for (size_t k = 0; k < present_.size(); ++k) {
       base_[k] = count_;
-      count_ += static_cast<uint32_t>(std::popcount(present_[k]));
+      count_ += static_cast<uint32_t>(CountBits(present_[k]));
     }
   }
   uint32_t count() const { return count_; }
@@ -93,7 +102,7 @@ class DenseColors {
     if (present_.empty())
       return static_cast<uint32_t>(std::lower_bound(palette_.begin(), palette_.end(), color) - palette_.begin());
     const uint64_t below = (uint64_t{1} << (color & 63)) - 1;
-    return base_[color >> 6] + static_cast<uint32_t>(std::popcount(present_[color >> 6] & below));
+    return base_[color >> 6] + static_cast<uint32_t>(CountBits(present_[color >> 6] & below));
   }
 
  private:
@@ -416,6 +425,7 @@ class Layout {
       if (i >= w_) __builtin_prefetch(&px_[i - w_]);  // Measuring looks below.
     }
     ++cover_counter_;
+    skip_hint_ = kNone;
     for (int32_t i : queue_) {
       const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i)));
       const int32_t x = i - row * w_, y = h_ - 1 - row;
@@ -451,6 +461,15 @@ class Layout {
   /// the right, and the column's key pixels end at its bottom edge.
   bool SkipGathering(int32_t x, int32_t y, int32_t i) {
     const int32_t right = x + px_[i].run;
+    // The candidate that covered the previous anchor usually covers this one.
+    if (skip_hint_ != kNone) {
+      const Candidate& c = slots_[skip_hint_];
+      const Rect& e = c.rect;
+      if (c.live && e.X <= x && e.Y <= y && e.X + e.ColSpan >= right && e.Y + e.RowSpan > y) {
+        const int32_t below = e.Y + e.RowSpan;
+        if (below == h_ || px_[PixelIndex(x, below)].color != key_) return true;
+      }
+    }
     for (int32_t l = BucketLevels::LevelFor(px_[i].run); l < buckets_.levels(); ++l) {
       if (!buckets_.InUse(l)) continue;
       std::vector<BucketEntry>& bucket = buckets_.At(l, x >> BucketLevels::Shift(l), y >> BucketLevels::Shift(l));
@@ -461,7 +480,7 @@ class Layout {
         if (!c.live || e.X > x || e.Y > y || e.X + e.ColSpan < right || e.Y + e.RowSpan <= y) continue;
         const int32_t below = e.Y + e.RowSpan;
         if (below == h_ || px_[PixelIndex(x, below)].color != key_) {
-          std::swap(entry, bucket[0]);  // Neighbouring queries tend to hit the same candidate.
+          skip_hint_ = entry.slot;
           return true;
         }
       }
@@ -721,6 +740,7 @@ class Layout {
   int32_t singles_ = 0;
   std::vector<int32_t> queue_;
   uint32_t cover_counter_ = 0;
+  int32_t skip_hint_ = kNone;  ///< The candidate that last let SkipGathering skip.
   std::vector<uint32_t> solved_cover_;  ///< The cover whose gathering solved column x ...
   std::vector<int32_t> solved_until_;   ///< ... down to this row.
   std::vector<int32_t> widths_;
