@@ -9,7 +9,7 @@ void StretchSolver::Solve(const std::vector<int32_t>& widths, std::vector<Stretc
   if (widths.size() <= direct_limit) {
     SolveDirect(widths, out);
   } else {
-    SolveWithTree(widths, out);
+    SolveWithHull(widths, out);
   }
 }
 
@@ -34,75 +34,73 @@ void StretchSolver::SolveDirect(const std::vector<int32_t>& widths, std::vector<
 
 // The rectangle at row t has, for some stack row j, width widths[j] and ends
 // just above next_[j]. Of equal areas the row-by-row search keeps the first,
-// the one with fewer rows, which is the one with the smaller j.
-bool StretchSolver::Better(const std::vector<int32_t>& widths, int32_t a, int32_t b, int32_t t) const {
-  const int64_t va = Area(widths, a, t), vb = Area(widths, b, t);
-  return va > vb || (va == vb && a < b);
-}
+// the one with fewer rows: the one with the smaller j, which went onto the
+// stack later and is wider. Every new line is wider than the lines below it
+// on the stack, so the hull takes lines in order of slope and can be rolled
+// back when the stack pops: each insertion overwrites one hull entry at most.
+//
+// With b the width, line Y (wider) beats line X at t when
+// a_Y - b_Y t >= a_X - b_X t; on a tie the wider one, Y, wins.
 
-void StretchSolver::Insert(const std::vector<int32_t>& widths, int32_t line, int32_t n) {
-  int32_t node = 1, lo = 0, hi = n - 1;
-  for (;;) {
-    const int32_t kept = tree_[node];
-    if (kept < 0) {
-      undo_.push_back({node, kept});
-      tree_[node] = line;
-      return;
-    }
-    const int32_t mid = lo + (hi - lo) / 2;
-    if (Better(widths, line, kept, mid)) {
-      undo_.push_back({node, kept});
-      tree_[node] = line;
-      line = kept;  // The loser may still win on one side.
-    }
-    if (lo == hi) return;
-    if (Better(widths, line, tree_[node], lo)) {
-      node = 2 * node, hi = mid;
-    } else if (Better(widths, line, tree_[node], hi)) {
-      node = 2 * node + 1, lo = mid + 1;
+void StretchSolver::Insert(const std::vector<int32_t>& widths, int32_t line) {
+  // Line hull_[p] is useless once `line` is in if, with the line before it,
+  // it is never strictly highest: where it beats hull_[p - 1], `line` beats it.
+  const int64_t al = A(widths, line), bl = widths[line];
+  auto useless = [&](size_t p) {
+    const int32_t x = hull_[p - 1], y = hull_[p];
+    const int64_t ax = A(widths, x), bx = widths[x], ay = A(widths, y), by = widths[y];
+    return (al - ay) * (by - bx) >= (ay - ax) * (bl - by);
+  };
+  size_t lo = 1, hi = hull_size_;  // The first useless position lies in [lo, hi].
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (useless(mid)) {
+      hi = mid;
     } else {
-      return;
+      lo = mid + 1;
     }
   }
+  const size_t pos = hull_size_ == 0 ? 0 : lo;
+  undo_.push_back({pos, hull_size_, pos < hull_.size() ? hull_[pos] : -1});
+  if (pos == hull_.size()) hull_.push_back(line);
+  hull_[pos] = line;
+  hull_size_ = pos + 1;
 }
 
-int32_t StretchSolver::Query(const std::vector<int32_t>& widths, int32_t t, int32_t n) const {
-  int32_t node = 1, lo = 0, hi = n - 1, best = -1;
-  while (tree_[node] >= 0) {
-    if (best < 0 || Better(widths, tree_[node], best, t)) best = tree_[node];
-    if (lo == hi) break;
-    const int32_t mid = lo + (hi - lo) / 2;
-    if (t <= mid) {
-      node = 2 * node, hi = mid;
+int32_t StretchSolver::Query(const std::vector<int32_t>& widths, int32_t t) const {
+  // hull_[i] beats hull_[i - 1] at t for every i up to the winner, for none after.
+  size_t lo = 0, hi = hull_size_ - 1;
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo + 1) / 2;
+    if (Area(widths, hull_[mid], t) >= Area(widths, hull_[mid - 1], t)) {
+      lo = mid;
     } else {
-      node = 2 * node + 1, lo = mid + 1;
+      hi = mid - 1;
     }
   }
-  return best;
+  return hull_[lo];
 }
 
-void StretchSolver::SolveWithTree(const std::vector<int32_t>& widths, std::vector<StretchRect>& out) {
+void StretchSolver::SolveWithHull(const std::vector<int32_t>& widths, std::vector<StretchRect>& out) {
   const int32_t n = static_cast<int32_t>(widths.size());
   next_.resize(n);
-  tree_.assign(4 * static_cast<size_t>(n), -1);
   stack_.clear();
-  marks_.clear();
   undo_.clear();
+  hull_size_ = 0;
   // Walking up the stretch, the stack holds the chain of strictly narrower
   // rows below t; only their lines can give the rectangle at t.
   for (int32_t t = n - 1; t >= 0; --t) {
     while (!stack_.empty() && widths[stack_.back()] >= widths[t]) {
-      for (size_t mark = marks_.back(); undo_.size() > mark; undo_.pop_back()) {
-        tree_[undo_.back().node] = undo_.back().line;
-      }
+      const Undo& u = undo_.back();
+      if (u.line >= 0) hull_[u.pos] = u.line;
+      hull_size_ = u.size;
+      undo_.pop_back();
       stack_.pop_back();
-      marks_.pop_back();
     }
     next_[t] = stack_.empty() ? n : stack_.back();
     stack_.push_back(t);
-    marks_.push_back(undo_.size());
-    Insert(widths, t, n);
-    const int32_t j = Query(widths, t, n);
+    Insert(widths, t);
+    const int32_t j = Query(widths, t);
     out[t] = {widths[j], next_[j] - t};
   }
 }

@@ -23,30 +23,33 @@ struct StretchRect {
 class StretchSolver {
  public:
   /// Fills `out[k]` for every k. Stretches of up to `direct_limit` rows are
-  /// solved row by row, longer ones with a stack of "next narrower" rows
-  /// and a Li Chao tree over their area lines, in O(n log n).
+  /// solved row by row, longer ones with a stack of "next narrower" rows and
+  /// the upper envelope of their area lines, in O(n log n).
   void Solve(const std::vector<int32_t>& widths, std::vector<StretchRect>& out, size_t direct_limit = 24);
 
  private:
   void SolveDirect(const std::vector<int32_t>& widths, std::vector<StretchRect>& out) const;
-  void SolveWithTree(const std::vector<int32_t>& widths, std::vector<StretchRect>& out);
+  void SolveWithHull(const std::vector<int32_t>& widths, std::vector<StretchRect>& out);
 
-  // The line of row j: area(t) = widths[j] * (next_[j] - t) for an anchor at row t.
+  // Row j's line: area(t) = widths[j] * (next_[j] - t) for an anchor at row t,
+  // that is a - b * t with a = widths[j] * next_[j] and b = widths[j].
+  int64_t A(const std::vector<int32_t>& widths, int32_t j) const { return int64_t{widths[j]} * next_[j]; }
   int64_t Area(const std::vector<int32_t>& widths, int32_t j, int32_t t) const {
     return int64_t{widths[j]} * (next_[j] - t);
   }
-  bool Better(const std::vector<int32_t>& widths, int32_t a, int32_t b, int32_t t) const;
-  void Insert(const std::vector<int32_t>& widths, int32_t line, int32_t n);
-  int32_t Query(const std::vector<int32_t>& widths, int32_t t, int32_t n) const;
+  void Insert(const std::vector<int32_t>& widths, int32_t line);
+  int32_t Query(const std::vector<int32_t>& widths, int32_t t) const;
 
   std::vector<int32_t> next_;   ///< First row below j that is narrower than j, or n.
   std::vector<int32_t> stack_;  ///< Rows whose widths shrink strictly from the top.
-  std::vector<size_t> marks_;   ///< Undo-log length before each stack entry went in.
-  std::vector<int32_t> tree_;   ///< Li Chao tree: the line kept at each node, or -1.
-  struct Change {
-    int32_t node, line;
+  /// The lines of the stack that are highest somewhere, widest last.
+  std::vector<int32_t> hull_;
+  size_t hull_size_ = 0;
+  struct Undo {
+    size_t pos, size;
+    int32_t line;
   };
-  std::vector<Change> undo_;
+  std::vector<Undo> undo_;  ///< One entry a stack row: what its insertion overwrote.
 };
 
 }  // namespace pixtable
