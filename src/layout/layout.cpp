@@ -15,11 +15,14 @@
 //   only the pixels of its own colour;
 // - the run of equal pixels to the right of every pixel, kept exact as pixels
 //   get covered, so narrowing a rectangle costs O(1) a row;
-// - all the gathering measurements of a cover solved column stretch by column
-//   stretch (see StretchSolver): gathering sees a fixed picture, since a single
-//   pixel placed while gathering lies above or left of every later anchor;
-// - buckets of candidates for the containment and overlap tests, a heap for
-//   the selection (largest area, lowest slot) and one for the lowest retired slot.
+// - the gathering measurements of a column solved together, from the first
+//   anchor that needs one down to the end of the column's key pixels (see
+//   StretchSolver): gathering sees a fixed picture, since a single pixel placed
+//   while gathering lies above or left of every later anchor; an anchor whose
+//   rectangle a live candidate is sure to contain is not measured at all;
+// - candidates filed by their bottom-right pixel for the containment test, in
+//   buckets for the overlap test, in a heap for the selection (largest area,
+//   lowest slot), and a heap of retired slots for reuse, lowest first.
 
 namespace pixtable {
 namespace {
