@@ -2,6 +2,8 @@
 # Command-line behaviour of the pixtable binary: outputs, messages, exit codes.
 # Usage: cli_test.sh PIXTABLE MAKE_BMP SOURCE_DIR
 set -u
+# Without a display pixtable stays in the terminal, even in a desktop session.
+unset DISPLAY
 pixtable=$(realpath "$1")
 make_bmp=$(realpath "$2")
 source_dir=$(realpath "$3")
