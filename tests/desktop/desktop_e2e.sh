@@ -154,18 +154,29 @@ cancel_stopped() {
   kill -CONT "$run_pid"
 }
 
-# output_begun PICTURE-BASENAME: a file other than the picture and its old
-# table has appeared, so the analysis is over and the output has begun.
-output_begun() { ls -A "$pics" | grep -q -v -x -e "$1.bmp" -e "$1.html"; }
+# output_begun: a third file (the table's temporary file) has appeared
+# beside the picture and its old table, so the output has begun. Builtins
+# only: it runs between slices of a few milliseconds.
+output_begun() {
+  local files
+  shopt -s nullglob dotglob
+  files=("$pics"/*)
+  shopt -u nullglob dotglob
+  ((${#files[@]} > 2))
+}
 
-# stop_at_output PICTURE-BASENAME: lets the stopped pixtable run in short
-# slices until its output has begun, and leaves it stopped there.
+# A pipe that never delivers: `read -t` on it sleeps without a process.
+exec {never_fd}<> <(:)
+nap() { read -r -t "$1" -u "$never_fd" || true; }
+
+# stop_at_output: lets the stopped pixtable run in short slices until its
+# output has begun, and leaves it stopped there.
 stop_at_output() {
-  local end=$((SECONDS + 120))
-  until output_begun "$1"; do
+  local end=$((SECONDS + 300))
+  until output_begun; do
     ((SECONDS < end)) || fail "the output never began"
     kill -CONT "$run_pid"
-    sleep 0.005
+    nap 0.005
     kill -STOP "$run_pid" 2>/dev/null || fail "pixtable ended before its output was seen"
   done
 }
@@ -240,7 +251,7 @@ case_cancel_analysis() {  # キャンセル while the picture is analysed.
   local form
   form=$(wait_window "進行状況")
   kill -STOP "$run_pid"
-  ! output_begun noise || fail "the analysis was over before the click"
+  ! output_begun || fail "the analysis was over before the click"
   cancel_stopped "$form"
   finish
   check_cancelled noise
@@ -256,7 +267,7 @@ case_cancel_output() {  # キャンセル while the table is written.
   # Escape (a close by other means) neither cancels nor closes the window.
   focus "$form"
   xdotool key Escape
-  stop_at_output check
+  stop_at_output
   cancel_stopped "$form"
   finish
   check_cancelled check
