@@ -22,28 +22,8 @@ expect_code() {  # expect_code WANT WHAT COMMAND...
 }
 crlf() { printf '%s\r\n' "$@"; }
 
-# A 24-bit BMP from rows of r (red) and b (blue), top row first.
-write_bmp() {
-  local out=$1
-  shift
-  local w=${#1} h=$#
-  local stride=$(((w * 3 + 3) / 4 * 4))
-  local size=$((54 + stride * h))
-  {
-    printf 'BM'
-    le32 "$size"; le32 0; le32 54; le32 40; le32 "$w"; le32 "$h"
-    printf '\x01\x00\x18\x00'; le32 0; le32 $((stride * h)); le32 0; le32 0; le32 0; le32 0
-    local rows=("$@") i j
-    for ((i = h - 1; i >= 0; i--)); do
-      local row=${rows[i]}
-      for ((j = 0; j < w; j++)); do
-        case ${row:j:1} in r) printf '\x00\x00\xff' ;; b) printf '\xff\x00\x00' ;; esac
-      done
-      for ((j = w * 3; j < stride; j++)); do printf '\x00'; done
-    done
-  } >"$out"
-}
-le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
+# A 24-bit BMP from rows of letters, top row first: r red, b blue.
+write_bmp() { "$make_bmp" rows "$@"; }
 
 # --- The worked examples, byte for byte.
 write_bmp ex.bmp rr rb

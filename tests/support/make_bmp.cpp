@@ -1,5 +1,6 @@
 // Writes test and example pictures as BMP files.
 //   make_bmp sample OUT                  the bundled example picture
+//   make_bmp rows OUT ROW...             rows of letters, top first (r red, b blue)
 //   make_bmp noise W H COLORS SEED OUT   random pixels of COLORS colours
 //   make_bmp clipart W H SEED OUT        flat shapes, thin lines and text-like dots
 //   make_bmp photo W H SEED OUT          smooth gradients with grain: many colours
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
@@ -102,7 +104,7 @@ Picture Wide(int w, int h, unsigned seed) {
 }
 
 int Usage() {
-  std::fputs("usage: make_bmp sample OUT | noise W H COLORS SEED OUT | clipart|photo|wide W H SEED OUT\n", stderr);
+  std::fputs("usage: make_bmp sample OUT | rows OUT ROW... | noise W H COLORS SEED OUT | clipart|photo|wide W H SEED OUT\n", stderr);
   return 2;
 }
 
@@ -111,8 +113,17 @@ int Usage() {
 int main(int argc, char** argv) {
   const std::string kind = argc > 1 ? argv[1] : "";
   Picture picture;
+  const char* out = argv[argc - 1];
   if (kind == "sample" && argc == 3) {
     picture = Sample();
+  } else if (kind == "rows" && argc >= 4) {
+    picture.h = argc - 3;
+    picture.w = static_cast<int32_t>(std::strlen(argv[3]));
+    for (int i = 3; i < argc; ++i) {
+      if (std::strlen(argv[i]) != static_cast<size_t>(picture.w)) return Usage();
+      for (const char* c = argv[i]; *c; ++c) picture.rgb.push_back(pixtable::test::LetterColor(*c));
+    }
+    out = argv[2];
   } else if (kind == "noise" && argc == 7) {
     picture = Noise(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                     static_cast<unsigned>(std::atoi(argv[5])));
@@ -125,7 +136,7 @@ int main(int argc, char** argv) {
     return Usage();
   }
   const std::vector<uint8_t> bytes = pixtable::test::EncodeBmp(picture);
-  std::ofstream(argv[argc - 1], std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                         static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(out, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return 0;
 }
