@@ -128,7 +128,6 @@ struct Pixel {
 struct Candidate {
   Rect rect;
   bool live = false;
-  uint32_t stamp = 0;  ///< Heap entries with another stamp are stale.
   uint32_t seen = 0;   ///< Marks the slot as found by the current overlap query.
   Rect entered;  ///< The extent its bucket entries carry; holds `rect` while live.
   int32_t level = 0, bx0 = 0, by0 = 0, bx1 = -1, by1 = -1;  ///< Buckets the slot is entered in.
@@ -144,10 +143,84 @@ struct BucketEntry {
   int32_t slot;
 };
 
-struct HeapEntry {
-  int64_t area;
-  int32_t slot;
-  uint32_t stamp;
+/// The order in which candidates are chosen: largest area first, lowest
+/// slot on a tie, as one number where smaller comes first.
+class SelectionQueue {
+ public:
+  /// Areas are at most 2^32 - 1 (pictures have fewer pixels than that).
+  static uint64_t Key(int64_t area, int32_t slot) {
+    return (uint64_t{0xFFFFFFFF} - static_cast<uint64_t>(area)) << 32 | static_cast<uint32_t>(slot);
+  }
+  static int32_t SlotOf(uint64_t key) { return static_cast<int32_t>(key & 0xFFFFFFFF); }
+  static int64_t AreaOf(uint64_t key) { return static_cast<int64_t>(0xFFFFFFFF - (key >> 32)); }
+
+  /// Files a candidate. Until `Seal`, the keys go to a batch that is sorted
+  /// once (gathering files its candidates in slot order, so sorting by area
+  /// alone keeps ties in slot order); afterwards to a heap.
+  void Add(int64_t area, int32_t slot) {
+    if (!sealed_) {
+      batch_.push_back(Key(area, slot));
+      max_area_ = std::max(max_area_, area);
+      return;
+    }
+    heap_.push_back(Key(area, slot));
+    std::push_heap(heap_.begin(), heap_.end(), std::greater<>());
+  }
+
+  void Seal() {
+    sealed_ = true;
+    SortBatch();
+  }
+
+  /// The first key that `valid(key)` accepts, or 0 when none is left; drops
+  /// the keys before it. Keys go stale instead of being removed: a slot's key
+  /// stands while the slot is live with the key's area.
+  template <typename Valid>
+  uint64_t Top(Valid valid) {
+    while (next_ < batch_.size() && !valid(batch_[next_])) ++next_;
+    const uint64_t from_batch = next_ < batch_.size() ? batch_[next_] : 0;
+    while (!heap_.empty()) {
+      if (valid(heap_.front())) return from_batch == 0 ? heap_.front() : std::min(from_batch, heap_.front());
+      std::pop_heap(heap_.begin(), heap_.end(), std::greater<>());
+      heap_.pop_back();
+    }
+    return from_batch;
+  }
+
+  void Clear() {
+    batch_.clear();
+    heap_.clear();
+    next_ = 0;
+    max_area_ = 0;
+    sealed_ = false;
+  }
+
+ private:
+  /// Sorts the batch by area, largest first, keeping the slot order of equal
+  /// areas: by counting when the areas span a range not much larger than the
+  /// batch (the common case: many small candidates).
+  void SortBatch() {
+    const size_t n = batch_.size();
+    if (n < 2) return;
+    if (n <= 32 || static_cast<uint64_t>(max_area_) > 2 * n + 64) {
+      std::sort(batch_.begin(), batch_.end());
+      return;
+    }
+    counts_.assign(static_cast<size_t>(max_area_) + 2, 0);
+    for (uint64_t key : batch_) ++counts_[max_area_ - AreaOf(key) + 1];
+    for (size_t a = 1; a < counts_.size(); ++a) counts_[a] += counts_[a - 1];
+    sorted_.resize(n);
+    for (uint64_t key : batch_) sorted_[counts_[max_area_ - AreaOf(key)]++] = key;
+    batch_.swap(sorted_);
+  }
+
+  std::vector<uint64_t> batch_;  ///< Sorted once sealed; read from `next_`.
+  size_t next_ = 0;
+  int64_t max_area_ = 0;
+  bool sealed_ = false;
+  std::vector<uint64_t> heap_;  ///< Min-heap of the keys filed after sealing.
+  std::vector<uint32_t> counts_;
+  std::vector<uint64_t> sorted_;
 };
 
 /// The live candidates, entered in square buckets on levels of growing
@@ -252,11 +325,6 @@ class CornerTable {
   size_t count_ = 0;
   int shift_ = 32;
 };
-
-/// Orders the selection heap: largest area on top, lowest slot on a tie.
-bool LowerPriority(const HeapEntry& a, const HeapEntry& b) {
-  return a.area < b.area || (a.area == b.area && a.slot > b.slot);
-}
 
 /// Shows "解析中・・・(done/total)" and lets events run.
 void ShowAnalysisProgress(const RunState& state, Progress& progress) {
@@ -367,6 +435,7 @@ class Layout {
     key_ = key;
     singles_ = 0;
     Gather(first);
+    select_.Seal();
     ShowAnalysisProgress(state_, progress_);
     int32_t result = 0;
     for (int32_t iteration = 1;; ++iteration) {
@@ -565,11 +634,10 @@ class Layout {
 
   // --- Candidates ----------------------------------------------------------
 
-  /// Enters slot `k` in the buckets of its rectangle under a fresh stamp.
+  /// Enters slot `k` in the buckets of its rectangle and the selection.
   void Enter(int32_t k) {
     Candidate& c = slots_[k];
     const Rect& r = c.rect;
-    c.stamp = ++stamp_counter_;
     c.entered = r;
     c.level = BucketLevels::LevelFor(std::max(r.ColSpan, r.RowSpan));
     const int32_t shift = BucketLevels::Shift(c.level);
@@ -600,10 +668,7 @@ class Layout {
     c.bx1 = c.bx0 - 1;
   }
 
-  void PushSelection(int32_t k) {
-    select_.push_back({slots_[k].rect.Area(), k, slots_[k].stamp});
-    std::push_heap(select_.begin(), select_.end(), LowerPriority);
-  }
+  void PushSelection(int32_t k) { select_.Add(slots_[k].rect.Area(), k); }
 
   uint32_t CornerOf(const Rect& r) const {
     return static_cast<uint32_t>(r.X + r.ColSpan - 1) + static_cast<uint32_t>(r.Y + r.RowSpan - 1) * w_;
@@ -651,20 +716,16 @@ class Layout {
 
   /// The live candidate of largest area, lowest slot on a tie; kNone if none.
   int32_t Select() {
-    while (!select_.empty()) {
-      const HeapEntry& top = select_.front();
-      const Candidate& c = slots_[top.slot];
-      if (c.live && c.stamp == top.stamp && c.rect.Area() == top.area) return top.slot;
-      std::pop_heap(select_.begin(), select_.end(), LowerPriority);
-      select_.pop_back();
-    }
-    return kNone;
+    const uint64_t top = select_.Top([&](uint64_t key) {
+      const Candidate& c = slots_[SelectionQueue::SlotOf(key)];
+      return c.live && c.rect.Area() == SelectionQueue::AreaOf(key);
+    });
+    return top == 0 ? kNone : SelectionQueue::SlotOf(top);
   }
 
   /// Takes slot `k` out of play until AddCandidate reuses it.
   void Retire(int32_t k) {
     slots_[k].live = false;
-    slots_[k].stamp = 0;  // Drops its heap entries.
     Withdraw(k);
     corners_.Remove(slots_, k);
     retired_.push_back(k);
@@ -725,7 +786,7 @@ class Layout {
     buckets_.Clear();
     corners_.Clear();
     slots_.clear();
-    select_.clear();
+    select_.Clear();
     retired_.clear();
   }
 
@@ -750,12 +811,11 @@ class Layout {
   std::vector<StretchRect> found_;
   StretchSolver solver_;
   std::vector<Candidate> slots_;
-  std::vector<HeapEntry> select_;
+  SelectionQueue select_;
   std::vector<int32_t> retired_;  ///< Min-heap of retired slots.
   BucketLevels buckets_;
   CornerTable corners_;
   std::vector<int32_t> overlapping_;
-  uint32_t stamp_counter_ = 0;
   uint32_t seen_counter_ = 0;
 };
 
