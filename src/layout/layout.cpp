@@ -244,9 +244,9 @@ class BucketLevels {
     return std::max(0, static_cast<int32_t>(std::bit_width(static_cast<uint32_t>(longest - 1))) - kMinShift);
   }
   static int32_t Shift(int32_t level) { return kMinShift + level; }
-  int32_t levels() const { return levels_; }
-  /// False when the level has held nothing since the last `Clear`.
-  bool InUse(int32_t level) const { return used_ >> level & 1; }
+  /// A bit for each level from `first` up that has held entries since the
+  /// last `Clear`.
+  uint32_t UsedFrom(int32_t first) const { return used_ >> first << first; }
 
   std::vector<BucketEntry>& At(int32_t level, int32_t bx, int32_t by) {
     return buckets_[level_[level].first + static_cast<size_t>(by) * level_[level].cols + bx];
@@ -326,20 +326,40 @@ class CornerTable {
   int shift_ = 32;
 };
 
-/// Shows "解析中・・・(done/total)" and lets events run.
-void ShowAnalysisProgress(const RunState& state, Progress& progress) {
+/// Shows "解析中・・・(done/total)" and lets events run. Every cover shows
+/// it at least once, so the text keeps its end ("/total)") and each call
+/// writes the count of done pixels backwards in front of it.
+class AnalysisProgress {
+ public:
+  explicit AnalysisProgress(int32_t total) {
+    char* end = std::to_chars(tail_ + 1, tail_ + sizeof tail_, total).ptr;
+    tail_[0] = '/';
+    *end++ = ')';
+    *end = '\0';
+    tail_size_ = end + 1 - tail_;
+  }
+  /// `done` is at least 0.
+  void Show(int32_t done, Progress& progress) {
+    char* digits = text_ + kDigitsEnd;
+    std::memcpy(digits, tail_, tail_size_);
+    uint32_t v = static_cast<uint32_t>(done);
+    do {
+      *--digits = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v != 0);
+    char* text = digits - (sizeof kPrefix - 1);
+    std::memcpy(text, kPrefix, sizeof kPrefix - 1);
+    progress.SetText(text);
+    progress.PumpEvents();
+  }
+
+ private:
   static constexpr char kPrefix[] = "解析中・・・(";
-  char text[sizeof kPrefix + 32];
-  char* end = text + sizeof kPrefix - 1;
-  std::memcpy(text, kPrefix, sizeof kPrefix - 1);
-  end = std::to_chars(end, end + 11, state.DonePixels).ptr;
-  *end++ = '/';
-  end = std::to_chars(end, end + 11, state.TotalPixels).ptr;
-  *end++ = ')';
-  *end = '\0';
-  progress.SetText(text);
-  progress.PumpEvents();
-}
+  static constexpr size_t kDigitsEnd = sizeof kPrefix + 12;
+  char text_[kDigitsEnd + 16];
+  char tail_[16];
+  size_t tail_size_;
+};
 
 /// The layout of one picture: the indexes over `PixelGrid` and the working
 /// state that the covers reuse from one colour to the next.
@@ -351,6 +371,7 @@ class Layout {
         cells_(cells),
         state_(state),
         progress_(progress),
+        analysis_progress_(w * h),
         rows_(static_cast<uint32_t>(w)),
         px_(static_cast<size_t>(w) * h),
         solved_cover_(w, 0),
@@ -436,7 +457,7 @@ class Layout {
     singles_ = 0;
     Gather(first);
     select_.Seal();
-    ShowAnalysisProgress(state_, progress_);
+    analysis_progress_.Show(state_.DonePixels, progress_);
     int32_t result = 0;
     for (int32_t iteration = 1;; ++iteration) {
       if (state_.CancelFlag) break;
@@ -449,7 +470,7 @@ class Layout {
       CoverRect(s);
       cells_.Set(CellIndex(s.X, s.Y), s.ColSpan, s.RowSpan, key_);
       state_.DonePixels += s.ColSpan * s.RowSpan;
-      if (iteration % 10 == 1) ShowAnalysisProgress(state_, progress_);
+      if (iteration % 10 == 1) analysis_progress_.Show(state_.DonePixels, progress_);
       Retire(chosen);
       Repair(s);
       const int32_t cx = s.X + s.ColSpan;
@@ -542,8 +563,8 @@ class Layout {
         if (below == h_ || px_[PixelIndex(x, below)].color != key_) return true;
       }
     }
-    for (int32_t l = BucketLevels::LevelFor(px_[i].run); l < buckets_.levels(); ++l) {
-      if (!buckets_.InUse(l)) continue;
+    for (uint32_t levels = buckets_.UsedFrom(BucketLevels::LevelFor(px_[i].run)); levels; levels &= levels - 1) {
+      const int32_t l = std::countr_zero(levels);
       std::vector<BucketEntry>& bucket = buckets_.At(l, x >> BucketLevels::Shift(l), y >> BucketLevels::Shift(l));
       for (BucketEntry& entry : bucket) {
         if (entry.x0 > x || entry.y0 > y || entry.x1 < right || entry.y1 <= y) continue;
@@ -563,6 +584,12 @@ class Layout {
   /// Solves the gathering rectangles of column x from row y down to the end
   /// of its key pixels, into the run and chain entries of those pixels.
   void SolveColumn(int32_t x, int32_t y, int32_t top) {
+    solved_cover_[x] = cover_counter_;
+    if (top < w_ || px_[top - w_].color != key_) {  // One row: the run itself.
+      px_[top].next = 1;
+      solved_until_[x] = y;
+      return;
+    }
     widths_.clear();
     for (int32_t i = top; i >= 0 && px_[i].color == key_; i -= w_) widths_.push_back(px_[i].run);
     solver_.Solve(widths_, found_);
@@ -572,7 +599,6 @@ class Layout {
       px_[i].next = r.RowSpan;
       i -= w_;
     }
-    solved_cover_[x] = cover_counter_;
     solved_until_[x] = y + static_cast<int32_t>(found_.size()) - 1;
   }
 
@@ -738,8 +764,8 @@ class Layout {
     const uint32_t mark = ++seen_counter_;
     overlapping_.clear();
     const int32_t right = s.X + s.ColSpan, bottom = s.Y + s.RowSpan;
-    for (int32_t l = 0; l < buckets_.levels(); ++l) {
-      if (!buckets_.InUse(l)) continue;
+    for (uint32_t levels = buckets_.UsedFrom(0); levels; levels &= levels - 1) {
+      const int32_t l = std::countr_zero(levels);
       const int32_t shift = BucketLevels::Shift(l);
       for (int32_t by = s.Y >> shift; by <= (bottom - 1) >> shift; ++by) {
         for (int32_t bx = s.X >> shift; bx <= (right - 1) >> shift; ++bx) {
@@ -794,6 +820,7 @@ class Layout {
   CellGrid& cells_;
   RunState& state_;
   Progress& progress_;
+  AnalysisProgress analysis_progress_;
   const Divider rows_;
   std::vector<Pixel, HugePageAllocator<Pixel>> px_;  ///< Bottom row first, as `PixelGrid`.
   /// How far ahead the sweep asks for the pixels it will need.
