@@ -121,26 +121,78 @@ class DenseColors {
 struct Pixel {
   int32_t color;  ///< 0x00RRGGBB, or kCovered.
   int32_t run;    ///< Equal uncovered pixels from here rightwards, this one included.
-  int32_t next;   ///< The next pixel of its colour in reading order; scratch while gathering.
+  int32_t next;   ///< The next pixel of its colour in reading order.
 };
+
+/// Columns x0 to x1 - 1, rows y0 to y1 - 1.
+struct Box {
+  int32_t x0, y0, x1, y1;
+  friend bool operator==(const Box&, const Box&) = default;
+};
+
+Box BoxOf(const Rect& r) { return {r.X, r.Y, r.X + r.ColSpan, r.Y + r.RowSpan}; }
+
+bool Contains(const Box& e, const Rect& r) {
+  return r.X >= e.x0 && r.Y >= e.y0 && r.X + r.ColSpan <= e.x1 && r.Y + r.RowSpan <= e.y1;
+}
 
 /// A slot of the candidate list.
 struct Candidate {
   Rect rect;
-  bool live = false;
-  uint32_t seen = 0;   ///< Marks the slot as found by the current overlap query.
-  Rect entered;  ///< The extent its bucket entries carry; holds `rect` while live.
-  int32_t level = 0, bx0 = 0, by0 = 0, bx1 = -1, by1 = -1;  ///< Buckets the slot is entered in.
-  uint32_t corner = 0;               ///< Its bottom-right pixel, while in the corner table.
-  int32_t same_corner = -1;          ///< The next slot in its corner-table chain.
-  bool in_corners = false;
+  /// The extent its bucket entries carry: it holds `rect` while the slot is
+  /// live (a repair that only shrinks the rectangle leaves the entries be).
+  Box entered;
+  int32_t same_corner;  ///< The next slot in its corner-table chain.
+  bool live;
 };
 
-/// A candidate entered in a bucket, with its extent when it was entered (a
-/// repair only shrinks it there), so that most tests need not look it up.
+/// A candidate entered in a bucket, with the extent it was entered with, so
+/// that most tests need not look the slot up. Entries are not withdrawn: one
+/// whose slot is no longer live with that extent is stale and is dropped
+/// when a search meets it.
 struct BucketEntry {
-  int32_t x0, y0, x1, y1;  ///< Columns x0 to x1 - 1, rows y0 to y1 - 1.
+  Box box;
   int32_t slot;
+};
+
+/// The retired slots, lowest first: a bitmap with a summary bit for every
+/// word, and one for every summary word.
+class FreeSlots {
+ public:
+  void Add(int32_t k) {
+    const size_t i = static_cast<size_t>(k);
+    if ((i >> 6) >= bits_.size()) {
+      bits_.resize((i >> 6) + 1, 0);
+      words_.resize((i >> 12) + 1, 0);
+      blocks_.resize((i >> 18) + 1, 0);
+    }
+    bits_[i >> 6] |= uint64_t{1} << (i & 63);
+    words_[i >> 12] |= uint64_t{1} << (i >> 6 & 63);
+    blocks_[i >> 18] |= uint64_t{1} << (i >> 12 & 63);
+    ++count_;
+  }
+  /// Takes the lowest retired slot out, or returns -1 when there is none.
+  int32_t TakeLowest() {
+    if (count_ == 0) return -1;
+    --count_;
+    size_t b = 0;
+    while (blocks_[b] == 0) ++b;
+    const size_t w = b << 6 | static_cast<size_t>(std::countr_zero(blocks_[b]));
+    const size_t i = w << 6 | static_cast<size_t>(std::countr_zero(words_[w]));
+    const size_t k = i << 6 | static_cast<size_t>(std::countr_zero(bits_[i]));
+    if ((bits_[i] &= bits_[i] - 1) == 0 && (words_[w] &= words_[w] - 1) == 0) blocks_[b] &= blocks_[b] - 1;
+    return static_cast<int32_t>(k);
+  }
+  void Clear() {
+    std::fill(bits_.begin(), bits_.end(), 0);
+    std::fill(words_.begin(), words_.end(), 0);
+    std::fill(blocks_.begin(), blocks_.end(), 0);
+    count_ = 0;
+  }
+
+ private:
+  std::vector<uint64_t> bits_, words_, blocks_;
+  size_t count_ = 0;
 };
 
 /// The order in which candidates are chosen: largest area first, lowest
@@ -248,6 +300,10 @@ class BucketLevels {
   /// last `Clear`.
   uint32_t UsedFrom(int32_t first) const { return used_ >> first << first; }
 
+  /// The bucket of `level` that holds pixel (x, y).
+  std::vector<BucketEntry>& Holding(int32_t level, int32_t x, int32_t y) {
+    return At(level, x >> Shift(level), y >> Shift(level));
+  }
   std::vector<BucketEntry>& At(int32_t level, int32_t bx, int32_t by) {
     return buckets_[level_[level].first + static_cast<size_t>(by) * level_[level].cols + bx];
   }
@@ -276,27 +332,27 @@ class BucketLevels {
 };
 
 /// The live candidates by their bottom-right pixel: chains of slots hanging
-/// from an open hash table that doubles when it gets half full.
+/// from an open hash table that doubles when it gets half full. `corner(k)`
+/// gives slot k's corner, and the table holds exactly the live slots outside
+/// `Insert` and `Remove`.
 class CornerTable {
  public:
-  template <typename Slots>
-  void Insert(Slots& slots, int32_t k, uint32_t corner) {
-    if (2 * (count_ + 1) > heads_.size()) Grow(slots);
+  /// Files slot `k`, not live yet, under `corner`.
+  template <typename Slots, typename CornerOf>
+  void Insert(Slots& slots, int32_t k, uint32_t corner, CornerOf corner_of) {
+    if (2 * (count_ + 1) > heads_.size()) Grow(slots, corner_of);
     int32_t& head = heads_[Hash(corner)];
     if (head == -1) touched_.push_back(Hash(corner));
-    slots[k].corner = corner;
     slots[k].same_corner = head;
-    slots[k].in_corners = true;
     head = k;
     ++count_;
   }
+  /// Takes slot `k`, filed under `corner`, out.
   template <typename Slots>
-  void Remove(Slots& slots, int32_t k) {
-    if (!slots[k].in_corners) return;
-    int32_t* link = &heads_[Hash(slots[k].corner)];
+  void Remove(Slots& slots, int32_t k, uint32_t corner) {
+    int32_t* link = &heads_[Hash(corner)];
     while (*link != k) link = &slots[*link].same_corner;
     *link = slots[k].same_corner;
-    slots[k].in_corners = false;
     --count_;
   }
   /// The first slot of the chain that holds `corner`, or -1.
@@ -309,15 +365,15 @@ class CornerTable {
 
  private:
   size_t Hash(uint32_t corner) const { return (corner * 0x9E3779B1u) >> shift_; }
-  template <typename Slots>
-  void Grow(Slots& slots) {
+  template <typename Slots, typename CornerOf>
+  void Grow(Slots& slots, CornerOf corner_of) {
     const size_t size = heads_.empty() ? 64 : 2 * heads_.size();
     shift_ = 32 - std::bit_width(size - 1);
     heads_.assign(size, -1);
     touched_.clear();
     count_ = 0;
     for (int32_t k = 0; k < static_cast<int32_t>(slots.size()); ++k)
-      if (slots[k].in_corners) Insert(slots, k, slots[k].corner);
+      if (slots[k].live) Insert(slots, k, corner_of(k), corner_of);
   }
 
   std::vector<int32_t> heads_;
@@ -374,8 +430,7 @@ class Layout {
         analysis_progress_(w * h),
         rows_(static_cast<uint32_t>(w)),
         px_(static_cast<size_t>(w) * h),
-        solved_cover_(w, 0),
-        solved_until_(w, 0) {
+        columns_(w) {
     buckets_.Init(w_, h_);
   }
 
@@ -510,69 +565,47 @@ class Layout {
   // --- Gathering -----------------------------------------------------------
 
   /// Offers every uncovered pixel of the key colour, in reading order.
+  /// Gathering keeps the runs exact (a single pixel placed here cuts only
+  /// the runs of pixels before it) and leaves the chain alone, so nothing
+  /// needs rebuilding afterwards.
   void Gather(int32_t first) {
-    queue_.clear();
-    for (int32_t i = first; i != kNone; i = px_[i].next) {
-      if (px_[i].color != key_) continue;
-      queue_.push_back(i);
-      if (i >= w_) __builtin_prefetch(&px_[i - w_]);  // Measuring looks below.
-    }
     ++cover_counter_;
+    found_.clear();
     skip_hint_ = kNone;
-    for (int32_t i : queue_) {
+    for (int32_t i = first; i != kNone; i = px_[i].next) {
       const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i)));
       const int32_t x = i - row * w_, y = h_ - 1 - row;
-      // Below the anchor the column may already be solved; its entries then
-      // hold the rectangle instead of the run and the chain (rebuilt below).
-      if (solved_cover_[x] != cover_counter_ || solved_until_[x] < y) {
+      SolvedColumn& column = columns_[x];
+      if (column.cover != cover_counter_ || column.until < y) {
         if (SkipGathering(x, y, i)) continue;
         SolveColumn(x, y, i);
       }
-      const Rect r{x, y, px_[i].run, px_[i].next};
+      const StretchRect& found = found_[column.base + static_cast<uint32_t>(y)];
+      const Rect r{x, y, found.ColSpan, found.RowSpan};
       if (ContainedInLive(r)) continue;
       if (r.Single()) {
-        PlaceSingle(r.X, r.Y, i, /*update_runs=*/false);
+        PlaceSingle(r.X, r.Y, i);
       } else {
         AddCandidate(r);
       }
-    }
-    // Runs and chain of the pixels still uncovered, last first.
-    int32_t after = kNone;
-    for (auto it = queue_.rbegin(); it != queue_.rend(); ++it) {
-      const int32_t i = *it;
-      if (px_[i].color != key_) continue;
-      const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i)));
-      const bool run_on = i + 1 < (row + 1) * w_ && px_[i + 1].color == key_;
-      px_[i].run = run_on ? px_[i + 1].run + 1 : 1;
-      px_[i].next = after;
-      after = i;
     }
   }
 
   /// True when a live candidate is sure to contain the rectangle at (x, y)
   /// (pixel index `i`), which then need not be measured: it spans the run to
-  /// the right, and the column's key pixels end at its bottom edge.
+  /// the right, and the column's key pixels end at its bottom edge. While
+  /// gathering, every bucket entry is live and holds its candidate's extent.
   bool SkipGathering(int32_t x, int32_t y, int32_t i) {
     const int32_t right = x + px_[i].run;
+    const auto holds = [&](const Box& e) {
+      return e.x0 <= x && e.y0 <= y && e.x1 >= right && e.y1 > y &&
+             (e.y1 == h_ || px_[PixelIndex(x, e.y1)].color != key_);
+    };
     // The candidate that covered the previous anchor usually covers this one.
-    if (skip_hint_ != kNone) {
-      const Candidate& c = slots_[skip_hint_];
-      const Rect& e = c.rect;
-      if (c.live && e.X <= x && e.Y <= y && e.X + e.ColSpan >= right && e.Y + e.RowSpan > y) {
-        const int32_t below = e.Y + e.RowSpan;
-        if (below == h_ || px_[PixelIndex(x, below)].color != key_) return true;
-      }
-    }
+    if (skip_hint_ != kNone && holds(slots_[skip_hint_].entered)) return true;
     for (uint32_t levels = buckets_.UsedFrom(BucketLevels::LevelFor(px_[i].run)); levels; levels &= levels - 1) {
-      const int32_t l = std::countr_zero(levels);
-      std::vector<BucketEntry>& bucket = buckets_.At(l, x >> BucketLevels::Shift(l), y >> BucketLevels::Shift(l));
-      for (BucketEntry& entry : bucket) {
-        if (entry.x0 > x || entry.y0 > y || entry.x1 < right || entry.y1 <= y) continue;
-        const Candidate& c = slots_[entry.slot];
-        const Rect& e = c.rect;
-        if (!c.live || e.X > x || e.Y > y || e.X + e.ColSpan < right || e.Y + e.RowSpan <= y) continue;
-        const int32_t below = e.Y + e.RowSpan;
-        if (below == h_ || px_[PixelIndex(x, below)].color != key_) {
+      for (const BucketEntry& entry : buckets_.Holding(std::countr_zero(levels), x, y)) {
+        if (holds(entry.box)) {
           skip_hint_ = entry.slot;
           return true;
         }
@@ -582,24 +615,21 @@ class Layout {
   }
 
   /// Solves the gathering rectangles of column x from row y down to the end
-  /// of its key pixels, into the run and chain entries of those pixels.
+  /// of its key pixels, into `found_`.
   void SolveColumn(int32_t x, int32_t y, int32_t top) {
-    solved_cover_[x] = cover_counter_;
+    SolvedColumn& column = columns_[x];
+    column.cover = cover_counter_;
+    column.base = static_cast<uint32_t>(found_.size()) - static_cast<uint32_t>(y);
     if (top < w_ || px_[top - w_].color != key_) {  // One row: the run itself.
-      px_[top].next = 1;
-      solved_until_[x] = y;
+      found_.push_back({px_[top].run, 1});
+      column.until = y;
       return;
     }
     widths_.clear();
     for (int32_t i = top; i >= 0 && px_[i].color == key_; i -= w_) widths_.push_back(px_[i].run);
-    solver_.Solve(widths_, found_);
-    int32_t i = top;
-    for (const StretchRect& r : found_) {
-      px_[i].run = r.ColSpan;
-      px_[i].next = r.RowSpan;
-      i -= w_;
-    }
-    solved_until_[x] = y + static_cast<int32_t>(found_.size()) - 1;
+    found_.resize(found_.size() + widths_.size());
+    solver_.Solve(widths_, std::span<StretchRect>(found_).last(widths_.size()));
+    column.until = y + static_cast<int32_t>(widths_.size()) - 1;
   }
 
   // --- Measuring on the current picture ------------------------------------
@@ -638,12 +668,12 @@ class Layout {
     for (int32_t j = i - 1, left = x - 1; left >= 0 && px_[j].color == key_; --j, --left) px_[j].run = x - left;
   }
 
-  void PlaceSingle(int32_t x, int32_t y, int32_t i, bool update_runs) {
+  void PlaceSingle(int32_t x, int32_t y, int32_t i) {
     state_.DonePixels += 1;
     cells_.Set(CellIndex(x, y), 1, 1, key_);
     px_[i].color = kCovered;
     singles_ += 1;
-    if (update_runs) CutRunsBefore(i, x);
+    CutRunsBefore(i, x);
   }
 
   void Offer(int32_t x, int32_t y) {
@@ -652,7 +682,7 @@ class Layout {
     const Rect r = Measure(x, y);
     if (ContainedInLive(r)) return;
     if (r.Single()) {
-      PlaceSingle(x, y, i, /*update_runs=*/true);
+      PlaceSingle(x, y, i);
     } else {
       AddCandidate(r);
     }
@@ -664,34 +694,13 @@ class Layout {
   void Enter(int32_t k) {
     Candidate& c = slots_[k];
     const Rect& r = c.rect;
-    c.entered = r;
-    c.level = BucketLevels::LevelFor(std::max(r.ColSpan, r.RowSpan));
-    const int32_t shift = BucketLevels::Shift(c.level);
-    c.bx0 = r.X >> shift;
-    c.by0 = r.Y >> shift;
-    c.bx1 = (r.X + r.ColSpan - 1) >> shift;
-    c.by1 = (r.Y + r.RowSpan - 1) >> shift;
-    const BucketEntry entry{r.X, r.Y, r.X + r.ColSpan, r.Y + r.RowSpan, k};
-    for (int32_t by = c.by0; by <= c.by1; ++by)
-      for (int32_t bx = c.bx0; bx <= c.bx1; ++bx) buckets_.Add(c.level, bx, by, entry);
+    c.entered = BoxOf(r);
+    const int32_t level = BucketLevels::LevelFor(std::max(r.ColSpan, r.RowSpan));
+    const int32_t shift = BucketLevels::Shift(level);
+    const BucketEntry entry{c.entered, k};
+    for (int32_t by = r.Y >> shift; by <= (c.entered.y1 - 1) >> shift; ++by)
+      for (int32_t bx = r.X >> shift; bx <= (c.entered.x1 - 1) >> shift; ++bx) buckets_.Add(level, bx, by, entry);
     PushSelection(k);
-  }
-
-  /// Takes slot `k` out of the buckets it was entered in.
-  void Withdraw(int32_t k) {
-    Candidate& c = slots_[k];
-    for (int32_t by = c.by0; by <= c.by1; ++by) {
-      for (int32_t bx = c.bx0; bx <= c.bx1; ++bx) {
-        std::vector<BucketEntry>& bucket = buckets_.At(c.level, bx, by);
-        for (BucketEntry& entry : bucket) {
-          if (entry.slot != k) continue;
-          entry = bucket.back();
-          bucket.pop_back();
-          break;
-        }
-      }
-    }
-    c.bx1 = c.bx0 - 1;
   }
 
   void PushSelection(int32_t k) { select_.Add(slots_[k].rect.Area(), k); }
@@ -700,10 +709,9 @@ class Layout {
     return static_cast<uint32_t>(r.X + r.ColSpan - 1) + static_cast<uint32_t>(r.Y + r.RowSpan - 1) * w_;
   }
 
-  /// Files slot `k` under the bottom-right pixel of its rectangle.
+  /// Files slot `k`, not live yet, under the corner of its rectangle.
   void FileCorner(int32_t k) {
-    corners_.Remove(slots_, k);
-    corners_.Insert(slots_, k, CornerOf(slots_[k].rect));
+    corners_.Insert(slots_, k, CornerOf(slots_[k].rect), [&](int32_t j) { return CornerOf(slots_[j].rect); });
   }
 
   /// True when a live candidate contains `r`, a rectangle just measured.
@@ -713,10 +721,15 @@ class Layout {
   /// placement has overlapped and the repair has not reached yet) may hold
   /// covered pixels and are tested in full.
   bool ContainedInLive(const Rect& r, std::span<const int32_t> stale = {}) {
+    // The candidate found last time often contains the next rectangle too.
+    if (contain_hint_ != kNone && slots_[contain_hint_].live && Contains(slots_[contain_hint_].rect, r)) return true;
     const uint32_t corner = CornerOf(r);
     for (int32_t k = corners_.Head(corner); k != -1; k = slots_[k].same_corner) {
       const Candidate& c = slots_[k];
-      if (c.corner == corner && c.live && c.rect.X <= r.X && c.rect.Y <= r.Y) return true;
+      if (c.live && CornerOf(c.rect) == corner && c.rect.X <= r.X && c.rect.Y <= r.Y) {
+        contain_hint_ = k;
+        return true;
+      }
     }
     for (const int32_t k : stale)
       if (slots_[k].live && Contains(slots_[k].rect, r)) return true;
@@ -725,19 +738,16 @@ class Layout {
 
   /// Writes `r` into the lowest retired slot, or appends a slot.
   void AddCandidate(const Rect& r) {
-    int32_t k;
-    if (!retired_.empty()) {
-      std::pop_heap(retired_.begin(), retired_.end(), std::greater<>());
-      k = retired_.back();
-      retired_.pop_back();
-    } else {
+    int32_t k = free_.TakeLowest();
+    if (k < 0) {
       k = static_cast<int32_t>(slots_.size());
       slots_.emplace_back();
     }
     slots_[k].rect = r;
+    FileCorner(k);
     slots_[k].live = true;
     Enter(k);
-    FileCorner(k);
+    skip_hint_ = contain_hint_ = k;
   }
 
   /// The live candidate of largest area, lowest slot on a tie; kNone if none.
@@ -749,38 +759,45 @@ class Layout {
     return top == 0 ? kNone : SelectionQueue::SlotOf(top);
   }
 
-  /// Takes slot `k` out of play until AddCandidate reuses it.
+  /// Takes slot `k` out of play until AddCandidate reuses it. Its bucket
+  /// entries and selection keys go stale.
   void Retire(int32_t k) {
     slots_[k].live = false;
-    Withdraw(k);
-    corners_.Remove(slots_, k);
-    retired_.push_back(k);
-    std::push_heap(retired_.begin(), retired_.end(), std::greater<>());
+    corners_.Remove(slots_, k, CornerOf(slots_[k].rect));
+    free_.Add(k);
   }
 
   /// Measures anew every live candidate that the placed `s` overlaps, lowest
   /// slot first.
   void Repair(const Rect& s) {
-    const uint32_t mark = ++seen_counter_;
     overlapping_.clear();
-    const int32_t right = s.X + s.ColSpan, bottom = s.Y + s.RowSpan;
+    const Box b = BoxOf(s);
     for (uint32_t levels = buckets_.UsedFrom(0); levels; levels &= levels - 1) {
       const int32_t l = std::countr_zero(levels);
       const int32_t shift = BucketLevels::Shift(l);
-      for (int32_t by = s.Y >> shift; by <= (bottom - 1) >> shift; ++by) {
-        for (int32_t bx = s.X >> shift; bx <= (right - 1) >> shift; ++bx) {
-          for (const BucketEntry& entry : buckets_.At(l, bx, by)) {
-            if (entry.x0 >= right || entry.x1 <= s.X || entry.y0 >= bottom || entry.y1 <= s.Y) continue;
-            Candidate& c = slots_[entry.slot];
-            if (c.live && c.seen != mark) {
-              c.seen = mark;
-              if (Overlaps(c.rect, s)) overlapping_.push_back(entry.slot);
+      for (int32_t by = b.y0 >> shift; by <= (b.y1 - 1) >> shift; ++by) {
+        for (int32_t bx = b.x0 >> shift; bx <= (b.x1 - 1) >> shift; ++bx) {
+          std::vector<BucketEntry>& bucket = buckets_.At(l, bx, by);
+          for (size_t j = 0; j < bucket.size();) {
+            const BucketEntry& entry = bucket[j];
+            if (entry.box.x0 >= b.x1 || entry.box.x1 <= b.x0 || entry.box.y0 >= b.y1 || entry.box.y1 <= b.y0) {
+              ++j;
+              continue;
             }
+            const Candidate& c = slots_[entry.slot];
+            if (!c.live || !(c.entered == entry.box)) {
+              bucket[j] = bucket.back();  // Stale: drop it.
+              bucket.pop_back();
+              continue;
+            }
+            if (Overlaps(c.rect, s)) overlapping_.push_back(entry.slot);
+            ++j;
           }
         }
       }
     }
     std::sort(overlapping_.begin(), overlapping_.end());
+    overlapping_.erase(std::unique(overlapping_.begin(), overlapping_.end()), overlapping_.end());
     for (size_t q = 0; q < overlapping_.size(); ++q) {
       const int32_t k = overlapping_[q];
       Candidate& c = slots_[k];
@@ -791,16 +808,16 @@ class Layout {
         continue;
       }
       if (r.Single()) {
-        PlaceSingle(r.X, r.Y, PixelIndex(r.X, r.Y), /*update_runs=*/true);
+        PlaceSingle(r.X, r.Y, PixelIndex(r.X, r.Y));
         Retire(k);
         continue;
       }
       const int64_t old_area = c.rect.Area();
+      corners_.Remove(slots_, k, CornerOf(c.rect));
       c.rect = r;
-      c.live = true;
       FileCorner(k);
+      c.live = true;
       if (!Contains(c.entered, r)) {
-        Withdraw(k);
         Enter(k);
       } else if (r.Area() != old_area) {
         PushSelection(k);
@@ -811,9 +828,10 @@ class Layout {
   void EndCover() {
     buckets_.Clear();
     corners_.Clear();
+    free_.Clear();
     slots_.clear();
     select_.Clear();
-    retired_.clear();
+    contain_hint_ = kNone;
   }
 
   const int32_t w_, h_;
@@ -829,21 +847,26 @@ class Layout {
   // The cover in progress.
   int32_t key_ = 0;
   int32_t singles_ = 0;
-  std::vector<int32_t> queue_;
   uint32_t cover_counter_ = 0;
-  int32_t skip_hint_ = kNone;  ///< The candidate that last let SkipGathering skip.
-  std::vector<uint32_t> solved_cover_;  ///< The cover whose gathering solved column x ...
-  std::vector<int32_t> solved_until_;   ///< ... down to this row.
+  int32_t skip_hint_ = kNone;     ///< The candidate that last let SkipGathering skip.
+  int32_t contain_hint_ = kNone;  ///< The candidate that last contained a rectangle.
+  /// How far gathering has solved a column: in cover `cover`, down to row
+  /// `until`, the rectangle at row y is `found_[base + y]`.
+  struct SolvedColumn {
+    uint32_t cover = 0;
+    int32_t until = 0;
+    uint32_t base = 0;
+  };
+  std::vector<SolvedColumn> columns_;
   std::vector<int32_t> widths_;
   std::vector<StretchRect> found_;
   StretchSolver solver_;
   std::vector<Candidate> slots_;
   SelectionQueue select_;
-  std::vector<int32_t> retired_;  ///< Min-heap of retired slots.
+  FreeSlots free_;
   BucketLevels buckets_;
   CornerTable corners_;
   std::vector<int32_t> overlapping_;
-  uint32_t seen_counter_ = 0;
 };
 
 }  // namespace

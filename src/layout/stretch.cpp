@@ -4,8 +4,7 @@
 
 namespace pixtable {
 
-void StretchSolver::Solve(const std::vector<int32_t>& widths, std::vector<StretchRect>& out, size_t direct_limit) {
-  out.resize(widths.size());
+void StretchSolver::Solve(std::span<const int32_t> widths, std::span<StretchRect> out, size_t direct_limit) {
   if (widths.size() <= direct_limit) {
     SolveDirect(widths, out);
   } else {
@@ -13,7 +12,7 @@ void StretchSolver::Solve(const std::vector<int32_t>& widths, std::vector<Stretc
   }
 }
 
-void StretchSolver::SolveDirect(const std::vector<int32_t>& widths, std::vector<StretchRect>& out) const {
+void StretchSolver::SolveDirect(std::span<const int32_t> widths, std::span<StretchRect> out) const {
   const int32_t n = static_cast<int32_t>(widths.size());
   for (int32_t k = 0; k < n; ++k) {
     int32_t width = widths[k];
@@ -42,7 +41,7 @@ void StretchSolver::SolveDirect(const std::vector<int32_t>& widths, std::vector<
 // With b the width, line Y (wider) beats line X at t when
 // a_Y - b_Y t >= a_X - b_X t; on a tie the wider one, Y, wins.
 
-void StretchSolver::Insert(const std::vector<int32_t>& widths, int32_t line) {
+void StretchSolver::Insert(std::span<const int32_t> widths, int32_t line) {
   // Line hull_[p] is useless once `line` is in if, with the line before it,
   // it is never strictly highest: where it beats hull_[p - 1], `line` beats it.
   const int64_t al = A(widths, line), bl = widths[line];
@@ -67,7 +66,7 @@ void StretchSolver::Insert(const std::vector<int32_t>& widths, int32_t line) {
   hull_size_ = pos + 1;
 }
 
-int32_t StretchSolver::Query(const std::vector<int32_t>& widths, int32_t t) const {
+int32_t StretchSolver::Query(std::span<const int32_t> widths, int32_t t) const {
   // hull_[i] beats hull_[i - 1] at t for every i up to the winner, for none after.
   size_t lo = 0, hi = hull_size_ - 1;
   while (lo < hi) {
@@ -81,7 +80,7 @@ int32_t StretchSolver::Query(const std::vector<int32_t>& widths, int32_t t) cons
   return hull_[lo];
 }
 
-void StretchSolver::SolveWithHull(const std::vector<int32_t>& widths, std::vector<StretchRect>& out) {
+void StretchSolver::SolveWithHull(std::span<const int32_t> widths, std::span<StretchRect> out) {
   const int32_t n = static_cast<int32_t>(widths.size());
   next_.resize(n);
   stack_.clear();

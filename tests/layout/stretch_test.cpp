@@ -31,6 +31,8 @@ TEST(StretchSolver, BothMethodsAgreeWithTheRowByRowSearch) {
     for (int32_t& w : widths) w = 1 + static_cast<int32_t>(rng() % widest);
     if (round % 7 == 0) std::sort(widths.begin(), widths.end());  // Stairs: long chains.
     if (round % 7 == 1) std::sort(widths.rbegin(), widths.rend());
+    direct.resize(n);
+    tree.resize(n);
     solver.Solve(widths, direct, SIZE_MAX);
     solver.Solve(widths, tree, 0);
     for (size_t k = 0; k < n; ++k) {
@@ -45,9 +47,10 @@ TEST(StretchSolver, BothMethodsAgreeWithTheRowByRowSearch) {
 
 TEST(StretchSolver, EqualAreasKeepTheWiderRectangle) {
   StretchSolver solver;
-  std::vector<StretchRect> out;
+  std::vector<StretchRect> out(4);
   // 4 x 1, 2 x 2 and 1 x 4 all have area 4: the first row's rectangle wins.
-  solver.Solve({4, 2, 1, 1}, out, 0);
+  const std::vector<int32_t> widths{4, 2, 1, 1};
+  solver.Solve(widths, out, 0);
   EXPECT_EQ(out[0].ColSpan, 4);
   EXPECT_EQ(out[0].RowSpan, 1);
   EXPECT_EQ(out[1].ColSpan, 1);  // 2 x 1 against 1 x 3
