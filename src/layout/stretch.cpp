@@ -41,66 +41,102 @@ void StretchSolver::SolveDirect(std::span<const int32_t> widths, std::span<Stret
 // With b the width, line Y (wider) beats line X at t when
 // a_Y - b_Y t >= a_X - b_X t; on a tie the wider one, Y, wins.
 
-void StretchSolver::Insert(std::span<const int32_t> widths, int32_t line) {
-  // Line hull_[p] is useless once `line` is in if, with the line before it,
-  // it is never strictly highest: where it beats hull_[p - 1], `line` beats it.
-  const int64_t al = A(widths, line), bl = widths[line];
-  auto useless = [&](size_t p) {
-    const int32_t x = hull_[p - 1], y = hull_[p];
-    const int64_t ax = A(widths, x), bx = widths[x], ay = A(widths, y), by = widths[y];
-    return (al - ay) * (by - bx) >= (ay - ax) * (bl - by);
-  };
-  size_t lo = 1, hi = hull_size_;  // The first useless position lies in [lo, hi].
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo) / 2;
-    if (useless(mid)) {
-      hi = mid;
-    } else {
-      lo = mid + 1;
-    }
-  }
-  const size_t pos = hull_size_ == 0 ? 0 : lo;
-  undo_.push_back({pos, hull_size_, pos < hull_.size() ? hull_[pos] : -1});
-  if (pos == hull_.size()) hull_.push_back(line);
-  hull_[pos] = line;
-  hull_size_ = pos + 1;
-}
-
-int32_t StretchSolver::Query(std::span<const int32_t> widths, int32_t t) const {
-  // hull_[i] beats hull_[i - 1] at t for every i up to the winner, for none after.
-  size_t lo = 0, hi = hull_size_ - 1;
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo + 1) / 2;
-    if (Area(widths, hull_[mid], t) >= Area(widths, hull_[mid - 1], t)) {
-      lo = mid;
-    } else {
-      hi = mid - 1;
-    }
-  }
-  return hull_[lo];
-}
-
 void StretchSolver::SolveWithHull(std::span<const int32_t> widths, std::span<StretchRect> out) {
   const int32_t n = static_cast<int32_t>(widths.size());
-  next_.resize(n);
-  stack_.clear();
-  undo_.clear();
-  hull_size_ = 0;
+  if (next_.size() < widths.size() + 1) {
+    next_.resize(n + 1);
+    a_.resize(n + 1);
+    stack_.resize(n + 1);
+    hull_.resize(n + 1);
+    undo_.resize(n + 1);
+  }
+  const int32_t* w = widths.data();
+  int32_t* next = next_.data();
+  int64_t* a = a_.data();
+  int32_t* stack = stack_.data();
+  int32_t* hull = hull_.data();
+  Undo* undo = undo_.data();
+  size_t depth = 0;  // Stack rows; undo[d] rolls back the insertion of stack[d].
+  size_t size = 0;   // Hull lines.
   // Walking up the stretch, the stack holds the chain of strictly narrower
   // rows below t; only their lines can give the rectangle at t.
   for (int32_t t = n - 1; t >= 0; --t) {
-    while (!stack_.empty() && widths[stack_.back()] >= widths[t]) {
-      const Undo& u = undo_.back();
-      if (u.line >= 0) hull_[u.pos] = u.line;
-      hull_size_ = u.size;
-      undo_.pop_back();
-      stack_.pop_back();
+    const int32_t wt = w[t];
+    if (depth > 0 && w[stack[depth - 1]] == wt) {
+      // A row as wide as the top of the stack has the same line: it takes
+      // the top's place and the hull stays as it is (common in flat areas).
+      next[t] = next[stack[depth - 1]];
+      a[t] = a[stack[depth - 1]];
+      stack[depth - 1] = t;
+    } else {
+      while (depth > 0 && w[stack[depth - 1]] >= wt) {
+        --depth;
+        hull[undo[depth].pos] = undo[depth].line;
+        size = undo[depth].size;
+      }
+      next[t] = depth > 0 ? stack[depth - 1] : n;
+      a[t] = int64_t{wt} * next[t];
+      // Hull line p is useless once line t is in if, with the line before
+      // it, it is never strictly highest: where it beats hull[p - 1], t beats
+      // it. The useless lines form the top of the hull, usually one or two,
+      // so the search for the first one gallops down from the top.
+      const int64_t at = a[t], bt = wt;
+      auto useless = [&](size_t p) {
+        const int32_t x = hull[p - 1], y = hull[p];
+        const int64_t ax = a[x], bx = w[x], ay = a[y], by = w[y];
+        return (at - ay) * (by - bx) >= (ay - ax) * (bt - by);
+      };
+      size_t pos = size;
+      if (size >= 2 && useless(size - 1)) {
+        size_t lo = 1, hi = size - 1;  // The first useless position lies in [lo, hi].
+        for (size_t step = 1; hi - lo >= step; step *= 2) {
+          if (!useless(hi - step)) {
+            lo = hi - step + 1;
+            break;
+          }
+          hi -= step;
+        }
+        while (lo < hi) {
+          const size_t mid = lo + (hi - lo) / 2;
+          if (useless(mid)) {
+            hi = mid;
+          } else {
+            lo = mid + 1;
+          }
+        }
+        pos = hi;
+      }
+      stack[depth] = t;
+      undo[depth] = {pos, size, hull[pos]};
+      ++depth;
+      hull[pos] = t;
+      size = pos + 1;
     }
-    next_[t] = stack_.empty() ? n : stack_.back();
-    stack_.push_back(t);
-    Insert(widths, t);
-    const int32_t j = Query(widths, t);
-    out[t] = {widths[j], next_[j] - t};
+    // hull[i] beats hull[i - 1] at t for every i up to the winner, for none
+    // after; the winner is usually at or near the top.
+    auto area = [&](int32_t j) { return int64_t{w[j]} * (next[j] - t); };
+    int32_t j = hull[size - 1];
+    if (size > 1 && area(j) < area(hull[size - 2])) {
+      auto beats = [&](size_t i) { return area(hull[i]) >= area(hull[i - 1]); };
+      size_t lo = 0, hi = size - 1;  // The winner lies in [lo, hi); hi does not beat.
+      for (size_t step = 1; hi - lo > step; step *= 2) {
+        if (beats(hi - step)) {
+          lo = hi - step;
+          break;
+        }
+        hi -= step;
+      }
+      while (hi - lo > 1) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (beats(mid)) {
+          lo = mid;
+        } else {
+          hi = mid;
+        }
+      }
+      j = hull[lo];
+    }
+    out[t] = {w[j], next[j] - t};
   }
 }
 

@@ -23,29 +23,23 @@ struct StretchRect {
 /// from k downwards finds. Keeps its scratch memory between calls.
 class StretchSolver {
  public:
-  /// Fills `out[k]` for every k (`out` is as long as `widths`). Stretches of up to `direct_limit` rows are
-  /// solved row by row, longer ones with a stack of "next narrower" rows and
-  /// the upper envelope of their area lines, in O(n log n).
-  void Solve(std::span<const int32_t> widths, std::span<StretchRect> out, size_t direct_limit = 24);
+  /// Fills `out[k]` for every k (`out` is as long as `widths`). Stretches
+  /// of up to `direct_limit` rows are solved row by row, longer ones with a
+  /// stack of "next narrower" rows and the upper envelope of their area
+  /// lines, in O(n log n).
+  void Solve(std::span<const int32_t> widths, std::span<StretchRect> out, size_t direct_limit = 4);
 
  private:
   void SolveDirect(std::span<const int32_t> widths, std::span<StretchRect> out) const;
   void SolveWithHull(std::span<const int32_t> widths, std::span<StretchRect> out);
 
-  // Row j's line: area(t) = widths[j] * (next_[j] - t) for an anchor at row t,
-  // that is a - b * t with a = widths[j] * next_[j] and b = widths[j].
-  int64_t A(std::span<const int32_t> widths, int32_t j) const { return int64_t{widths[j]} * next_[j]; }
-  int64_t Area(std::span<const int32_t> widths, int32_t j, int32_t t) const {
-    return int64_t{widths[j]} * (next_[j] - t);
-  }
-  void Insert(std::span<const int32_t> widths, int32_t line);
-  int32_t Query(std::span<const int32_t> widths, int32_t t) const;
-
+  // Row j's line: area(t) = widths[j] * (next_[j] - t) for an anchor at row
+  // t, that is a_[j] - b * t with b = widths[j].
   std::vector<int32_t> next_;   ///< First row below j that is narrower than j, or n.
+  std::vector<int64_t> a_;
   std::vector<int32_t> stack_;  ///< Rows whose widths shrink strictly from the top.
   /// The lines of the stack that are highest somewhere, widest last.
   std::vector<int32_t> hull_;
-  size_t hull_size_ = 0;
   struct Undo {
     size_t pos, size;
     int32_t line;
