@@ -603,6 +603,9 @@ class Layout {
     };
     // The candidate that covered the previous anchor usually covers this one.
     if (skip_hint_ != kNone && holds(slots_[skip_hint_].entered)) return true;
+    // A short stretch costs less to solve than the buckets cost to search.
+    for (int32_t k = 1, j = i - w_; k < kShortStretch; ++k, j -= w_)
+      if (j < 0 || px_[j].color != key_) return false;
     for (uint32_t levels = buckets_.UsedFrom(BucketLevels::LevelFor(px_[i].run)); levels; levels &= levels - 1) {
       for (const BucketEntry& entry : buckets_.Holding(std::countr_zero(levels), x, y)) {
         if (holds(entry.box)) {
@@ -843,6 +846,9 @@ class Layout {
   std::vector<Pixel, HugePageAllocator<Pixel>> px_;  ///< Bottom row first, as `PixelGrid`.
   /// How far ahead the sweep asks for the pixels it will need.
   static constexpr int32_t kLookAhead = 16;
+  /// Stretches of fewer rows are solved without looking for a candidate
+  /// that would let gathering skip them.
+  static constexpr int32_t kShortStretch = 12;
 
   // The cover in progress.
   int32_t key_ = 0;
