@@ -383,27 +383,36 @@ class CornerTable {
 };
 
 /// Shows "解析中・・・(done/total)" and lets events run. Every cover shows
-/// it at least once, so the text keeps its end ("/total)") and each call
-/// writes the count of done pixels backwards in front of it.
+/// it at least once, so the text keeps its end ("/total)") in place and each
+/// call writes the count of done pixels, two digits at a time, in front of it.
 class AnalysisProgress {
  public:
   explicit AnalysisProgress(int32_t total) {
-    char* end = std::to_chars(tail_ + 1, tail_ + sizeof tail_, total).ptr;
-    tail_[0] = '/';
+    char* end = text_ + kDigitsEnd;
+    *end++ = '/';
+    end = std::to_chars(end, text_ + sizeof text_ - 2, total).ptr;
     *end++ = ')';
     *end = '\0';
-    tail_size_ = end + 1 - tail_;
   }
   /// `done` is at least 0.
   void Show(int32_t done, Progress& progress) {
-    char* digits = text_ + kDigitsEnd;
-    std::memcpy(digits, tail_, tail_size_);
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char* text = text_ + kDigitsEnd;
     uint32_t v = static_cast<uint32_t>(done);
-    do {
-      *--digits = static_cast<char>('0' + v % 10);
-      v /= 10;
-    } while (v != 0);
-    char* text = digits - (sizeof kPrefix - 1);
+    for (; v >= 100; v /= 100) {
+      text -= 2;
+      std::memcpy(text, kPairs + 2 * (v % 100), 2);
+    }
+    if (v >= 10) {
+      text -= 2;
+      std::memcpy(text, kPairs + 2 * v, 2);
+    } else {
+      *--text = static_cast<char>('0' + v);
+    }
+    text -= sizeof kPrefix - 1;
     std::memcpy(text, kPrefix, sizeof kPrefix - 1);
     progress.SetText(text);
     progress.PumpEvents();
@@ -413,8 +422,6 @@ class AnalysisProgress {
   static constexpr char kPrefix[] = "解析中・・・(";
   static constexpr size_t kDigitsEnd = sizeof kPrefix + 12;
   char text_[kDigitsEnd + 16];
-  char tail_[16];
-  size_t tail_size_;
 };
 
 /// The layout of one picture: the indexes over `PixelGrid` and the working
@@ -510,6 +517,7 @@ class Layout {
     if (state_.CancelFlag) return 0;
     key_ = key;
     singles_ = 0;
+    if (first != kNone && px_[first].next == kNone) return CoverOnePixel(first);
     Gather(first);
     select_.Seal();
     analysis_progress_.Show(state_.DonePixels, progress_);
@@ -542,6 +550,14 @@ class Layout {
   }
 
  private:
+
+  /// Cover() for a colour of one pixel, which becomes a cell of its own.
+  int32_t CoverOnePixel(int32_t i) {
+    const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i)));
+    PlaceSingle(i - row * w_, h_ - 1 - row, i);
+    analysis_progress_.Show(state_.DonePixels, progress_);
+    return state_.CancelFlag ? 0 : singles_;
+  }
 
   void ComputeRuns() {
     for (int32_t row = 0; row < h_; ++row) {
