@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <type_traits>
 
 namespace pixtable {
 
@@ -37,6 +38,30 @@ struct HugePageAllocator {
   void deallocate(T* p, size_t) { std::free(p); }
   template <typename U>
   bool operator==(const HugePageAllocator<U>&) const { return true; }
+};
+
+/// `n` values of a trivial type on huge pages, left uninitialised: the
+/// layout writes every pixel's record before it reads one, and clearing
+/// hundreds of megabytes first would cost a pass of its own.
+template <typename T>
+class BigArray {
+  static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>);
+
+ public:
+  explicit BigArray(size_t n) : data_(HugePageAllocator<T>().allocate(n > 0 ? n : 1)), size_(n) {}
+  BigArray(const BigArray&) = delete;
+  BigArray& operator=(const BigArray&) = delete;
+  ~BigArray() { HugePageAllocator<T>().deallocate(data_, size_); }
+
+  T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+  T* data() { return data_; }
+  const T* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  T* data_;
+  size_t size_;
 };
 
 }  // namespace pixtable

@@ -66,28 +66,29 @@ inline uint32_t CountBits(uint64_t v) {
   return static_cast<uint32_t>((v * 0x0101010101010101u) >> 56);
 }
 
-/// Numbers the colours present in a picture 0, 1, 2, ...
+/// Numbers the colours present in a picture 0, 1, 2, ...: `Add` each colour
+/// at least once, then `Finish`, then ask `Of`.
 class DenseColors {
  public:
-  DenseColors() = default;
-  /// `color(i)` gives pixel i's colour, or a negative value to leave it out.
-  template <typename ColorAt>
-  DenseColors(size_t n, ColorAt color) {
-    if (n <= kSmallPicture) {
-      palette_.reserve(n);
-      for (size_t i = 0; i < n; ++i)
-        if (color(i) >= 0) palette_.push_back(color(i));
+  /// Prepares for a picture of `n` pixels.
+  explicit DenseColors(size_t n) : small_(n <= kSmallPicture) {
+    if (!small_) present_.assign(size_t{1} << 18, 0);  // One bit for each of the 2^24 colours.
+  }
+  void Add(int32_t c) {
+    if (small_) {
+      palette_.push_back(c);
+    } else {
+      present_[c >> 6] |= uint64_t{1} << (c & 63);
+    }
+  }
+  void Finish() {
+    if (small_) {
       std::sort(palette_.begin(), palette_.end());
       palette_.erase(std::unique(palette_.begin(), palette_.end()), palette_.end());
       count_ = static_cast<uint32_t>(palette_.size());
       return;
     }
-    // A colour's number is its rank in a bitmap of all 2^24 colours.
-    present_.assign(size_t{1} << 18, 0);
-    for (size_t i = 0; i < n; ++i) {
-      const int32_t c = color(i);
-      if (c >= 0) present_[c >> 6] |= uint64_t{1} << (c & 63);
-    }
+    // A colour's number is its rank in the bitmap.
     base_.resize(present_.size());
     for (size_t k = 0; k < present_.size(); ++k) {
       base_[k] = count_;
@@ -95,22 +96,18 @@ class DenseColors {
     }
   }
   uint32_t count() const { return count_; }
-  bool Has(int32_t color) const {
-    if (color < 0) return false;
-    if (present_.empty()) return std::binary_search(palette_.begin(), palette_.end(), color);
-    return present_[color >> 6] >> (color & 63) & 1;
-  }
-  /// The number of a colour present.
+  /// The number of a colour added.
   uint32_t Of(int32_t color) const {
-    if (present_.empty())
+    if (small_)
       return static_cast<uint32_t>(std::lower_bound(palette_.begin(), palette_.end(), color) - palette_.begin());
     const uint64_t below = (uint64_t{1} << (color & 63)) - 1;
     return base_[color >> 6] + static_cast<uint32_t>(CountBits(present_[color >> 6] & below));
   }
 
  private:
-  /// Below this many pixels sorting the palette beats clearing the bitmap.
+  /// Up to this many pixels sorting the palette beats clearing the bitmap.
   static constexpr size_t kSmallPicture = size_t{1} << 16;
+  bool small_;
   std::vector<int32_t> palette_;
   std::vector<uint64_t> present_;
   std::vector<uint32_t> base_;
@@ -120,8 +117,13 @@ class DenseColors {
 /// What the layout keeps of a pixel, in one place for few cache misses.
 struct Pixel {
   int32_t color;  ///< 0x00RRGGBB, or kCovered.
-  int32_t run;    ///< Equal uncovered pixels from here rightwards, this one included.
-  int32_t next;   ///< The next pixel of its colour in reading order.
+  /// Equal uncovered pixels from here rightwards, this one included. A
+  /// covered pixel keeps the value it had when it was covered, so the
+  /// pixels it counts are all covered (by the same cover) as well.
+  int32_t run;
+  /// At the first pixel of a run: the first pixel of the next run of its
+  /// colour in reading order, or kNone. Elsewhere kNone.
+  int32_t next;
 };
 
 /// Columns x0 to x1 - 1, rows y0 to y1 - 1.
@@ -437,6 +439,7 @@ class Layout {
         analysis_progress_(w * h),
         rows_(static_cast<uint32_t>(w)),
         px_(static_cast<size_t>(w) * h),
+        colors_(px_.size()),
         columns_(w) {
     buckets_.Init(w_, h_);
   }
@@ -445,39 +448,44 @@ class Layout {
   /// carries no colour, and clearing it keeps every colour non-negative.
   void LoadColors(const DibSection& dib) {
     const uint8_t* bits = dib.pBits.get();
-    for (size_t i = 0; i < px_.size(); ++i) {
+    LoadRows([&](size_t i) {
       uint32_t v;
       std::memcpy(&v, bits + 4 * i, 4);
-      px_[i].color = static_cast<int32_t>(v & 0xFFFFFF);
-    }
-    ComputeRuns();
+      return static_cast<int32_t>(v & 0xFFFFFF);
+    });
   }
   void LoadColors(const PixelGrid& pixels) {
-    for (size_t i = 0; i < px_.size(); ++i) px_[i].color = pixels.Values[i];
-    ComputeRuns();
+    LoadRows([&](size_t i) { return pixels.Values[i]; });
   }
   void StoreColors(PixelGrid& pixels) const {
     for (size_t i = 0; i < px_.size(); ++i) pixels.Values[i] = px_[i].color;
   }
 
-  /// Chains the uncovered pixels of every colour in reading order.
+  /// Chains the runs of every colour in reading order.
   void ChainAllColors() {
-    const DenseColors ids(px_.size(), [&](size_t i) { return px_[i].color; });
+    DenseColors& ids = colors_;
+    ids.Finish();
     std::vector<int32_t> last(ids.count(), kNone);
-    ForEachPixelBackwards([&](int32_t i) {
+    ForEachRunBackwards([&](int32_t i) {
       const int32_t c = px_[i].color;
-      if (c < 0) return;
+      if (c < 0) {
+        px_[i].next = kNone;
+        return;
+      }
       const uint32_t id = ids.Of(c);
       px_[i].next = last[id];
       last[id] = i;
     });
   }
 
-  /// Chains the uncovered pixels of `key` in reading order; returns the first.
+  /// Chains the runs of `key` in reading order; returns the first pixel.
   int32_t ChainColor(int32_t key) {
     int32_t first = kNone;
-    ForEachPixelBackwards([&](int32_t i) {
-      if (px_[i].color != key) return;
+    ForEachRunBackwards([&](int32_t i) {
+      if (px_[i].color != key) {
+        px_[i].next = kNone;
+        return;
+      }
       px_[i].next = first;
       first = i;
     });
@@ -488,21 +496,28 @@ class Layout {
     state_.DonePixels = 0;
     for (int32_t y = 0; y < h_; ++y) {
       const int32_t base = PixelIndex(0, y);
-      for (int32_t x = 0; x < w_; ++x) {
-        // The next pixel of a colour met a little further on is usually far
+      // Every uncovered pixel met here begins a run: the sweep steps over
+      // whole runs of covered pixels.
+      for (int32_t x = 0; x < w_;) {
+        // The next run of a colour met a little further on is usually far
         // away: ask for it now, while covers of other colours run.
         if (x + kLookAhead < w_) {
           const Pixel& ahead = px_[base + x + kLookAhead];
           if (ahead.color >= 0 && ahead.next != kNone) __builtin_prefetch(&px_[ahead.next]);
         }
-        const int32_t c = px_[base + x].color;
-        if (c < 0) continue;
+        const Pixel& p = px_[base + x];
+        if (p.color < 0) {
+          x += p.run;
+          continue;
+        }
+        const int32_t c = p.color;
         const int32_t r = Cover(c, base + x);
         if (state_.CancelFlag) return false;
         if (r > state_.BestCount && state_.BackgroundColor != -1) {
           state_.BestCount = r;
           state_.BackgroundColor = c;
         }
+        x += p.run;  // Covered now, with the rest of its run.
       }
     }
     return true;
@@ -517,7 +532,7 @@ class Layout {
     if (state_.CancelFlag) return 0;
     key_ = key;
     singles_ = 0;
-    if (first != kNone && px_[first].next == kNone) return CoverOnePixel(first);
+    if (first != kNone && px_[first].next == kNone && px_[first].run == 1) return CoverOnePixel(first);
     Gather(first);
     select_.Seal();
     analysis_progress_.Show(state_.DonePixels, progress_);
@@ -559,72 +574,139 @@ class Layout {
     return state_.CancelFlag ? 0 : singles_;
   }
 
-  void ComputeRuns() {
+  /// Fills every pixel's record from `color(i)`, and the runs, and gives
+  /// `colors_` the colours. Until the chains are made, the first pixel of a
+  /// run links to the first pixel of the run on its left, and
+  /// `last_run_[row]` to the last run of the row.
+  template <typename ColorAt>
+  void LoadRows(ColorAt color) {
+    last_run_.resize(h_);
     for (int32_t row = 0; row < h_; ++row) {
-      Pixel* p = px_.data() + static_cast<size_t>(row) * w_;
-      p[w_ - 1].run = 1;
-      for (int32_t x = w_ - 2; x >= 0; --x) p[x].run = p[x].color == p[x + 1].color ? p[x + 1].run + 1 : 1;
+      const int32_t base = row * w_;
+      Pixel* p = px_.data() + base;
+      int32_t run = 0, right = kCovered - 1;  // No colour: the first pixel starts a run.
+      int32_t newer = kNone;                  // The run start found last, right of x.
+      const auto found_start = [&](int32_t start) {
+        if (newer == kNone) {
+          last_run_[row] = start;
+        } else {
+          px_[newer].next = start;
+        }
+        newer = start;
+        if (px_[start].color >= 0) colors_.Add(px_[start].color);
+      };
+      for (int32_t x = w_ - 1; x >= 0; --x) {
+        const int32_t c = color(static_cast<size_t>(base + x));
+        if (c != right) {
+          if (x + 1 < w_) found_start(base + x + 1);
+          run = 1;
+        } else {
+          ++run;
+        }
+        right = c;
+        p[x] = Pixel{c, run, kNone};
+      }
+      found_start(base);
     }
   }
 
   int32_t PixelIndex(int32_t x, int32_t y) const { return x + (h_ - 1 - y) * w_; }
   size_t CellIndex(int32_t x, int32_t y) const { return static_cast<size_t>(x) + static_cast<size_t>(y) * w_; }
 
-  /// Calls `f(i)` for every pixel index, from the last pixel in reading order
-  /// to the first.
+  /// Calls `f(i)` for the first pixel i of every run, from the last run in
+  /// reading order to the first, along the links LoadRows made; `f` may
+  /// overwrite the link of pixel i.
   template <typename F>
-  void ForEachPixelBackwards(F f) {
-    for (int32_t row = 0; row < h_; ++row)
-      for (int32_t i = row * w_ + w_ - 1; i >= row * w_; --i) f(i);
-  }
-
-  // --- Gathering -----------------------------------------------------------
-
-  /// Offers every uncovered pixel of the key colour, in reading order.
-  /// Gathering keeps the runs exact (a single pixel placed here cuts only
-  /// the runs of pixels before it) and leaves the chain alone, so nothing
-  /// needs rebuilding afterwards.
-  void Gather(int32_t first) {
-    ++cover_counter_;
-    found_.clear();
-    skip_hint_ = kNone;
-    for (int32_t i = first; i != kNone; i = px_[i].next) {
-      const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i)));
-      const int32_t x = i - row * w_, y = h_ - 1 - row;
-      SolvedColumn& column = columns_[x];
-      if (column.cover != cover_counter_ || column.until < y) {
-        if (SkipGathering(x, y, i)) continue;
-        SolveColumn(x, y, i);
-      }
-      const StretchRect& found = found_[column.base + static_cast<uint32_t>(y)];
-      const Rect r{x, y, found.ColSpan, found.RowSpan};
-      if (ContainedInLive(r)) continue;
-      if (r.Single()) {
-        PlaceSingle(r.X, r.Y, i);
-      } else {
-        AddCandidate(r);
+  void ForEachRunBackwards(F f) {
+    for (int32_t row = 0; row < h_; ++row) {
+      for (int32_t i = last_run_[row]; i != kNone;) {
+        const int32_t left = px_[i].next;
+        f(i);
+        i = left;
       }
     }
   }
 
-  /// True when a live candidate is sure to contain the rectangle at (x, y)
-  /// (pixel index `i`), which then need not be measured: it spans the run to
-  /// the right, and the column's key pixels end at its bottom edge. While
+  // --- Gathering -----------------------------------------------------------
+
+  /// Offers every uncovered pixel of the key colour, in reading order, run
+  /// by run. Gathering keeps the runs exact (a single pixel placed here cuts
+  /// only the runs of pixels before it) and leaves the chain alone, so
+  /// nothing needs rebuilding afterwards.
+  void Gather(int32_t first) {
+    ++cover_counter_;
+    found_.clear();
+    skip_hint_ = kNone;
+    for (int32_t start = first; start != kNone; start = px_[start].next) {
+      const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(start)));
+      const int32_t y = h_ - 1 - row, x0 = start - row * w_;
+      // Every anchor of the run sees the run end here: singles placed while
+      // gathering cut only the runs to their left.
+      const int32_t end = x0 + px_[start].run;
+      for (int32_t x = x0; x < end;) {
+        const int32_t i = start + (x - x0);
+        SolvedColumn& column = columns_[x];
+        if (column.cover != cover_counter_ || column.until < y) {
+          if (skip_hint_ != kNone) {
+            const int32_t held = HeldByHint(x, y, end);
+            if (held > x) {
+              x = held;
+              continue;
+            }
+          }
+          if (SkipGathering(x, y, end)) {
+            ++x;
+            continue;
+          }
+          SolveColumn(x, y, i);
+        }
+        const StretchRect& found = found_[column.base + static_cast<uint32_t>(y)];
+        const Rect r{x, y, found.ColSpan, found.RowSpan};
+        if (!ContainedInLive(r)) {
+          if (r.Single()) {
+            PlaceSingle(r.X, r.Y, i);
+          } else {
+            AddCandidate(r);
+          }
+        }
+        ++x;
+      }
+    }
+  }
+
+  /// True when the candidate box `e` is sure to contain the rectangle at
+  /// (x, y) of a run ending at `end`, which then need not be measured: it
+  /// spans the run, and the column's key pixels end at its bottom edge.
+  bool Holds(const Box& e, int32_t x, int32_t y, int32_t end) const {
+    return e.x0 <= x && e.y0 <= y && e.x1 >= end && e.y1 > y &&
+           (e.y1 == h_ || px_[PixelIndex(x, e.y1)].color != key_);
+  }
+
+  /// The first anchor from x on (column x unsolved) that the candidate that
+  /// let the last anchor skip does not hold; it usually holds many.
+  int32_t HeldByHint(int32_t x, int32_t y, int32_t end) const {
+    const Box& e = slots_[skip_hint_].entered;
+    if (!(e.x0 <= x && e.y0 <= y && e.x1 >= end && e.y1 > y)) return x;
+    const auto unsolved = [&](int32_t a) { return columns_[a].cover != cover_counter_ || columns_[a].until < y; };
+    if (e.y1 == h_) {
+      do ++x; while (x < end && unsolved(x));
+      return x;
+    }
+    const Pixel* below = &px_[PixelIndex(0, e.y1)];
+    while (x < end && unsolved(x) && below[x].color != key_) ++x;
+    return x;
+  }
+
+  /// True when a live candidate holds the anchor (x, y) (see `Holds`). While
   /// gathering, every bucket entry is live and holds its candidate's extent.
-  bool SkipGathering(int32_t x, int32_t y, int32_t i) {
-    const int32_t right = x + px_[i].run;
-    const auto holds = [&](const Box& e) {
-      return e.x0 <= x && e.y0 <= y && e.x1 >= right && e.y1 > y &&
-             (e.y1 == h_ || px_[PixelIndex(x, e.y1)].color != key_);
-    };
-    // The candidate that covered the previous anchor usually covers this one.
-    if (skip_hint_ != kNone && holds(slots_[skip_hint_].entered)) return true;
+  bool SkipGathering(int32_t x, int32_t y, int32_t end) {
     // A short stretch costs less to solve than the buckets cost to search.
+    const int32_t i = PixelIndex(x, y);
     for (int32_t k = 1, j = i - w_; k < kShortStretch; ++k, j -= w_)
       if (j < 0 || px_[j].color != key_) return false;
-    for (uint32_t levels = buckets_.UsedFrom(BucketLevels::LevelFor(px_[i].run)); levels; levels &= levels - 1) {
+    for (uint32_t levels = buckets_.UsedFrom(BucketLevels::LevelFor(end - x)); levels; levels &= levels - 1) {
       for (const BucketEntry& entry : buckets_.Holding(std::countr_zero(levels), x, y)) {
-        if (holds(entry.box)) {
+        if (Holds(entry.box, x, y, end)) {
           skip_hint_ = entry.slot;
           return true;
         }
@@ -859,7 +941,9 @@ class Layout {
   Progress& progress_;
   AnalysisProgress analysis_progress_;
   const Divider rows_;
-  std::vector<Pixel, HugePageAllocator<Pixel>> px_;  ///< Bottom row first, as `PixelGrid`.
+  BigArray<Pixel> px_;  ///< Bottom row first, as `PixelGrid`.
+  DenseColors colors_;  ///< The colours of the picture, for the chains.
+  std::vector<int32_t> last_run_;
   /// How far ahead the sweep asks for the pixels it will need.
   static constexpr int32_t kLookAhead = 16;
   /// Stretches of fewer rows are solved without looking for a candidate
