@@ -241,7 +241,7 @@ uint32_t EnvOr(const char* name, uint32_t fallback) {
 }
 
 TEST(Differential, RandomPicturesMatchThePlainLayout) {
-  const uint32_t first = EnvOr("PIXTABLE_DIFF_FIRST", 1), count = EnvOr("PIXTABLE_DIFF_SEEDS", 150);
+  const uint32_t first = EnvOr("PIXTABLE_DIFF_FIRST", 1), count = EnvOr("PIXTABLE_DIFF_SEEDS", 400);
   for (uint32_t seed = first; seed < first + count; ++seed) {
     Check(seed, MakePicture(seed));
     if (HasFatalFailure()) return;
