@@ -2,84 +2,57 @@
 #include "app/open_dialog.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
+#include "app/temp_dir.h"
 
 namespace pixtable {
 namespace {
 
 namespace fs = std::filesystem;
 
-/// A fresh folder under the system's temporary folder, removed afterwards.
-class OpenDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "pixtable-dialog-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+TEST(OpenDialog, TypedNamesLeadToFilesFoldersOrAMessage) {
+  test::TempDir t;
+  const std::string dir = t.path().string();
+  for (const char* folder : {"dir.x", "both", "sub"}) fs::create_directory(t.path() / folder);
+  for (const char* file : {"pic.bmp", "photo.BMP", "notes.txt", "both.bmp", "dir.x/inner.bmp"}) t.Write(file, "x");
+  using enum TypedName::Kind;
+  const std::string in_x = dir + "/dir.x";
+  const struct {
+    std::string folder, typed;
+    TypedName::Kind kind;
+    std::string path;
+  } cases[] = {
+      {dir, "pic.bmp", kFile, dir + "/pic.bmp"},
+      // Without an extension the name gets ".bmp", even below a dotted folder.
+      {dir, "pic", kFile, dir + "/pic.bmp"},
+      {dir, "dir.x/inner", kFile, dir + "/dir.x/inner.bmp"},
+      {dir, "photo.BMP", kFile, dir + "/photo.BMP"},
+      {dir, "notes.txt", kFile, dir + "/notes.txt"},
+      // Absolute names ignore the folder; "." and ".." disappear.
+      {"/nowhere", dir + "/pic", kFile, dir + "/pic.bmp"},
+      {in_x, "../././pic.bmp", kFile, dir + "/pic.bmp"},
+      // A folder wins over the file that ".bmp" would name.
+      {dir, "both", kFolder, dir + "/both"},
+      {dir, "sub/", kFolder, dir + "/sub"},
+      {dir, "..", kFolder, t.path().parent_path().string()},
+      {dir, "absent", kMissing, dir + "/absent.bmp"},
+      {dir, "sub/absent.bmp", kMissing, dir + "/sub/absent.bmp"},
+  };
+  for (const auto& c : cases) {
+    const TypedName got = ResolveTypedName(c.folder, c.typed);
+    EXPECT_EQ(got.kind, c.kind) << c.typed;
+    EXPECT_EQ(got.path, c.path) << c.typed;
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void File(const std::string& name) { std::ofstream(dir_ + "/" + name) << "x"; }
-  void Folder(const std::string& name) { fs::create_directories(dir_ + "/" + name); }
-
-  std::string dir_;
-};
-
-TEST_F(OpenDialogTest, TypedNamesBecomeFullPathsOfExistingFiles) {
-  File("pic.bmp");
-  File("photo.BMP");
-  File("notes.txt");
-  Folder("dir.x");
-  File("dir.x/inner.bmp");
-
-  const TypedName plain = ResolveTypedName(dir_, "pic.bmp");
-  EXPECT_EQ(plain.kind, TypedName::kFile);
-  EXPECT_EQ(plain.path, dir_ + "/pic.bmp");
-  // Without an extension the name gets ".bmp", even below a dotted folder.
-  EXPECT_EQ(ResolveTypedName(dir_, "pic").path, dir_ + "/pic.bmp");
-  EXPECT_EQ(ResolveTypedName(dir_, "pic").kind, TypedName::kFile);
-  EXPECT_EQ(ResolveTypedName(dir_, "dir.x/inner").path, dir_ + "/dir.x/inner.bmp");
-  // A name with another extension is taken as it is.
-  EXPECT_EQ(ResolveTypedName(dir_, "photo.BMP").kind, TypedName::kFile);
-  EXPECT_EQ(ResolveTypedName(dir_, "notes.txt").kind, TypedName::kFile);
-  // Absolute names ignore the folder; "." and ".." disappear.
-  EXPECT_EQ(ResolveTypedName("/nowhere", dir_ + "/pic").path, dir_ + "/pic.bmp");
-  EXPECT_EQ(ResolveTypedName(dir_ + "/dir.x", "../././pic.bmp").path, dir_ + "/pic.bmp");
 }
 
-TEST_F(OpenDialogTest, MissingFilesAreRefusedAndFoldersEntered) {
-  File("pic.bmp");
-  Folder("pic");  // A folder wins over the file that ".bmp" would name.
-  Folder("sub");
-
-  EXPECT_EQ(ResolveTypedName(dir_, "pic").kind, TypedName::kFolder);
-  EXPECT_EQ(ResolveTypedName(dir_, "sub/").path, dir_ + "/sub");
-  EXPECT_EQ(ResolveTypedName(dir_, "..").path, fs::path(dir_).parent_path().string());
-
-  const TypedName missing = ResolveTypedName(dir_, "absent");
-  EXPECT_EQ(missing.kind, TypedName::kMissing);
-  EXPECT_EQ(missing.path, dir_ + "/absent.bmp");
-  EXPECT_EQ(ResolveTypedName(dir_, "sub/absent.bmp").kind, TypedName::kMissing);
-}
-
-TEST_F(OpenDialogTest, ListsFoldersThenBitmapsWithoutHiddenEntries) {
-  File("b.bmp");
-  File("A.BMP");
-  File("c.txt");
-  File("bmp");
-  File(".hidden.bmp");
-  Folder("sub");
-  Folder("old.bmp");
-  Folder(".git");
-
-  const std::vector<std::string> expected = {"../", "old.bmp/", "sub/", "A.BMP", "b.bmp"};
-  EXPECT_EQ(ListDialogEntries(dir_), expected);
+TEST(OpenDialog, ListsFoldersThenBitmapsWithoutHiddenEntries) {
+  test::TempDir t;
+  for (const char* folder : {"sub", "old.bmp", ".git"}) fs::create_directory(t.path() / folder);
+  for (const char* file : {"b.bmp", "A.BMP", "c.txt", "bmp", ".hidden.bmp"}) t.Write(file, "x");
+  EXPECT_EQ(ListDialogEntries(t.path()), (std::vector<std::string>{"../", "old.bmp/", "sub/", "A.BMP", "b.bmp"}));
   const std::vector<std::string> root = ListDialogEntries("/");
   EXPECT_TRUE(root.empty() || root.front() != "../") << "no way up from the root";
-  EXPECT_TRUE(ListDialogEntries(dir_ + "/absent").empty());
+  EXPECT_TRUE(ListDialogEntries(t / "absent").empty());
 }
 
 }  // namespace
