@@ -5,10 +5,6 @@
 namespace pixtable {
 namespace {
 
-TEST(Magnification, PromptText) {
-  EXPECT_EQ(MagnificationPrompt(), "拡大する場合倍率を1-10の整数で入力してください");
-}
-
 TEST(Magnification, AnswersRoundHalfToEvenThenClamp) {
   const std::pair<const char*, int32_t> cases[] = {
       {"1", 1},      {"3", 3},       {"2.5", 2},  {"3.5", 4},    {"0.5", 1},  {"15", 10},
