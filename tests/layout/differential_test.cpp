@@ -39,7 +39,7 @@ class EventLog : public Progress {
   bool* cancel = nullptr;
 };
 
-Outcome RunLayout(test::LayoutFn layout, const Picture& picture, int32_t magnification, int32_t background,
+Outcome RunLayout(decltype(&BuildTable) layout, const Picture& picture, int32_t magnification, int32_t background,
             int cancel_at) {
   Outcome o;
   o.state.Magnification = magnification;

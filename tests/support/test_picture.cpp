@@ -70,14 +70,13 @@ bool StringSink::Write(std::string_view bytes) {
   return true;
 }
 
-Conversion Convert(const Picture& picture, int32_t magnification, int32_t background, LayoutFn layout,
-                   const TableFormat& format) {
+Conversion Convert(const Picture& picture, int32_t magnification, int32_t background, const TableFormat& format) {
   Conversion c;
   c.state.Magnification = magnification;
   c.state.BackgroundColor = background;
   const DibSection dib = ToDib(picture);
   RecordingProgress progress;
-  c.built = (layout ? layout : BuildTable)(dib, c.cells, c.state, progress);
+  c.built = BuildTable(dib, c.cells, c.state, progress);
   if (c.built) {
     StringSink sink;
     EXPECT_EQ(WriteHtmlTable(sink, dib, c.cells, c.state, progress, format), WriteOutcome::kWritten);

@@ -75,14 +75,11 @@ struct Conversion {
   std::string html;                ///< Empty unless built.
 };
 
-/// A layout entry point with `BuildTable`'s contract.
-using LayoutFn = bool (*)(const DibSection&, CellGrid&, RunState&, Progress&);
-
-/// Lays `picture` out with `layout` (`BuildTable` when null) and writes it
-/// with `WriteHtmlTable` in `format`. `background` -1 is the X key;
-/// `magnification` as the prompt gave it.
+/// Lays `picture` out with `BuildTable` and writes it with `WriteHtmlTable`
+/// in `format`. `background` -1 is the X key; `magnification` as the prompt
+/// gave it.
 Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t background = 0,
-                   LayoutFn layout = nullptr, const TableFormat& format = {});
+                   const TableFormat& format = {});
 
 /// Places the cells of an HTML table as a browser's table model does, and
 /// returns the picture it shows. Fails the current test (and returns what it
