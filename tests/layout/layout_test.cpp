@@ -10,11 +10,9 @@ namespace {
 using test::FromRows;
 using test::kBlue;
 using test::kRed;
-using test::LetterColor;
 using test::Picture;
-using test::RecordingProgress;
 
-const int32_t kA = LetterColor('A');
+const int32_t kA = test::LetterColor('A');
 
 /// The grids a cover works on, set up as the layout would before its sweep.
 struct Fixture {
@@ -42,210 +40,148 @@ struct Fixture {
   PixelGrid pixels;
   CellGrid cells;
   RunState state;
-  RecordingProgress progress;
+  test::RecordingProgress progress;
 };
 
-CellRect Rect(int32_t x, int32_t y, int32_t w, int32_t h, int32_t color) { return {x, y, w, h, color, 0}; }
+CellRect Rect(int32_t x, int32_t y, int32_t w, int32_t h, int32_t color = kA) { return {x, y, w, h, color, 0}; }
 
-TEST(LargestRectAt, GivesTheWidestOfTheLargestRectangles) {
-  struct Case {
-    std::initializer_list<std::string> rows;
-    int32_t x, y, w, h;
-  } cases[] = {
-      {{"A"}, 0, 0, 1, 1},
-      {{"AAA", "AAb"}, 0, 0, 2, 2},          // 3 then 4: the taller one wins
-      {{"AA", "Ab"}, 0, 0, 2, 1},            // 2 and 2: equal area keeps the first
-      {{"A", "A", "A"}, 0, 0, 1, 3},
-      {{"Ab", "AA"}, 0, 0, 1, 2},            // the run never widens again
-      {{"AAAA", "bAAA"}, 0, 0, 4, 1},        // a row starting with another colour ends it
-      {{"bbbb", "bAAb"}, 1, 1, 2, 1},        // bottom row: the run to the right
-      {{"bAAA", "bAAA", "AAAA"}, 1, 0, 3, 3},
-      {{"AAb", "AAA", "AAA", "AAA"}, 0, 0, 2, 4},
-      {{"AAAAAA", "AAbAAA"}, 3, 0, 3, 2},
-  };
-  for (const Case& c : cases) {
-    Fixture f(FromRows(c.rows));
-    EXPECT_EQ(f.Largest(c.x, c.y), Rect(c.x, c.y, c.w, c.h, f.pixels.At(c.x, c.y)))
-        << *c.rows.begin() << " at " << c.x << "," << c.y;
-  }
+/// The analysis captions for these counts of done pixels.
+std::vector<std::string> Captions(std::initializer_list<int> done, int total) {
+  std::vector<std::string> texts;
+  for (int d : done) texts.push_back("解析中・・・(" + std::to_string(d) + "/" + std::to_string(total) + ")");
+  return texts;
 }
 
-TEST(LargestRectAt, EmptyOutsideThePictureAndOnCoveredPixels) {
+TEST(LargestRectAt, GivesTheWidestOfTheLargestRectangles) {
+  const struct {
+    Picture picture;
+    int32_t x, y, w, h;
+  } cases[] = {
+      {FromRows({"A"}), 0, 0, 1, 1},
+      {FromRows({"AAA", "AAb"}), 0, 0, 2, 2},  // 3 then 4: the taller one wins
+      {FromRows({"AA", "Ab"}), 0, 0, 2, 1},    // 2 and 2: equal area keeps the first
+      {FromRows({"A", "A", "A"}), 0, 0, 1, 3},
+      {FromRows({"Ab", "AA"}), 0, 0, 1, 2},      // the run never widens again
+      {FromRows({"AAAA", "bAAA"}), 0, 0, 4, 1},  // a row starting with another colour ends it
+      {FromRows({"bbbb", "bAAb"}), 1, 1, 2, 1},  // bottom row: the run to the right
+      {FromRows({"bAAA", "bAAA", "AAAA"}), 1, 0, 3, 3},
+      {FromRows({"AAb", "AAA", "AAA", "AAA"}), 0, 0, 2, 4},
+      {FromRows({"AAAAAA", "AAbAAA"}), 3, 0, 3, 2},
+  };
+  for (const auto& c : cases) {
+    Fixture f(c.picture);
+    EXPECT_EQ(f.Largest(c.x, c.y), Rect(c.x, c.y, c.w, c.h, c.picture.At(c.x, c.y))) << c.x << "," << c.y;
+  }
+  // Nothing outside the picture or on a covered pixel, which ends a run as another colour would.
   Fixture f(FromRows({"AAA", "AAA"}));
   for (auto [x, y] : {std::pair{-1, 0}, {3, 0}, {0, -1}, {0, 2}}) EXPECT_EQ(f.Largest(x, y), CellRect{});
   f.pixels.At(1, 1) = kCovered;
   EXPECT_EQ(f.Largest(1, 1), CellRect{});
-  // A covered pixel ends a run as another colour would.
-  EXPECT_EQ(f.Largest(0, 0), Rect(0, 0, 3, 1, kA));
-  EXPECT_EQ(f.Largest(0, 1), Rect(0, 1, 1, 1, kA));
+  EXPECT_EQ(f.Largest(0, 0), Rect(0, 0, 3, 1));
+  EXPECT_EQ(f.Largest(0, 1), Rect(0, 1, 1, 1));
 }
 
 TEST(CoverColor, SmallPicturesGiveTheirCellsCaptionsAndResults) {
-  struct Case {
+  std::string blocks;  // Twelve 2x1 blocks: captions after gathering and in placements 1 and 11.
+  for (int i = 0; i < 12; ++i) blocks += "AAb";
+  const struct {
     const char* what;
-    std::initializer_list<std::string> rows;
-    std::vector<CellRect> cells;
+    Picture picture;
+    std::vector<CellRect> cells;  ///< Not checked when empty.
     std::vector<std::string> captions;
     int32_t result;
   } cases[] = {
-      {"one pixel", {"A"}, {Rect(0, 0, 1, 1, kA)}, {"解析中・・・(1/1)"}, 1},
-      {"one block", {"AA", "AA"}, {Rect(0, 0, 2, 2, kA)}, {"解析中・・・(0/4)", "解析中・・・(4/4)"}, 0},
-      {"diagonal", {"Ab", "bA"}, {Rect(0, 0, 1, 1, kA), Rect(1, 1, 1, 1, kA)}, {"解析中・・・(2/4)"}, 2},
+      {"one pixel", FromRows({"A"}), {Rect(0, 0, 1, 1)}, Captions({1}, 1), 1},
+      {"one block", FromRows({"AA", "AA"}), {Rect(0, 0, 2, 2)}, Captions({0, 4}, 4), 0},
+      {"diagonal", FromRows({"Ab", "bA"}), {Rect(0, 0, 1, 1), Rect(1, 1, 1, 1)}, Captions({2}, 4), 2},
       // The candidate at (1, 0) loses its anchor; the right rescan then finds (2, 0) alone.
-      {"repair and right rescan",
-       {"AAA", "AAb"},
-       {Rect(0, 0, 2, 2, kA), Rect(2, 0, 1, 1, kA)},
-       {"解析中・・・(0/6)", "解析中・・・(4/6)"},
-       1},
-      {"bottom rescan finds nothing new",
-       {"AAAA", "AAAA", "AAbb"},
-       {Rect(0, 0, 4, 2, kA), Rect(0, 2, 2, 1, kA)},
-       {"解析中・・・(0/12)", "解析中・・・(8/12)"},
-       0},
+      {"repair and right rescan", FromRows({"AAA", "AAb"}), {Rect(0, 0, 2, 2), Rect(2, 0, 1, 1)}, Captions({0, 4}, 6), 1},
+      {"bottom rescan finds nothing new", FromRows({"AAAA", "AAAA", "AAbb"}), {Rect(0, 0, 4, 2), Rect(0, 2, 2, 1)},
+       Captions({0, 8}, 12), 0},
+      {"rectangles a live candidate contains are dropped", FromRows({"AAA", "AAA", "AAA"}), {Rect(0, 0, 3, 3)},
+       Captions({0, 9}, 9), 0},
+      {"equal areas: the one gathered first goes first", FromRows({"AAbAA", "AAbAA"}),
+       {Rect(0, 0, 2, 2), Rect(3, 0, 2, 2)}, Captions({0, 4}, 10), 0},
+      {"a larger candidate gathered later still goes first", FromRows({"AAbAAA", "AAbAAA"}), {}, Captions({0, 6}, 12), 0},
+      {"a caption every tenth placement", FromRows({blocks}), {}, Captions({0, 2, 22}, 36), 0},
   };
-  for (const Case& c : cases) {
-    Fixture f(FromRows(c.rows));
+  for (const auto& c : cases) {
+    Fixture f(c.picture);
     EXPECT_EQ(f.Cover(kA), c.result) << c.what;
-    EXPECT_EQ(f.Cells(), c.cells) << c.what;
+    EXPECT_EQ(c.cells.empty() ? c.cells : f.Cells(), c.cells) << c.what;
     EXPECT_EQ(f.progress.texts, c.captions) << c.what;
     EXPECT_EQ(f.progress.pumps, static_cast<int>(c.captions.size())) << c.what;
-    EXPECT_FALSE(f.state.CancelFlag);
   }
-}
-
-TEST(CoverColor, ShowsProgressAfterGatheringAndEveryTenthPlacement) {
-  // Twelve separate 2x1 blocks: twelve placements, captions in iterations 1 and 11.
-  Picture p = FromRows({"AAbAAbAAbAAbAAbAAbAAbAAbAAbAAbAAbAAb"});
-  Fixture f(p);
-  EXPECT_EQ(f.Cover(kA), 0);
-  EXPECT_EQ(f.Cells().size(), 12u);
-  EXPECT_EQ(f.progress.texts,
-            (std::vector<std::string>{"解析中・・・(0/36)", "解析中・・・(2/36)", "解析中・・・(22/36)"}));
-}
-
-TEST(CoverColor, PlacesTheLowerSlotFirstOnEqualAreas) {
-  // Two 2x2 blocks of the same area; the earlier one gathered is placed first,
-  // which the captions show: after the first placement 4 pixels are done.
-  Fixture f(FromRows({"AAbAA", "AAbAA"}));
-  f.Cover(kA);
-  EXPECT_EQ(f.Cells(), (std::vector<CellRect>{Rect(0, 0, 2, 2, kA), Rect(3, 0, 2, 2, kA)}));
-  // A larger candidate found later still goes first.
-  Fixture g(FromRows({"AAbAAA", "AAbAAA"}));
-  g.Cover(kA);
-  EXPECT_EQ(g.progress.texts[1], "解析中・・・(6/12)");
-}
-
-TEST(CoverColor, DropsRectanglesThatALiveCandidateContains) {
-  // Every anchor inside the block measures a rectangle contained in the first.
-  Fixture f(FromRows({"AAA", "AAA", "AAA"}));
-  EXPECT_EQ(f.Cover(kA), 0);
-  EXPECT_EQ(f.Cells(), std::vector<CellRect>{Rect(0, 0, 3, 3, kA)});
-  EXPECT_EQ(f.progress.texts.size(), 2u);
-}
-
-TEST(CoverColor, CoversEveryPixelOfAnLShapeOnce) {
-  Fixture f(FromRows({"AAAAb", "AAAAb", "AAbbb", "AAbbb", "AAAAA"}));
-  f.Cover(kA);
-  int64_t covered = 0;
-  for (const CellRect& c : f.Cells()) covered += c.Area();
-  EXPECT_EQ(covered, 17);
-  EXPECT_EQ(f.state.DonePixels, 17);
-  for (int32_t v : f.pixels.Values) EXPECT_NE(v, kA);
 }
 
 TEST(CoverColor, StopsAtItsCheckPoints) {
-  {
-    SCOPED_TRACE("flag set before the call: nothing happens");
-    Fixture f(FromRows({"AA", "Ab"}));
-    f.state.CancelFlag = true;
-    EXPECT_EQ(f.Cover(kA), 0);
-    EXPECT_TRUE(f.Cells().empty());
-    EXPECT_TRUE(f.progress.texts.empty());
-  }
-  {
-    SCOPED_TRACE("click during the caption after gathering: singles stay, no placement");
-    Fixture f(FromRows({"AbA", "bAA"}));
-    f.progress.on_pump = [&] { f.state.CancelFlag = true; };
-    EXPECT_EQ(f.Cover(kA), 0);
-    EXPECT_EQ(f.Cells(), std::vector<CellRect>{Rect(0, 0, 1, 1, kA)});
-    EXPECT_EQ(f.state.DonePixels, 1);
-    EXPECT_EQ(f.progress.texts, std::vector<std::string>{"解析中・・・(1/6)"});
-  }
-  {
-    SCOPED_TRACE("click in iteration 1: the first rectangle stays placed");
-    Fixture f(FromRows({"AAbAA", "AAbAA"}));
-    f.progress.on_pump = [&] { f.state.CancelFlag = f.progress.pumps == 2; };
-    EXPECT_EQ(f.Cover(kA), 0);
-    EXPECT_EQ(f.Cells(), std::vector<CellRect>{Rect(0, 0, 2, 2, kA)});
-  }
-}
-
-TEST(SweepColors, ChoosesTheBackgroundFromSinglePixelCells) {
-  struct Case {
-    std::initializer_list<std::string> rows;
-    int32_t start_background;
-    int32_t background;
-    int32_t best;
+  const struct {
+    const char* what;
+    Picture picture;
+    int cancel_at;  ///< The pump that sets the flag; 0 sets it before the call.
+    std::vector<CellRect> cells;
+    std::vector<std::string> captions;
   } cases[] = {
-      {{"rbr"}, 0, kRed, 2},
-      {{"rb"}, 0, kRed, 1},          // a tie keeps the colour met first
-      {{"rr", "rr"}, 0, 0, 0},       // no single-pixel cell: black stays
-      {{"rrb", "rrb"}, 0, 0, 0},
-      {{"rbr"}, -1, -1, 0},          // X held: never replaced
-      {{"brbrb", "rrrrr"}, 0, kBlue, 3},
+      {"flag set before the call: nothing happens", FromRows({"AA", "Ab"}), 0, {}, {}},
+      {"click after gathering: singles stay, no placement", FromRows({"AbA", "bAA"}), 1, {Rect(0, 0, 1, 1)},
+       Captions({1}, 6)},
+      {"click in placement 1: that rectangle stays", FromRows({"AAbAA", "AAbAA"}), 2, {Rect(0, 0, 2, 2)},
+       Captions({0, 4}, 10)},
   };
-  for (const Case& c : cases) {
-    const Picture p = FromRows(c.rows);
-    test::Conversion conv = test::Convert(p, 1, c.start_background);
-    EXPECT_TRUE(conv.built);
-    EXPECT_EQ(conv.state.BackgroundColor, c.background) << *c.rows.begin();
-    EXPECT_EQ(conv.state.BestCount, c.best) << *c.rows.begin();
-    EXPECT_EQ(test::RenderTable(conv.html), p);
+  for (const auto& c : cases) {
+    Fixture f(c.picture);
+    f.state.CancelFlag = c.cancel_at == 0;
+    f.progress.on_pump = [&] { f.state.CancelFlag = f.progress.pumps == c.cancel_at; };
+    EXPECT_EQ(f.Cover(kA), 0) << c.what;
+    EXPECT_EQ(f.Cells(), c.cells) << c.what;
+    EXPECT_EQ(f.progress.texts, c.captions) << c.what;
   }
-}
-
-TEST(SweepColors, CancelStopsBeforeTheNextColour) {
+  // Across colours: red's gathering placed its singles, blue is never visited.
   Fixture f(FromRows({"rbr", "bbb"}));
   f.progress.on_pump = [&] { f.state.CancelFlag = true; };
   f.state.DonePixels = 99;
   EXPECT_FALSE(SweepColors(f.dib, f.cells, f.pixels, f.state, f.progress));
-  // Red's gathering placed its single pixels; blue was never visited.
   EXPECT_EQ(f.Cells().size(), 2u);
-  EXPECT_EQ(f.progress.texts, std::vector<std::string>{"解析中・・・(2/6)"});  // DonePixels was reset first
+  EXPECT_EQ(f.progress.texts, Captions({2}, 6));  // DonePixels was reset first.
   EXPECT_EQ(f.state.BackgroundColor, 0);
   EXPECT_EQ(f.state.BestCount, 0);
 }
 
+TEST(SweepColors, ChoosesTheBackgroundFromSinglePixelCells) {
+  const struct {
+    Picture picture;
+    int32_t start_background, background, best;
+  } cases[] = {
+      {FromRows({"rbr"}), 0, kRed, 2},
+      {FromRows({"rb"}), 0, kRed, 1},         // a tie keeps the colour met first
+      {FromRows({"rr", "rr"}), 0, 0, 0},      // no single-pixel cell: black stays
+      {FromRows({"rrb", "rrb"}), 0, 0, 0},
+      {FromRows({"rbr"}), -1, -1, 0},         // X held: never replaced
+      {FromRows({"brbrb", "rrrrr"}), 0, kBlue, 3},
+  };
+  for (const auto& c : cases) {
+    const test::Conversion conv = test::Convert(c.picture, 1, c.start_background);
+    EXPECT_EQ(conv.state.BackgroundColor, c.background) << c.picture.w;
+    EXPECT_EQ(conv.state.BestCount, c.best) << c.picture.w;
+    EXPECT_EQ(test::RenderTable(conv.html), c.picture);
+  }
+}
+
 TEST(BuildTable, TakesColoursOverWithoutTheFourthByte) {
-  // White must stay a colour (not the covered mark) and 0xFF in the fourth byte changes nothing.
-  const Picture p = FromRows({"wr", "kw"});
+  // White must stay a colour (not the covered mark); 0xFF in the fourth byte changes nothing.
   for (uint8_t fourth : {0x00, 0xFF}) {
-    const DibSection dib = test::ToDib(p, fourth);
     CellGrid cells;
     cells.Resize(5, 5);
     cells.Set(4, 4, Rect(4, 4, 1, 1, 1));
     RunState state;
-    RecordingProgress progress;
-    ASSERT_TRUE(BuildTable(dib, cells, state, progress));
+    test::RecordingProgress progress;
+    ASSERT_TRUE(BuildTable(test::ToDib(FromRows({"wr", "kw"}), fourth), cells, state, progress));
     EXPECT_EQ(state.TotalPixels, 4);
-    EXPECT_EQ(cells.W, 2);
-    ASSERT_EQ(cells.H, 2);  // earlier contents are gone
+    ASSERT_EQ(cells.W * cells.H, 4);  // Earlier contents are gone.
     EXPECT_EQ(cells.At(0, 0), Rect(0, 0, 1, 1, 0xFFFFFF));
     EXPECT_EQ(cells.At(1, 1), Rect(1, 1, 1, 1, 0xFFFFFF));
     EXPECT_EQ(cells.At(1, 0).Color, kRed);
     EXPECT_EQ(state.BackgroundColor, 0xFFFFFF);
-  }
-}
-
-TEST(BuildTable, RandomPicturesAreTiledExactly) {
-  std::mt19937 rng(20261206);
-  for (int i = 0; i < 300; ++i) {
-    const int32_t w = 1 + static_cast<int32_t>(rng() % 24), h = 1 + static_cast<int32_t>(rng() % 24);
-    const Picture p = test::RandomPicture(rng, w, h, 1 + static_cast<int>(rng() % 5));
-    const test::Conversion conv = test::Convert(p, 1, i % 3 == 0 ? -1 : 0);
-    ASSERT_TRUE(conv.built);
-    ASSERT_EQ(test::RenderTable(conv.html), p) << "picture " << i << " (" << w << "x" << h << ")";
-    ASSERT_EQ(conv.state.DonePixels, w * h);
   }
 }
 
