@@ -1,6 +1,7 @@
 // A scratch directory for tests that touch files.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -8,8 +9,8 @@
 
 namespace pixtable::test {
 
-/// Creates a fresh directory under the system's temporary folder and removes
-/// it with everything in it at the end of the test.
+/// A fresh directory under the system's temporary folder, removed with
+/// everything in it at the end of the test.
 class TempDir {
  public:
   TempDir() {
@@ -18,17 +19,16 @@ class TempDir {
   }
   ~TempDir() {
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
   const std::filesystem::path& path() const { return path_; }
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-  void Write(const std::string& name, const std::string& bytes) const {
+  void Write(const std::string& name, std::string_view bytes) const {
     std::ofstream(path_ / name, std::ios::binary) << bytes;
   }
   void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    Write(name, std::string(bytes.begin(), bytes.end()));
+    Write(name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   }
   std::string Read(const std::string& name) const {
     std::ifstream in(path_ / name, std::ios::binary);

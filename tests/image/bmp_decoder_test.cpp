@@ -128,17 +128,6 @@ TEST(BmpDecoder, BitFieldsScaleEveryChannelToEightBits) {
   }
 }
 
-TEST(BmpDecoder, BitFieldPicturesKeepTheirColours) {
-  const Picture p = TestPicture(8);
-  const std::array<uint32_t, 4> layouts[] = {
-      {0xF800, 0x07E0, 0x001F}, {0x7C00, 0x03E0, 0x001F, 0x8000}, {0x001F, 0x03E0, 0x7C00}, {0xF80000, 0xF800, 0xF8}};
-  for (const auto& masks : layouts) {
-    const uint16_t bits = masks[0] > 0xFFFF ? 32 : 16;
-    const BmpLayout layout{.bit_count = bits, .fourth_byte = 0xFF, .compression = test::kBiBitfields, .masks = masks};
-    EXPECT_EQ(Decode(EncodeBmp(p, layout)), p) << std::hex << masks[0];
-  }
-}
-
 TEST(BmpDecoder, ColourTablesOfEveryShape) {
   const Picture two = FromRows({"rbr", "bbr"});
   const std::vector<int32_t> table = {test::kRed, test::kBlue};
