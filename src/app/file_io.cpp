@@ -6,6 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <span>
 #include <vector>
 
 namespace pixtable {
@@ -19,18 +22,26 @@ constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
 /// The temporary file of the output in progress, for cleanup on a signal.
 char g_pending_temp[4096];
 
-bool ReadAll(int fd, std::vector<uint8_t>& bytes) {
+/// The bytes of a file, read without clearing the buffer first.
+struct FileBytes {
+  std::unique_ptr<uint8_t[]> data;
+  size_t size = 0;
+};
+
+bool ReadAll(int fd, FileBytes& bytes) {
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return false;
-  bytes.resize(static_cast<size_t>(st.st_size));
+  const size_t expected = static_cast<size_t>(st.st_size);
+  bytes.data.reset(new (std::nothrow) uint8_t[expected > 0 ? expected : 1]);
+  if (!bytes.data) return false;
   size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+  while (done < expected) {
+    const ssize_t n = read(fd, bytes.data.get() + done, expected - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  bytes.resize(done);  // A file that shrank while we read is decoded as it was read.
+  bytes.size = done;  // A file that shrank while we read is decoded as it was read.
   return true;
 }
 
@@ -38,7 +49,7 @@ bool ReadAll(int fd, std::vector<uint8_t>& bytes) {
 
 DecodeResult LoadDib(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  std::vector<uint8_t> bytes;
+  FileBytes bytes;
   const bool read_ok = fd >= 0 && ReadAll(fd, bytes);
   if (fd >= 0) close(fd);
   if (!read_ok) {
@@ -46,7 +57,7 @@ DecodeResult LoadDib(const std::string& path) {
     failed.error = LoadError::kCannotRead;
     return failed;
   }
-  return DecodeBmp(bytes);
+  return DecodeBmp(std::span<const uint8_t>(bytes.data.get(), bytes.size));
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

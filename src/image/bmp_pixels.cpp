@@ -1,5 +1,8 @@
 #include "image/bmp_pixels.h"
 
+#include <bit>
+#include <cstring>
+
 namespace pixtable {
 namespace {
 
@@ -25,7 +28,18 @@ void DecodeBitfieldRow(const uint8_t* src, int32_t width, int bytes, const std::
 }
 
 void DecodeBgrRow(const uint8_t* src, int32_t width, uint8_t* dst) {
-  for (int32_t x = 0; x < width; ++x, dst += 4, src += 3) PutPixel(dst, Rgb(src));
+  int32_t x = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Four bytes at a time, the fourth (the next pixel's) cleared; the last
+    // pixel is read alone so as not to read past the row.
+    for (; x + 1 < width; ++x, dst += 4, src += 3) {
+      uint32_t v;
+      std::memcpy(&v, src, 4);
+      v &= 0xFFFFFF;
+      std::memcpy(dst, &v, 4);
+    }
+  }
+  for (; x < width; ++x, dst += 4, src += 3) PutPixel(dst, Rgb(src));
 }
 
 }  // namespace

@@ -61,8 +61,11 @@ class CellGrid {
     W = w;
     H = h;
     const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
-    heads_.assign(n, 0);
-    spans_.assign(n, 0);
+    // Fresh, zero-filled storage: no pass over the memory to clear it.
+    heads_ = decltype(heads_)();
+    spans_ = decltype(spans_)();
+    heads_.resize(n);
+    spans_.resize(n);
     large_.clear();
   }
 
@@ -112,8 +115,8 @@ class CellGrid {
   struct Spans {
     int32_t col_span, row_span;
   };
-  std::vector<uint32_t, HugePageAllocator<uint32_t>> heads_;
-  std::vector<uint32_t, HugePageAllocator<uint32_t>> spans_;
+  std::vector<uint32_t, ZeroedPageAllocator<uint32_t>> heads_;
+  std::vector<uint32_t, ZeroedPageAllocator<uint32_t>> spans_;
   std::vector<Spans> large_;  ///< Spans too wide or tall to pack; rarely more than a few.
 };
 

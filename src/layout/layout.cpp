@@ -1,9 +1,13 @@
 #include "layout/layout.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <span>
 
 #include "layout/big_array.h"
@@ -72,13 +76,18 @@ class DenseColors {
  public:
   /// Prepares for a picture of `n` pixels.
   explicit DenseColors(size_t n) : small_(n <= kSmallPicture) {
-    if (!small_) present_.assign(size_t{1} << 18, 0);  // One bit for each of the 2^24 colours.
+    if (small_) return;
+    // One bit for each of the 2^24 colours. calloc hands out fresh pages
+    // without clearing them, and most of the bitmap is never touched.
+    present_.reset(static_cast<uint64_t*>(std::calloc(kWords, sizeof(uint64_t))));
+    if (!present_) throw std::bad_alloc();
   }
   void Add(int32_t c) {
     if (small_) {
       palette_.push_back(c);
     } else {
       present_[c >> 6] |= uint64_t{1} << (c & 63);
+      used_[c >> 12] |= uint64_t{1} << (c >> 6 & 63);
     }
   }
   void Finish() {
@@ -88,11 +97,15 @@ class DenseColors {
       count_ = static_cast<uint32_t>(palette_.size());
       return;
     }
-    // A colour's number is its rank in the bitmap.
-    base_.resize(present_.size());
-    for (size_t k = 0; k < present_.size(); ++k) {
-      base_[k] = count_;
-      count_ += static_cast<uint32_t>(CountBits(present_[k]));
+    // A colour's number is its rank in the bitmap. Only the words that hold
+    // a colour get a base; `Of` reads no other.
+    base_.reset(new uint32_t[kWords]);
+    for (size_t u = 0; u < used_.size(); ++u) {
+      for (uint64_t bits = used_[u]; bits; bits &= bits - 1) {
+        const size_t k = u << 6 | static_cast<size_t>(std::countr_zero(bits));
+        base_[k] = count_;
+        count_ += CountBits(present_[k]);
+      }
     }
   }
   uint32_t count() const { return count_; }
@@ -107,10 +120,15 @@ class DenseColors {
  private:
   /// Up to this many pixels sorting the palette beats clearing the bitmap.
   static constexpr size_t kSmallPicture = size_t{1} << 16;
+  static constexpr size_t kWords = size_t{1} << 18;
+  struct Free {
+    void operator()(uint64_t* p) const { std::free(p); }
+  };
   bool small_;
   std::vector<int32_t> palette_;
-  std::vector<uint64_t> present_;
-  std::vector<uint32_t> base_;
+  std::unique_ptr<uint64_t[], Free> present_;
+  std::array<uint64_t, kWords / 64> used_{};  ///< A bit for each word of `present_` that is not zero.
+  std::unique_ptr<uint32_t[]> base_;
   uint32_t count_ = 0;
 };
 
