@@ -458,7 +458,8 @@ class Layout {
         rows_(static_cast<uint32_t>(w)),
         px_(static_cast<size_t>(w) * h),
         colors_(px_.size()),
-        columns_(w) {
+        columns_(w),
+        widths_(h) {
     buckets_.Init(w_, h_);
   }
 
@@ -653,7 +654,7 @@ class Layout {
   /// nothing needs rebuilding afterwards.
   void Gather(int32_t first) {
     ++cover_counter_;
-    found_.clear();
+    found_used_ = 0;
     skip_hint_ = kNone;
     for (int32_t start = first; start != kNone; start = px_[start].next) {
       const int32_t row = static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(start)));
@@ -738,17 +739,23 @@ class Layout {
   void SolveColumn(int32_t x, int32_t y, int32_t top) {
     SolvedColumn& column = columns_[x];
     column.cover = cover_counter_;
-    column.base = static_cast<uint32_t>(found_.size()) - static_cast<uint32_t>(y);
+    column.base = static_cast<uint32_t>(found_used_) - static_cast<uint32_t>(y);
     if (top < w_ || px_[top - w_].color != key_) {  // One row: the run itself.
-      found_.push_back({px_[top].run, 1});
+      if (found_.size() == found_used_) found_.resize(std::max<size_t>(64, 2 * found_.size()));
+      found_[found_used_++] = {px_[top].run, 1};
       column.until = y;
       return;
     }
-    widths_.clear();
-    for (int32_t i = top; i >= 0 && px_[i].color == key_; i -= w_) widths_.push_back(px_[i].run);
-    found_.resize(found_.size() + widths_.size());
-    solver_.Solve(widths_, std::span<StretchRect>(found_).last(widths_.size()));
-    column.until = y + static_cast<int32_t>(widths_.size()) - 1;
+    // `widths_` has a row for every row of the picture; `found_` grows by
+    // doubling only, so no value is cleared before the solver writes it.
+    int32_t* widths = widths_.data();
+    size_t n = 0;
+    for (int32_t i = top; i >= 0 && px_[i].color == key_; i -= w_) widths[n++] = px_[i].run;
+    const size_t base = found_used_;
+    found_used_ += n;
+    if (found_.size() < found_used_) found_.resize(std::max(found_used_, 2 * found_.size()));
+    solver_.Solve(std::span<const int32_t>(widths, n), std::span<StretchRect>(found_).subspan(base, n));
+    column.until = y + static_cast<int32_t>(n) - 1;
   }
 
   // --- Measuring on the current picture ------------------------------------
@@ -983,7 +990,8 @@ class Layout {
   };
   std::vector<SolvedColumn> columns_;
   std::vector<int32_t> widths_;
-  std::vector<StretchRect> found_;
+  std::vector<StretchRect> found_;  ///< The first `found_used_` hold this cover's rectangles.
+  size_t found_used_ = 0;
   StretchSolver solver_;
   std::vector<Candidate> slots_;
   SelectionQueue select_;
