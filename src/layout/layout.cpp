@@ -296,11 +296,15 @@ class SelectionQueue {
 };
 
 /// The live candidates, entered in square buckets on levels of growing
-/// bucket size: a rectangle goes to the level whose buckets are at least as
-/// long as its longer side, so that it lands in at most 2 x 2 buckets.
+/// bucket size: a rectangle goes to the level whose buckets are at least a
+/// quarter as long as its longer side, so that it lands in at most 5 x 5
+/// buckets. Buckets that small keep out most candidates that lie near a
+/// search's area without meeting it; long thin ones are common.
 class BucketLevels {
  public:
-  static constexpr int32_t kMinShift = 3;
+  static constexpr int32_t kMinShift = 4;
+  /// Buckets are at least 2^-kCoarse of a rectangle's longer side.
+  static constexpr int32_t kCoarse = 2;
 
   void Init(int32_t w, int32_t h) {
     levels_ = LevelFor(std::max(w, h)) + 1;
@@ -313,7 +317,8 @@ class BucketLevels {
   }
   /// The level for a rectangle whose longer side is `longest` pixels.
   static int32_t LevelFor(int32_t longest) {
-    return std::max(0, static_cast<int32_t>(std::bit_width(static_cast<uint32_t>(longest - 1))) - kMinShift);
+    const int32_t bits = static_cast<int32_t>(std::bit_width(static_cast<uint32_t>(longest - 1)));
+    return std::max(0, bits - kMinShift - kCoarse);
   }
   static int32_t Shift(int32_t level) { return kMinShift + level; }
   /// A bit for each level from `first` up that has held entries since the
