@@ -191,9 +191,9 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
       line += "</tr>\r\n";
     } else {
       row.Start();
-      for (size_t i = cells.Index(0, y), end = i + static_cast<size_t>(w); i < end; ++i) {
-        if (cells.Begins(i)) PutCell(row, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
-      }
+      const size_t end = cells.Index(0, y) + static_cast<size_t>(w);
+      for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end))
+        PutCell(row, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
     }
     std::snprintf(caption, sizeof caption, "出力中...(%d/%d)", y + 1, h);
     progress.SetText(caption);

@@ -98,6 +98,12 @@ class CellGrid {
     heads_[i] = head;
   }
   bool Begins(size_t i) const { return heads_[i] & kBegins; }
+  /// The first record from `i` to `end` - 1 where a cell begins, or `end`.
+  size_t NextBegin(size_t i, size_t end) const {
+    const uint32_t* heads = heads_.data();
+    while (i < end && !(heads[i] & kBegins)) ++i;
+    return i;
+  }
   int32_t Color(size_t i) const { return static_cast<int32_t>(heads_[i] & kColorMask); }
   int32_t ColSpan(size_t i) const {
     return heads_[i] & kLarge ? large_[spans_[i]].col_span : static_cast<int32_t>(spans_[i] >> 16);
