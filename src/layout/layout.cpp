@@ -768,15 +768,19 @@ class Layout {
   /// The largest rectangle anchored at (x, y), as LargestRectAt finds it.
   Rect Measure(int32_t x, int32_t y) const {
     int32_t i = PixelIndex(x, y);
-    Rect best{x, y, 0, 0};
     if (px_[i].color != key_) return Rect{};
     int32_t width = px_[i].run;
-    int64_t best_area = 0;
-    const int32_t rows = h_ - y;
-    for (int32_t k = 0; k < rows && int64_t{rows} * width > best_area; ++k, i -= w_) {
-      if (k > 0) width = std::min(width, px_[i].color == key_ ? px_[i].run : 0);
-      if (int64_t{k + 1} * width > best_area) {
-        best_area = int64_t{k + 1} * width;
+    Rect best{x, y, width, 1};
+    int64_t best_area = width;
+    const int64_t rows = h_ - y;
+    // A row of another colour ends every rectangle: nothing below counts.
+    for (int32_t k = 1; k < rows && rows * width > best_area; ++k) {
+      i -= w_;
+      if (px_[i].color != key_) break;
+      width = std::min(width, px_[i].run);
+      const int64_t area = int64_t{k + 1} * width;
+      if (area > best_area) {
+        best_area = area;
         best.ColSpan = width;
         best.RowSpan = k + 1;
       }
