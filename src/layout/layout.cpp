@@ -857,18 +857,27 @@ class Layout {
   /// covered pixels and are tested in full.
   bool ContainedInLive(const Rect& r, std::span<const int32_t> stale = {}) {
     // The candidate found last time often contains the next rectangle too.
-    if (contain_hint_ != kNone && slots_[contain_hint_].live && Contains(slots_[contain_hint_].rect, r)) return true;
+    if (Contains(hint_box_, r)) return true;
     const uint32_t corner = CornerOf(r);
     for (int32_t k = corners_.Head(corner); k != -1; k = slots_[k].same_corner) {
       const Candidate& c = slots_[k];
       if (c.live && CornerOf(c.rect) == corner && c.rect.X <= r.X && c.rect.Y <= r.Y) {
-        contain_hint_ = k;
+        SetContainHint(k);
         return true;
       }
     }
     for (const int32_t k : stale)
       if (slots_[k].live && Contains(slots_[k].rect, r)) return true;
     return false;
+  }
+
+  void SetContainHint(int32_t k) {
+    contain_hint_ = k;
+    hint_box_ = BoxOf(slots_[k].rect);
+  }
+  void DropContainHint() {
+    contain_hint_ = kNone;
+    hint_box_ = Box{0, 0, 0, 0};
   }
 
   /// Writes `r` into the lowest retired slot, or appends a slot.
@@ -882,7 +891,8 @@ class Layout {
     FileCorner(k);
     slots_[k].live = true;
     Enter(k);
-    skip_hint_ = contain_hint_ = k;
+    skip_hint_ = k;
+    SetContainHint(k);
   }
 
   /// The live candidate of largest area, lowest slot on a tie; kNone if none.
@@ -897,6 +907,7 @@ class Layout {
   /// Takes slot `k` out of play until AddCandidate reuses it. Its bucket
   /// entries and selection keys go stale.
   void Retire(int32_t k) {
+    if (k == contain_hint_) DropContainHint();
     slots_[k].live = false;
     corners_.Remove(slots_, k, CornerOf(slots_[k].rect));
     free_.Add(k);
@@ -938,6 +949,7 @@ class Layout {
       Candidate& c = slots_[k];
       const Rect r = Measure(c.rect.X, c.rect.Y);
       c.live = false;
+      if (k == contain_hint_) DropContainHint();
       if (r.Empty() || ContainedInLive(r, std::span<const int32_t>(overlapping_).subspan(q + 1))) {
         Retire(k);
         continue;
@@ -966,7 +978,7 @@ class Layout {
     free_.Clear();
     slots_.clear();
     select_.Clear();
-    contain_hint_ = kNone;
+    DropContainHint();
   }
 
   const int32_t w_, h_;
@@ -990,6 +1002,9 @@ class Layout {
   uint32_t cover_counter_ = 0;
   int32_t skip_hint_ = kNone;     ///< The candidate that last let SkipGathering skip.
   int32_t contain_hint_ = kNone;  ///< The candidate that last contained a rectangle.
+  /// The rectangle of `contain_hint_` while it is live and unchanged, else
+  /// a box that contains nothing.
+  Box hint_box_{0, 0, 0, 0};
   /// How far gathering has solved a column: in cover `cover`, down to row
   /// `until`, the rectangle at row y is `found_[base + y]`.
   struct SolvedColumn {
