@@ -924,21 +924,22 @@ class Layout {
       for (int32_t by = b.y0 >> shift; by <= (b.y1 - 1) >> shift; ++by) {
         for (int32_t bx = b.x0 >> shift; bx <= (b.x1 - 1) >> shift; ++bx) {
           std::vector<BucketEntry>& bucket = buckets_.At(l, bx, by);
-          for (size_t j = 0; j < bucket.size();) {
-            const BucketEntry& entry = bucket[j];
-            if (entry.box.x0 >= b.x1 || entry.box.x1 <= b.x0 || entry.box.y0 >= b.y1 || entry.box.y1 <= b.y0) {
-              ++j;
+          BucketEntry* entry = bucket.data();
+          BucketEntry* end = entry + bucket.size();
+          while (entry < end) {
+            if (entry->box.x0 >= b.x1 || entry->box.x1 <= b.x0 || entry->box.y0 >= b.y1 || entry->box.y1 <= b.y0) {
+              ++entry;
               continue;
             }
-            const Candidate& c = slots_[entry.slot];
-            if (!c.live || !(c.entered == entry.box)) {
-              bucket[j] = bucket.back();  // Stale: drop it.
-              bucket.pop_back();
+            const Candidate& c = slots_[entry->slot];
+            if (!c.live || !(c.entered == entry->box)) {
+              *entry = *--end;  // Stale: drop it.
               continue;
             }
-            if (Overlaps(c.rect, s)) overlapping_.push_back(entry.slot);
-            ++j;
+            if (Overlaps(c.rect, s)) overlapping_.push_back(entry->slot);
+            ++entry;
           }
+          bucket.resize(static_cast<size_t>(end - bucket.data()));
         }
       }
     }
