@@ -102,12 +102,12 @@ struct ZeroedPageAllocator : HugePageAllocator<T> {
   bool operator==(const ZeroedPageAllocator<U>&) const { return true; }
 };
 
-/// `n` values of a trivial type on huge pages, left uninitialised: the
-/// layout writes every pixel's record before it reads one, and clearing
-/// hundreds of megabytes first would cost a pass of its own.
+/// `n` values of a plain type on huge pages, not constructed: the layout
+/// writes every value before it reads it, and clearing hundreds of megabytes
+/// first would cost a pass of its own.
 template <typename T>
 class BigArray {
-  static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>);
+  static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
 
  public:
   explicit BigArray(size_t n) : data_(HugePageAllocator<T>().allocate(n > 0 ? n : 1)), size_(n) {}

@@ -464,7 +464,8 @@ class Layout {
         px_(static_cast<size_t>(w) * h),
         colors_(px_.size()),
         columns_(w),
-        widths_(h) {
+        widths_(h),
+        found_(px_.size()) {
     buckets_.Init(w_, h_);
   }
 
@@ -746,20 +747,17 @@ class Layout {
     column.cover = cover_counter_;
     column.base = static_cast<uint32_t>(found_used_) - static_cast<uint32_t>(y);
     if (top < w_ || px_[top - w_].color != key_) {  // One row: the run itself.
-      if (found_.size() == found_used_) found_.resize(std::max<size_t>(64, 2 * found_.size()));
       found_[found_used_++] = {px_[top].run, 1};
       column.until = y;
       return;
     }
-    // `widths_` has a row for every row of the picture; `found_` grows by
-    // doubling only, so no value is cleared before the solver writes it.
+    // `widths_` has a row for every row of the picture.
     int32_t* widths = widths_.data();
     size_t n = 0;
     for (int32_t i = top; i >= 0 && px_[i].color == key_; i -= w_) widths[n++] = px_[i].run;
     const size_t base = found_used_;
     found_used_ += n;
-    if (found_.size() < found_used_) found_.resize(std::max(found_used_, 2 * found_.size()));
-    solver_.Solve(std::span<const int32_t>(widths, n), std::span<StretchRect>(found_).subspan(base, n));
+    solver_.Solve(std::span<const int32_t>(widths, n), std::span<StretchRect>(found_.data() + base, n));
     column.until = y + static_cast<int32_t>(n) - 1;
   }
 
@@ -1015,7 +1013,10 @@ class Layout {
   };
   std::vector<SolvedColumn> columns_;
   std::vector<int32_t> widths_;
-  std::vector<StretchRect> found_;  ///< The first `found_used_` hold this cover's rectangles.
+  /// The first `found_used_` hold this cover's rectangles. A column's
+  /// stretches do not overlap, so a cover needs one at most a pixel; the
+  /// pages past the most any cover used are never touched.
+  BigArray<StretchRect> found_;
   size_t found_used_ = 0;
   StretchSolver solver_;
   std::vector<Candidate> slots_;
