@@ -185,5 +185,21 @@ TEST(BuildTable, TakesColoursOverWithoutTheFourthByte) {
   }
 }
 
+TEST(CellGrid, EveryRecordIsEmptyAfterResizeAtAnySize) {
+  // Small grids come from the heap, large ones (over 2 MiB a word) straight
+  // from the system; a grid reused at its own size must not show old cells.
+  CellGrid cells;
+  for (const auto& [w, h] : {std::pair{7, 5}, {7, 5}, {3, 2}, {1024, 640}, {1024, 640}, {7, 5}}) {
+    cells.Resize(w, h);
+    size_t begun = 0;
+    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) begun += cells.Begins(i);
+    EXPECT_EQ(begun, 0u) << w << "x" << h;
+    EXPECT_EQ(cells.NextBegin(0, static_cast<size_t>(w) * h), static_cast<size_t>(w) * h);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) cells.Set(x, y, Rect(x, y, 1, 1, 0xFFFFFF));
+  }
+  EXPECT_EQ(cells.NextBegin(3, 9), 3u);
+}
+
 }  // namespace
 }  // namespace pixtable
