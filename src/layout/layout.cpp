@@ -941,8 +941,10 @@ class Layout {
         }
       }
     }
-    std::sort(overlapping_.begin(), overlapping_.end());
-    overlapping_.erase(std::unique(overlapping_.begin(), overlapping_.end()), overlapping_.end());
+    if (overlapping_.size() > 1) {  // Usually one or none: no call into the sort.
+      std::sort(overlapping_.begin(), overlapping_.end());
+      overlapping_.erase(std::unique(overlapping_.begin(), overlapping_.end()), overlapping_.end());
+    }
     for (size_t q = 0; q < overlapping_.size(); ++q) {
       const int32_t k = overlapping_[q];
       Candidate& c = slots_[k];
