@@ -28,12 +28,12 @@ struct FileBytes {
   size_t size = 0;
 };
 
-bool ReadAll(int fd, FileBytes& bytes) {
+LoadError ReadAll(int fd, FileBytes& bytes) {
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return false;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return LoadError::kCannotRead;
   const size_t expected = static_cast<size_t>(st.st_size);
   bytes.data.reset(new (std::nothrow) uint8_t[expected > 0 ? expected : 1]);
-  if (!bytes.data) return false;
+  if (!bytes.data) return LoadError::kOutOfMemory;
   size_t done = 0;
   while (done < expected) {
     const ssize_t n = read(fd, bytes.data.get() + done, expected - done);
@@ -42,7 +42,7 @@ bool ReadAll(int fd, FileBytes& bytes) {
     done += static_cast<size_t>(n);
   }
   bytes.size = done;  // A file that shrank while we read is decoded as it was read.
-  return true;
+  return LoadError::kNone;
 }
 
 }  // namespace
@@ -50,11 +50,11 @@ bool ReadAll(int fd, FileBytes& bytes) {
 DecodeResult LoadDib(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   FileBytes bytes;
-  const bool read_ok = fd >= 0 && ReadAll(fd, bytes);
+  const LoadError read = fd >= 0 ? ReadAll(fd, bytes) : LoadError::kCannotRead;
   if (fd >= 0) close(fd);
-  if (!read_ok) {
+  if (read != LoadError::kNone) {
     DecodeResult failed;
-    failed.error = LoadError::kCannotRead;
+    failed.error = read;
     return failed;
   }
   return DecodeBmp(std::span<const uint8_t>(bytes.data.get(), bytes.size));
