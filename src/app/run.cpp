@@ -1,6 +1,7 @@
 #include "app/run.h"
 
 #include <cstring>
+#include <new>
 
 #include "app/file_io.h"
 #include "app/file_search.h"
@@ -94,7 +95,14 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   CellGrid cells;
   int code = kExitCancelled;
   std::string message;
-  if (BuildTable(dib, cells, state, ui)) code = WriteTable(output, TableFormat{options.pixel_exact}, dib, cells, ui, state, message);
+  try {
+    if (BuildTable(dib, cells, state, ui)) code = WriteTable(output, TableFormat{options.pixel_exact}, dib, cells, ui, state, message);
+  } catch (const std::bad_alloc&) {
+    // A picture under the size cap can still need more memory than we are given; an output
+    // being written removes its temporary file as the exception passes.
+    code = kExitFailed;
+    message = "pixtable: not enough memory to convert " + *input;
+  }
   FreeDib(dib);
   ui.UnloadProgressWindow();
   if (!message.empty()) ui.ShowMessage(message);

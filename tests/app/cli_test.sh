@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Command-line behaviour of the pixtable binary: outputs, messages, exit codes.
-# Usage: cli_test.sh PIXTABLE MAKE_BMP SOURCE_DIR
+# Usage: cli_test.sh PIXTABLE MAKE_BMP SOURCE_DIR [sanitized|plain]
 set -u
 unset DISPLAY  # Without a display pixtable stays in the terminal, even in a desktop session.
 pixtable=$(realpath "$1")
@@ -88,6 +88,19 @@ code=$?
 [[ $code == 3 ]] || fail "SIGINT: exit $code, expected 3"
 [[ "$(cat big.html)" == old ]] || fail "SIGINT changed the existing table"
 [[ $(ls -A | grep -c pixtable-) == 0 ]] || fail "SIGINT left a temporary file"
+
+# --- Too little memory for the layout: exit 1 and a message, never a crash. A sanitized build keeps
+# a large address space of its own, so only the plain build runs this.
+if [[ ${4:-} != sanitized ]]; then
+  "$make_bmp" clipart 3000 3000 1 huge.bmp
+  printf 'old' >huge.html
+  (ulimit -v 250000 && exec "$pixtable" huge.bmp >out.txt 2>err.txt)
+  code=$?
+  [[ $code == 1 ]] || fail "out of memory: exit $code, expected 1; stderr: $(cat err.txt)"
+  grep -q "not enough memory" err.txt || fail "out of memory message: $(cat err.txt)"
+  [[ "$(cat huge.html)" == old ]] || fail "out of memory changed the existing table"
+  [[ $(ls -A | grep -c pixtable-) == 0 ]] || fail "out of memory left a temporary file"
+fi
 
 if ((failures)); then
   echo "$failures failure(s)"
