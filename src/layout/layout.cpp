@@ -703,15 +703,18 @@ class Layout {
   /// (x, y) of a run ending at `end`, which then need not be measured: it
   /// spans the run, and the column's key pixels end at its bottom edge.
   bool Holds(const Box& e, int32_t x, int32_t y, int32_t end) const {
-    return e.x0 <= x && e.y0 <= y && e.x1 >= end && e.y1 > y &&
-           (e.y1 == h_ || px_[PixelIndex(x, e.y1)].color != key_);
+    return Spans(e, x, y, end) && (e.y1 == h_ || px_[PixelIndex(x, e.y1)].color != key_);
+  }
+  /// True when `e` holds the part of row y from x to `end` - 1.
+  static bool Spans(const Box& e, int32_t x, int32_t y, int32_t end) {
+    return e.x0 <= x && e.y0 <= y && e.x1 >= end && e.y1 > y;
   }
 
   /// The first anchor from x on (column x unsolved) that the candidate that
   /// let the last anchor skip does not hold; it usually holds many.
   int32_t HeldByHint(int32_t x, int32_t y, int32_t end) const {
     const Box& e = slots_[skip_hint_].entered;
-    if (!(e.x0 <= x && e.y0 <= y && e.x1 >= end && e.y1 > y)) return x;
+    if (!Spans(e, x, y, end)) return x;
     const auto unsolved = [&](int32_t a) { return columns_[a].cover != cover_counter_ || columns_[a].until < y; };
     if (e.y1 == h_) {
       do ++x; while (x < end && unsolved(x));

@@ -3,6 +3,33 @@
 #include <algorithm>
 
 namespace pixtable {
+namespace {
+
+/// The lowest p in [lo, hi] for which `holds(p)`, where `holds` is false up
+/// to some point of the range and true from there on, and true at `hi`. The
+/// answer is usually at or near the top, so the search gallops down from
+/// `hi` before it halves.
+template <typename Holds>
+size_t FirstFromTop(size_t lo, size_t hi, Holds holds) {
+  for (size_t step = 1; hi - lo >= step; step *= 2) {
+    if (!holds(hi - step)) {
+      lo = hi - step + 1;
+      break;
+    }
+    hi -= step;
+  }
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (holds(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return hi;
+}
+
+}  // namespace
 
 void StretchSolver::Solve(std::span<const int32_t> widths, std::span<StretchRect> out, size_t direct_limit) {
   if (widths.size() <= direct_limit) {
@@ -78,34 +105,14 @@ void StretchSolver::SolveWithHull(std::span<const int32_t> widths, std::span<Str
       a[t] = int64_t{wt} * next[t];
       // Hull line p is useless once line t is in if, with the line before
       // it, it is never strictly highest: where it beats hull[p - 1], t beats
-      // it. The useless lines form the top of the hull, usually one or two,
-      // so the search for the first one gallops down from the top.
+      // it. The useless lines form the top of the hull, usually one or two.
       const int64_t at = a[t], bt = wt;
       auto useless = [&](size_t p) {
         const int32_t x = hull[p - 1], y = hull[p];
         const int64_t ax = a[x], bx = w[x], ay = a[y], by = w[y];
         return (at - ay) * (by - bx) >= (ay - ax) * (bt - by);
       };
-      size_t pos = size;
-      if (size >= 2 && useless(size - 1)) {
-        size_t lo = 1, hi = size - 1;  // The first useless position lies in [lo, hi].
-        for (size_t step = 1; hi - lo >= step; step *= 2) {
-          if (!useless(hi - step)) {
-            lo = hi - step + 1;
-            break;
-          }
-          hi -= step;
-        }
-        while (lo < hi) {
-          const size_t mid = lo + (hi - lo) / 2;
-          if (useless(mid)) {
-            hi = mid;
-          } else {
-            lo = mid + 1;
-          }
-        }
-        pos = hi;
-      }
+      const size_t pos = size >= 2 && useless(size - 1) ? FirstFromTop(1, size - 1, useless) : size;
       stack[depth] = t;
       undo[depth] = {pos, size, hull[pos]};
       ++depth;
@@ -117,24 +124,9 @@ void StretchSolver::SolveWithHull(std::span<const int32_t> widths, std::span<Str
     auto area = [&](int32_t j) { return int64_t{w[j]} * (next[j] - t); };
     int32_t j = hull[size - 1];
     if (size > 1 && area(j) < area(hull[size - 2])) {
-      auto beats = [&](size_t i) { return area(hull[i]) >= area(hull[i - 1]); };
-      size_t lo = 0, hi = size - 1;  // The winner lies in [lo, hi); hi does not beat.
-      for (size_t step = 1; hi - lo > step; step *= 2) {
-        if (beats(hi - step)) {
-          lo = hi - step;
-          break;
-        }
-        hi -= step;
-      }
-      while (hi - lo > 1) {
-        const size_t mid = lo + (hi - lo) / 2;
-        if (beats(mid)) {
-          lo = mid;
-        } else {
-          hi = mid;
-        }
-      }
-      j = hull[lo];
+      // The winner is the line just before the first one that loses to its predecessor.
+      auto loses = [&](size_t i) { return area(hull[i]) < area(hull[i - 1]); };
+      j = hull[FirstFromTop(1, size - 1, loses) - 1];
     }
     out[t] = {w[j], next[j] - t};
   }
