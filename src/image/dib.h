@@ -27,6 +27,10 @@ struct DibSection {
   int32_t BytesPerLine = 0;
   /// `BytesPerLine` * `Height` bytes; null when nothing is loaded.
   std::unique_ptr<uint8_t[]> pBits;
+  /// False for bitmaps, whose fourth byte is ignored. True when the picture
+  /// came with transparency: the fourth byte of each pixel is then its alpha
+  /// (0 transparent to 255 opaque); below 128 the pixel counts as transparent.
+  bool HasAlpha = false;
 
   /// True when the record holds a picture.
   bool Loaded() const { return pBits != nullptr; }
