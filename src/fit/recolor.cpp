@@ -1,0 +1,90 @@
+#include "fit/recolor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "fit/scale.h"
+
+namespace pixtable {
+namespace {
+
+struct Sum {
+  uint64_t r = 0, g = 0, b = 0, n = 0;
+
+  void Add(const Sum& o) { r += o.r, g += o.g, b += o.b, n += o.n; }
+  int32_t Mean() const {
+    const uint64_t half = n / 2;
+    return static_cast<int32_t>((r + half) / n << 16 | (g + half) / n << 8 | (b + half) / n);
+  }
+};
+
+/// The sums of the opaque pixels of `original` under the cell that begins at
+/// record `i` (column x, row y) of a grid laid out at scale `k`.
+Sum SumUnder(const DibSection& original, int32_t k, const CellGrid& cells, size_t i, int32_t x, int32_t y) {
+  Sum s;
+  const int32_t left = x * k, right = std::min(original.Width, (x + cells.ColSpan(i)) * k);
+  const int32_t top = y * k, bottom = std::min(original.Height, (y + cells.RowSpan(i)) * k);
+  for (int32_t row = top; row < bottom; ++row) {
+    const uint8_t* p = original.pBits.get() + original.OffsetOf(left, row);
+    for (int32_t col = left; col < right; ++col, p += 4) {
+      if (IsTransparent(original, p)) continue;
+      s.b += p[0], s.g += p[1], s.r += p[2], ++s.n;
+    }
+  }
+  return s;
+}
+
+}  // namespace
+
+/// Calls `visit(record, sums)` for every cell of the background colour
+/// (`background` true) or of another, with the sums of the opaque pixels of
+/// `original` under it.
+template <typename Visit>
+void ForEachCell(const DibSection& original, int32_t k, const CellGrid& cells, int32_t background_color,
+                 bool background, Visit visit) {
+  for (int32_t y = 0; y < cells.H; ++y) {
+    const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
+    for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
+      if ((cells.Color(i) == background_color) != background) continue;
+      visit(i, SumUnder(original, k, cells, i, static_cast<int32_t>(i - row), y));
+    }
+  }
+}
+
+void RecolorCells(const DibSection& original, int32_t k, CellGrid& cells, RunState& state) {
+  const int32_t background = state.BackgroundColor;
+  Sum under_background;
+  std::vector<size_t> background_cells;
+  ForEachCell(original, k, cells, background, true, [&](size_t i, const Sum& s) {
+    under_background.Add(s);
+    background_cells.push_back(i);
+  });
+  ForEachCell(original, k, cells, background, false, [&](size_t i, const Sum& s) {
+    if (s.n > 0) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), s.Mean());  // A transparent cell keeps its own.
+  });
+  if (under_background.n == 0) return;
+  state.BackgroundColor = under_background.Mean();
+  for (size_t i : background_cells) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), state.BackgroundColor);
+}
+
+DibSection PaintCells(const CellGrid& cells, bool has_alpha) {
+  DibSection out = AllocateDib(cells.W, cells.H);
+  if (!out.Loaded()) return out;
+  out.HasAlpha = has_alpha;
+  for (int32_t y = 0; y < cells.H; ++y) {
+    const size_t end = cells.Index(0, y) + static_cast<size_t>(cells.W);
+    for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end)) {
+      const int32_t x = static_cast<int32_t>(i - cells.Index(0, y)), color = cells.Color(i);
+      const uint8_t pixel[4] = {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
+                                static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(has_alpha ? 255 : 0)};
+      for (int32_t row = y; row < y + cells.RowSpan(i); ++row) {
+        uint8_t* p = out.pBits.get() + out.OffsetOf(x, row);
+        for (int32_t col = 0; col < cells.ColSpan(i); ++col, p += 4) std::memcpy(p, pixel, 4);
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace pixtable
