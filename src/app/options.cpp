@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/display_name.h"
+
 namespace pixtable {
 
 const char* UsageText() {
@@ -84,19 +86,19 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
     } else if (is_long("--magnification") || arg.starts_with("-m")) {
       const size_t name = arg.starts_with("--") ? std::strlen("--magnification") : 2;
       if (!TakeValue(arg, name, argc, argv, i, value)) {
-        parsed.error = "option " + std::string(arg) + " needs a value";
+        parsed.error = "option " + QuotedName(arg) + " needs a value";
         return parsed;
       }
       o.magnification = value;
     } else if (is_long("--output") || arg.starts_with("-o")) {
       const size_t name = arg.starts_with("--") ? std::strlen("--output") : 2;
       if (!TakeValue(arg, name, argc, argv, i, value) || value.empty()) {
-        parsed.error = "option " + std::string(arg) + " needs a path";
+        parsed.error = "option " + QuotedName(arg) + " needs a path";
         return parsed;
       }
       o.output = value;
     } else {
-      parsed.error = "unknown option " + std::string(arg);
+      parsed.error = "unknown option " + QuotedName(arg);
       return parsed;
     }
   }
