@@ -13,9 +13,9 @@ Converts a Windows bitmap (.bmp) into one HTML table that redraws it.
 
 PATTERN names the picture: a path that exists is taken as it is; otherwise
 * and ? in its last path component match file names, and the first match in
-byte order is converted. Several words are
-joined with single spaces. The table is written beside the picture, named
-like it with the extension replaced by .html.
+byte order is converted. Several words are joined with single spaces. The
+table is written beside the picture, named like it with the extension
+replaced by .html.
 
 Options:
   -m, --magnification N  scale the table's width and height by N (1 to 10)
