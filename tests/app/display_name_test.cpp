@@ -19,8 +19,6 @@ TEST(DisplayName, PrintableNamesStayAndOthersAreShellQuoted) {
       {"x\xc2\x9b", "'x'$'\\302\\233'"},
   };
   for (const auto& c : cases) EXPECT_EQ(DisplayName(c.name), c.shown) << c.shown;
-  EXPECT_EQ(QuotedName("pic.bmp"), "'pic.bmp'");
-  EXPECT_EQ(QuotedName("a\nb"), DisplayName("a\nb"));
 }
 
 }  // namespace

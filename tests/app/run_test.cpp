@@ -118,32 +118,28 @@ TEST(RunConversion, LoadFailureSaysWhyWithoutOpeningSpecialFiles) {
   const std::string bad = "BM this is not a bitmap";
   const char* const kDecoderSays = LoadErrorMessage(DecodeBmp({reinterpret_cast<const uint8_t*>(bad.data()), bad.size()}).error);
   f.dir.Write("bad.bmp", bad);
-  f.dir.Write("e\x1b[2J\n.bmp", bad);
   std::filesystem::create_directory(f.dir.path() / "folder.bmp");
   mkfifo((f.dir / "fifo.bmp").c_str(), 0600);  // Opening it to read would wait for a writer.
   const bool device = mknod((f.dir / "device.bmp").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;  // Needs root.
   symlink("absent.bmp", (f.dir / "link.bmp").c_str());
   const struct {
-    const char *name, *shown, *reason;
+    const char *name, *reason;
   } cases[] = {
-      {"bad.bmp", "DIR/bad.bmp", kDecoderSays},
-      {"e\x1b[2J\n.bmp", "'DIR/e'$'\\033''[2J'$'\\n''.bmp'", kDecoderSays},
-      {"folder.bmp", "DIR/folder.bmp", "it is a folder, not a file"},
-      {"fifo.bmp", "DIR/fifo.bmp", "it is a named pipe (FIFO), not a file"},
-      {"device.bmp", "DIR/device.bmp", "it is a character device, not a file"},
-      {"link.bmp", "DIR/link.bmp", "no such file or directory"},
+      {"bad.bmp", kDecoderSays},
+      {"folder.bmp", "it is a folder, not a file"},
+      {"fifo.bmp", "it is a named pipe (FIFO), not a file"},
+      {"device.bmp", "it is a character device, not a file"},
+      {"link.bmp", "no such file or directory"},  // dangling
   };
   for (const auto& c : cases) {
     if (!device && c.name == std::string_view("device.bmp")) continue;
     f.ui.messages.clear();
     f.options.pattern = f.dir / c.name;
     EXPECT_EQ(f.Run(), kExitFailed) << c.name;
-    std::string shown = c.shown;
-    shown.replace(shown.find("DIR"), 3, f.dir.path().string());
-    EXPECT_EQ(f.ui.messages, Names{"ファイルのロードに失敗しました：" + shown + "\n" + c.reason});
+    EXPECT_EQ(f.ui.messages, Names{"ファイルのロードに失敗しました：" + (f.dir / c.name) + "\n" + c.reason});
   }
   EXPECT_EQ(f.ui.windows_shown, 0);
-  EXPECT_EQ(f.dir.Names().size(), 6u + device);
+  EXPECT_EQ(f.dir.Names().size(), 5u + device);
 }
 
 TEST(RunConversion, RefusesAnOutputOverThePicture) {
