@@ -21,7 +21,7 @@ struct Quiet : Progress {
 };
 
 DibSection Load(const char* path) {
-  DecodeResult loaded = LoadDib(path);
+  LoadResult loaded = LoadDib(path);
   if (!loaded.dib.Loaded()) {
     std::fprintf(stderr, "fit_tool: cannot load %s\n", path);
     std::exit(1);
