@@ -44,6 +44,9 @@ Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors);
 /// carries no colour.
 DibSection ToDib(const Picture& picture, uint8_t fourth_byte = 0);
 
+/// The colours of a loaded picture, top row first (alpha is not kept).
+Picture FromDib(const DibSection& dib);
+
 /// Records every progress text and pump; `on_pump` runs inside each pump
 /// (a test sets `CancelFlag` there, as a click would).
 class RecordingProgress : public Progress {
