@@ -1,9 +1,11 @@
 #include "app/run.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "app/display_name.h"
+#include "app/fit_picture.h"
 #include "app/file_io.h"
 #include "app/file_search.h"
 #include "app/magnification.h"
@@ -12,6 +14,9 @@
 #include "layout/layout.h"
 
 namespace pixtable {
+
+void Ui::ShowNote(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+
 namespace {
 
 constexpr const char kPreparingText[] = "準備中・・・";
@@ -46,26 +51,49 @@ std::optional<std::string> ChooseInput(const Options& options, Ui& ui) {
   return std::nullopt;
 }
 
+/// Passes the table on, counting its bytes and cells.
+class TallySink : public OutputSink {
+ public:
+  explicit TallySink(OutputSink& out) : out_(out) {}
+  bool Write(std::string_view bytes) override {
+    this->bytes += static_cast<int64_t>(bytes.size());
+    for (size_t at = bytes.find("<td"); at != std::string_view::npos; at = bytes.find("<td", at + 3)) ++cells;
+    return out_.Write(bytes);
+  }
+  int64_t bytes = 0, cells = 0;
+
+ private:
+  OutputSink& out_;
+};
+
 /// Writes the table to `output_path` ("-" for standard output).
 int WriteTable(const std::string& output_path, const TableFormat& format, const DibSection& dib,
                const CellGrid& cells, Ui& ui, RunState& state, std::string& message) {
   if (output_path == "-") {
-    FdSink out(1);
+    FdSink fd(1);
+    TallySink out(fd);
     const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
-    if (outcome == WriteOutcome::kCancelled) return out.Flush() ? kExitCancelled : kExitFailed;
-    if (outcome == WriteOutcome::kWritten && out.Flush()) return kExitWritten;
-    message = WriteFailure("standard output", out.error());
+    if (outcome == WriteOutcome::kCancelled) return fd.Flush() ? kExitCancelled : kExitFailed;
+    if (outcome == WriteOutcome::kWritten && fd.Flush()) {
+      ui.ShowWritten("standard output", out.bytes, out.cells);
+      return kExitWritten;
+    }
+    message = WriteFailure("standard output", fd.error());
     return kExitFailed;
   }
-  AtomicFileOutput out;
-  if (!out.Open(output_path)) {
-    message = WriteFailure(output_path, out.error());
+  AtomicFileOutput file;
+  if (!file.Open(output_path)) {
+    message = WriteFailure(output_path, file.error());
     return kExitFailed;
   }
+  TallySink out(file);
   const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
-  if (outcome == WriteOutcome::kCancelled) return kExitCancelled;  // `out` removes its temporary file.
-  if (outcome == WriteOutcome::kWritten && out.Commit()) return kExitWritten;
-  message = WriteFailure(output_path, out.error());
+  if (outcome == WriteOutcome::kCancelled) return kExitCancelled;  // `file` removes its temporary file.
+  if (outcome == WriteOutcome::kWritten && file.Commit()) {
+    ui.ShowWritten(DisplayName(output_path), out.bytes, out.cells);
+    return kExitWritten;
+  }
+  message = WriteFailure(output_path, file.error());
   return kExitFailed;
 }
 
@@ -94,10 +122,17 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   ui.ShowProgressWindow();
   ui.SetText(kPreparingText);
   CellGrid cells;
+  DibSection reduced;  // The picture the cells cover, when an option reduced it.
   int code = kExitCancelled;
   std::string message;
   try {
-    if (BuildTable(dib, cells, state, ui)) code = WriteTable(output, TableFormat{options.pixel_exact}, dib, cells, ui, state, message);
+    const bool built = ReducesPicture(options)
+                           ? LayOutReduced(options, DisplayName(*input), dib, reduced, cells, state, ui, code, message)
+                           : BuildTable(dib, cells, state, ui);
+    if (built) {
+      code = WriteTable(output, TableFormat{options.pixel_exact}, reduced.Loaded() ? reduced : dib, cells, ui, state,
+                        message);
+    }
   } catch (const std::bad_alloc&) {
     // A picture under the size cap can still need more memory than we are given; an output
     // being written removes its temporary file as the exception passes.

@@ -44,6 +44,15 @@ cmp -s made.bmp "$source_dir/examples/sample.bmp" || fail "examples/sample.bmp d
 expect 0 "sample" -o sample.html "$source_dir/examples/sample.bmp"
 cmp -s sample.html "$source_dir/examples/sample.html" || fail "examples/sample.html is not what pixtable writes"
 
+# --- A size: the choice on standard error, its bytes those of the file; when no table fits, no file.
+plain=$(stat -c %s sample.html)
+expect 0 "max-size" --max-size "$plain" -o fit.html "$source_dir/examples/sample.bmp"
+grep -qxE "[0-9,]+ byte budget: scale [0-9]+, [0-9,]+ colours?, $(stat -c %s fit.html | sed -E ':a;s/([0-9])([0-9]{3})($|,)/\1,\2\3/;ta') bytes, (exact|PSNR [0-9.]+ dB)" err.txt ||
+  fail "max-size: $(cat err.txt) for a table of $(stat -c %s fit.html) bytes"
+echo old >fit.html
+expect 1 "max-size too small" --max-size 100 -o fit.html "$source_dir/examples/sample.bmp"
+[[ $(cat fit.html) == old ]] && grep -q "fits in 100 bytes: the smallest has" err.txt || fail "too small: $(cat err.txt)"
+
 # --- A picture elsewhere keeps its directory; patterns match in byte order.
 mkdir -p pics.d/sub && cp ex.bmp "pics.d/b one.bmp" && cp ex.bmp "pics.d/a one.bmp"
 expect 0 "pattern words" "pics.d/*" one.bmp
@@ -52,7 +61,9 @@ expect 0 "pattern words" "pics.d/*" one.bmp
 "$pixtable" -o - ex.bmp | cmp -s from-sub.html - || fail "relative path converted the wrong picture"
 
 # --- Usage errors exit 2; help and version don't.
-for args in "" "--frobnicate ex.bmp" nothing-here.bmp; do expect 2 "usage error '$args'" $args; done
+for args in "--colors 1 ex.bmp" "--max-size 10Q ex.bmp" "" "--frobnicate ex.bmp" nothing-here.bmp; do
+  expect 2 "usage error '$args'" $args
+done
 grep -q "no file matches" err.txt || fail "no-match message"
 expect 0 help --help
 grep -q "Exit codes" out.txt || fail "help text"

@@ -9,6 +9,7 @@
 #include <csignal>
 
 #include "app/temp_dir.h"
+#include "fit/reduce.h"
 #include "image/bmp_decoder.h"
 #include "support/bmp_writer.h"
 
@@ -33,6 +34,7 @@ class FakeUi : public Ui {
     return dialog;
   }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowNote(const std::string& text) override { notes.push_back(text); }
   void ShowUsageError(const std::string& text) override { usage_errors.push_back(text); }
   void ShowProgressWindow() override { ++windows_shown; }
   void UnloadProgressWindow() override { ++windows_unloaded; }
@@ -41,7 +43,7 @@ class FakeUi : public Ui {
   std::string answer;
   std::optional<std::string> dialog;
   int cancel_at_pump = 0;
-  std::vector<std::string> texts, prompts, messages, usage_errors;
+  std::vector<std::string> texts, prompts, messages, usage_errors, notes;
   int pumps = 0, dialogs = 0, windows_shown = 0, windows_unloaded = 0;
 
  private:
@@ -180,6 +182,47 @@ TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
   f.ui.cancel_at_pump = total_pumps;
   EXPECT_EQ(f.Run(), kExitWritten);
   EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture).html);
+}
+
+TEST(RunConversion, SizeOptionsLayOutTheReducedPictureAtItsScale) {
+  std::mt19937 rng(5);
+  const test::Picture picture = test::RandomPicture(rng, 40, 30, 30);
+  const struct {
+    int32_t scale, colors;
+    bool dither, nearest;
+    int64_t max_size;
+  } cases[] = {{3, 0, false, false, 0}, {1, 4, true, false, 0}, {2, 5, false, true, 0}, {1, 0, false, false, 2000},
+               {1, 0, false, false, 200}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scale * 1000 + c.colors);
+    RunFixture f;
+    f.dir.Write("p.bmp", test::EncodeBmp(picture));
+    f.options.magnification = "2";
+    f.options.scale = c.scale;
+    f.options.colors = c.colors;
+    f.options.dither = c.dither;
+    f.options.scale_filter = c.nearest ? ScaleFilter::kNearest : ScaleFilter::kBox;
+    f.options.max_size = c.max_size;
+    if (c.max_size == 200) {  // Too small for any table: nothing is written.
+      EXPECT_EQ(f.Run(), kExitFailed);
+      EXPECT_EQ(f.dir.Names(), Names{"p.bmp"});
+      EXPECT_TRUE(f.ui.messages.at(0).starts_with("pixtable: no table of "));
+      continue;
+    }
+    ASSERT_EQ(f.Run(), kExitWritten);
+    const std::string html = f.dir.Read("p.html");
+    int32_t scale = c.scale;
+    if (c.max_size > 0) {
+      EXPECT_LE(static_cast<int64_t>(html.size()), c.max_size);
+      ASSERT_EQ(f.ui.notes.size(), 1u);
+      scale = f.ui.notes[0][f.ui.notes[0].find("scale ") + 6] - '0';
+    } else {
+      const DibSection reduced = ReducePicture(test::ToDib(picture), {c.scale, f.options.scale_filter, c.colors, c.dither});
+      EXPECT_EQ(test::RenderTable(html), test::FromDib(reduced));
+    }
+    const int32_t w = (40 + scale - 1) / scale * scale * 2, h = (30 + scale - 1) / scale * scale * 2;
+    EXPECT_TRUE(html.starts_with("<table width=\"" + std::to_string(w) + "\" height=\"" + std::to_string(h) + "\""));
+  }
 }
 
 TEST(RunConversion, WriteFailureIsReportedAndLeavesNoTrace) {
