@@ -1,8 +1,9 @@
 // Helper of bench/fit: the PSNR of a table's picture made by other means, and
 // the size search with each of its ideas switched off in turn.
 //   fit_tool psnr ORIGINAL.bmp REDUCED.bmp K
-//   fit_tool ideas PICTURE.bmp BYTES   (PSNR with the palette alone, then what the saving
-//                                        background, the mean colours and the merging add)
+//   fit_tool ideas PICTURE.bmp BYTES   (the PSNR of the search's choice; with the palette alone;
+//                                        then what the saving background, the mean colours and
+//                                        the merging add, each on top of the ones before)
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -53,26 +54,18 @@ int main(int argc, char** argv) {
     request.max_bytes = std::atoll(argv[3]);
     request.saving_background = request.mean_colors = request.merge_cells = false;
     double last = SearchPsnr(dib, request);
-    std::printf("palette %.2f", last);
+    const double palette = last;
+    std::string gains;
     for (bool BudgetRequest::*idea : {&BudgetRequest::saving_background, &BudgetRequest::mean_colors,
                                       &BudgetRequest::merge_cells}) {
       request.*idea = true;
       const double now = SearchPsnr(dib, request);
-      std::printf(" %+.2f", now - last);
+      char gain[16];
+      std::snprintf(gain, sizeof gain, " %+.2f", now - last);
+      gains += gain;
       last = now;
     }
-    std::printf("\n");
-    return 0;
-  }
-  if (mode == "choose" && argc == 4) {  // Until the command line has --max-size.
-    const DibSection dib = Load(argv[2]);
-    BudgetRequest request;
-    request.max_bytes = std::atoll(argv[3]);
-    RunState state;
-    Quiet quiet;
-    BudgetResult result = FitToBudget(dib, request, state, quiet);
-    if (result.outcome != BudgetOutcome::kFits) return 1;
-    std::fprintf(stderr, "%s\n", DescribeChoice(request.max_bytes, result.choice).c_str());
+    std::printf("%.2f %.2f%s\n", last, palette, gains.c_str());
     return 0;
   }
   std::fprintf(stderr, "usage: fit_tool psnr ORIGINAL REDUCED K | fit_tool ideas PICTURE BYTES\n");

@@ -4,7 +4,7 @@
 #include <queue>
 #include <vector>
 
-#include "fit/scale.h"
+#include "fit/recolor.h"
 
 namespace pixtable {
 namespace {
@@ -21,15 +21,10 @@ int64_t CellBytes(int32_t col_span, int32_t row_span) {
 }
 
 struct Cell {
-  int32_t x = 0, y = 0, w = 0, h = 0;  ///< In cells of the grid.
-  uint64_t r = 0, g = 0, b = 0, n = 0;  ///< Sums of the original's opaque pixels under it, and their number.
+  int32_t x = 0, y = 0, w = 0, h = 0;  ///< In records of the grid.
+  ColorSum sum;                        ///< The original's opaque pixels under it.
   uint32_t version = 0;                ///< Counts the cell's merges, to spot stale pairs.
   bool mergeable = false;              ///< False for background and transparent cells, and merged-away ones.
-
-  int32_t Mean() const {
-    auto channel = [&](uint64_t sum) { return static_cast<int32_t>((sum + n / 2) / n); };
-    return channel(r) << 16 | channel(g) << 8 | channel(b);
-  }
 };
 
 struct Pair {
@@ -51,14 +46,8 @@ class Merger {
       c.y = static_cast<int32_t>(i / static_cast<size_t>(cells.W));
       c.w = cells.ColSpan(i);
       c.h = cells.RowSpan(i);
-      for (int32_t row = c.y * k; row < std::min(original.Height, (c.y + c.h) * k); ++row) {
-        const uint8_t* p = original.pBits.get() + original.OffsetOf(c.x * k, row);
-        for (int32_t col = c.x * k; col < std::min(original.Width, (c.x + c.w) * k); ++col, p += 4) {
-          if (IsTransparent(original, p)) continue;
-          c.b += p[0], c.g += p[1], c.r += p[2], c.n += 1;
-        }
-      }
-      c.mergeable = c.n > 0 && cells.Color(i) != background;
+      c.sum = PixelsUnder(original, k, c.x, c.y, c.w, c.h);
+      c.mergeable = c.sum.n > 0 && cells.Color(i) != background;
       const uint32_t id = static_cast<uint32_t>(cells_.size());
       cells_.push_back(c);
       Own(c, id);
@@ -76,7 +65,7 @@ class Merger {
       const int32_t w = side_by_side ? a.w + b.w : a.w, h = side_by_side ? a.h : a.h + b.h;
       bytes -= CellBytes(a.w, a.h) + CellBytes(b.w, b.h) - CellBytes(w, h);
       a.w = w, a.h = h;
-      a.r += b.r, a.g += b.g, a.b += b.b, a.n += b.n;
+      a.sum.Add(b.sum);
       ++a.version;
       b.mergeable = false;
       grid_.Set(grid_.Index(b.x, b.y), 0, 0, 0);
@@ -84,7 +73,7 @@ class Merger {
       Offer(p.a);
     }
     for (const Cell& c : cells_)
-      if (c.mergeable) grid_.Set(grid_.Index(c.x, c.y), c.w, c.h, c.Mean());
+      if (c.mergeable) grid_.Set(grid_.Index(c.x, c.y), c.w, c.h, static_cast<int32_t>(c.sum.Mean()));
     return bytes;
   }
 
@@ -104,9 +93,9 @@ class Merger {
     const int64_t saved = CellBytes(l.w, l.h) + CellBytes(r.w, r.h) -
                           CellBytes(side_by_side ? l.w + r.w : l.w, side_by_side ? l.h : l.h + r.h);
     // Merging means m1 (n1 pixels) and m2 (n2) adds n1 n2 / (n1 + n2) |m1 - m2|^2 to the squared error.
-    const double n1 = static_cast<double>(l.n), n2 = static_cast<double>(r.n);
+    const double n1 = static_cast<double>(l.sum.n), n2 = static_cast<double>(r.sum.n);
     auto gap = [&](uint64_t s1, uint64_t s2) { return static_cast<double>(s1) / n1 - static_cast<double>(s2) / n2; };
-    const double dr = gap(l.r, r.r), dg = gap(l.g, r.g), db = gap(l.b, r.b);
+    const double dr = gap(l.sum.r, r.sum.r), dg = gap(l.sum.g, r.sum.g), db = gap(l.sum.b, r.sum.b);
     const double added = n1 * n2 / (n1 + n2) * (dr * dr + dg * dg + db * db);
     pairs_.push({added / static_cast<double>(saved), a, b, l.version, r.version});
   }

@@ -4,38 +4,24 @@
 #include <cstring>
 #include <vector>
 
+#include "fit/color_sum.h"
 #include "fit/scale.h"
 
 namespace pixtable {
-namespace {
 
-struct Sum {
-  uint64_t r = 0, g = 0, b = 0, n = 0;
-
-  void Add(const Sum& o) { r += o.r, g += o.g, b += o.b, n += o.n; }
-  int32_t Mean() const {
-    const uint64_t half = n / 2;
-    return static_cast<int32_t>((r + half) / n << 16 | (g + half) / n << 8 | (b + half) / n);
-  }
-};
-
-/// The sums of the opaque pixels of `original` under the cell that begins at
-/// record `i` (column x, row y) of a grid laid out at scale `k`.
-Sum SumUnder(const DibSection& original, int32_t k, const CellGrid& cells, size_t i, int32_t x, int32_t y) {
-  Sum s;
-  const int32_t left = x * k, right = std::min(original.Width, (x + cells.ColSpan(i)) * k);
-  const int32_t top = y * k, bottom = std::min(original.Height, (y + cells.RowSpan(i)) * k);
-  for (int32_t row = top; row < bottom; ++row) {
+ColorSum PixelsUnder(const DibSection& original, int32_t k, int32_t x, int32_t y, int32_t col_span, int32_t row_span) {
+  ColorSum s;
+  const int32_t left = x * k, right = std::min(original.Width, (x + col_span) * k);
+  const int32_t bottom = std::min(original.Height, (y + row_span) * k);
+  for (int32_t row = y * k; row < bottom; ++row) {
     const uint8_t* p = original.pBits.get() + original.OffsetOf(left, row);
-    for (int32_t col = left; col < right; ++col, p += 4) {
-      if (IsTransparent(original, p)) continue;
-      s.b += p[0], s.g += p[1], s.r += p[2], ++s.n;
-    }
+    for (int32_t col = left; col < right; ++col, p += 4)
+      if (!IsTransparent(original, p)) s.AddPixel(p);
   }
   return s;
 }
 
-}  // namespace
+namespace {
 
 /// Calls `visit(record, sums)` for every cell of the background colour
 /// (`background` true) or of another, with the sums of the opaque pixels of
@@ -47,24 +33,26 @@ void ForEachCell(const DibSection& original, int32_t k, const CellGrid& cells, i
     const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
     for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
       if ((cells.Color(i) == background_color) != background) continue;
-      visit(i, SumUnder(original, k, cells, i, static_cast<int32_t>(i - row), y));
+      visit(i, PixelsUnder(original, k, static_cast<int32_t>(i - row), y, cells.ColSpan(i), cells.RowSpan(i)));
     }
   }
 }
 
+}  // namespace
+
 void RecolorCells(const DibSection& original, int32_t k, CellGrid& cells, RunState& state) {
   const int32_t background = state.BackgroundColor;
-  Sum under_background;
+  ColorSum under_background;
   std::vector<size_t> background_cells;
-  ForEachCell(original, k, cells, background, true, [&](size_t i, const Sum& s) {
+  ForEachCell(original, k, cells, background, true, [&](size_t i, const ColorSum& s) {
     under_background.Add(s);
     background_cells.push_back(i);
   });
-  ForEachCell(original, k, cells, background, false, [&](size_t i, const Sum& s) {
-    if (s.n > 0) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), s.Mean());  // A transparent cell keeps its own.
+  ForEachCell(original, k, cells, background, false, [&](size_t i, const ColorSum& s) {
+    if (s.n > 0) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), static_cast<int32_t>(s.Mean()));  // A transparent cell keeps its own.
   });
   if (under_background.n == 0) return;
-  state.BackgroundColor = under_background.Mean();
+  state.BackgroundColor = static_cast<int32_t>(under_background.Mean());
   for (size_t i : background_cells) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), state.BackgroundColor);
 }
 

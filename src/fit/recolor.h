@@ -3,11 +3,17 @@
 
 #include <cstdint>
 
+#include "fit/color_sum.h"
 #include "image/dib.h"
 #include "layout/grid.h"
 #include "layout/run_state.h"
 
 namespace pixtable {
+
+/// The opaque pixels of `original` under the cell whose top-left record is
+/// (x, y), `col_span` x `row_span` records of a grid laid out on `original`
+/// shrunk `k` times: each record stands for a k x k block, cut to the picture.
+ColorSum PixelsUnder(const DibSection& original, int32_t k, int32_t x, int32_t y, int32_t col_span, int32_t row_span);
 
 /// Gives every cell of `cells` (laid out on `original` shrunk `k` times)
 /// the mean colour of the pixels of `original` it stands for: the colour
