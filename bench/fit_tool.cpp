@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "psnr" && argc == 5) {
     const DibSection original = Load(argv[2]), reduced = Load(argv[3]);
-    std::printf("%.2f\n", TablePsnr(original, reduced, std::atoi(argv[4])));
+    std::printf("%.3f\n", TablePsnr(original, reduced, std::atoi(argv[4])));
     return 0;
   }
   if (mode == "ideas" && argc == 4) {
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
       gains += gain;
       last = now;
     }
-    std::printf("%.2f %.2f%s\n", last, palette, gains.c_str());
+    std::printf("%.3f %.2f%s\n", last, palette, gains.c_str());
     return 0;
   }
   std::fprintf(stderr, "usage: fit_tool psnr ORIGINAL REDUCED K | fit_tool ideas PICTURE BYTES\n");

@@ -135,7 +135,7 @@ Search::Step Search::Try(DibSection picture, int32_t k, bool exact, Trial& trial
   state_.BestCount = 0;
   if (!BuildTable(source, trial.cells, state_, progress_)) return Step::kCancelled;
   if (request_.saving_background) ChooseSavingBackground(trial.cells, state_);
-  if (request_.mean_colors) RecolorCells(dib_, k, trial.cells, state_);
+  if (request_.mean_colors) RecolorCells(dib_, source, k, trial.cells, state_);
   trial.background = state_.BackgroundColor;
   trial.picture = std::move(picture);
   ByteCounter counter(exact ? INT64_MAX : threshold_);
@@ -181,7 +181,8 @@ Search::Step Search::Shrink(int32_t k, Trial& trial, bool& fitted) {
   int64_t target = request_.max_bytes;
   for (int attempt = 0; trial.bytes > request_.max_bytes && request_.merge_cells && attempt < 4; ++attempt) {
     const int64_t before = trial.bytes;
-    if (MergeCells(dib_, k, trial.cells, trial.background, trial.bytes, target) == before) break;  // Nothing to merge.
+    const DibSection& laid_out = trial.picture.Loaded() ? trial.picture : dib_;
+    if (MergeCells(dib_, laid_out, k, trial.cells, trial.background, trial.bytes, target) == before) break;  // None left.
     if (Step step = Count(k, trial); step != Step::kDone) return step;
     if (trial.bytes >= before) break;
     target -= trial.bytes - request_.max_bytes;
@@ -191,7 +192,7 @@ Search::Step Search::Shrink(int32_t k, Trial& trial, bool& fitted) {
 }
 
 void Search::Offer(int32_t k, int32_t colors, Trial& trial) {
-  DibSection shown = PaintCells(trial.cells, dib_.HasAlpha);
+  DibSection shown = PaintCells(trial.cells, trial.picture.Loaded() ? trial.picture : dib_);
   if (!shown.Loaded()) throw std::bad_alloc();
   const double psnr = TablePsnr(dib_, shown, k);
   if (best_.bytes > 0 && best_.psnr >= psnr) return;

@@ -37,7 +37,7 @@ struct Pair {
 
 class Merger {
  public:
-  Merger(const DibSection& original, int32_t k, CellGrid& cells, int32_t background)
+  Merger(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells, int32_t background)
       : grid_(cells), owner_(static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H)) {
     const size_t end = owner_.size();
     for (size_t i = cells.NextBegin(0, end); i < end; i = cells.NextBegin(i + 1, end)) {
@@ -47,7 +47,7 @@ class Merger {
       c.w = cells.ColSpan(i);
       c.h = cells.RowSpan(i);
       c.sum = PixelsUnder(original, k, c.x, c.y, c.w, c.h);
-      c.mergeable = c.sum.n > 0 && cells.Color(i) != background;
+      c.mergeable = c.sum.n > 0 && cells.Color(i) != background && !TransparentCell(laid_out, c.x, c.y);
       const uint32_t id = static_cast<uint32_t>(cells_.size());
       cells_.push_back(c);
       Own(c, id);
@@ -118,10 +118,10 @@ class Merger {
 
 }  // namespace
 
-int64_t MergeCells(const DibSection& original, int32_t k, CellGrid& cells, int32_t background, int64_t bytes,
-                   int64_t max_bytes) {
+int64_t MergeCells(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells,
+                   int32_t background, int64_t bytes, int64_t max_bytes) {
   if (bytes <= max_bytes) return bytes;
-  return Merger(original, k, cells, background).Run(bytes, max_bytes);
+  return Merger(original, laid_out, k, cells, background).Run(bytes, max_bytes);
 }
 
 }  // namespace pixtable

@@ -23,52 +23,55 @@ ColorSum PixelsUnder(const DibSection& original, int32_t k, int32_t x, int32_t y
 
 namespace {
 
-/// Calls `visit(record, sums)` for every cell of the background colour
-/// (`background` true) or of another, with the sums of the opaque pixels of
-/// `original` under it.
+/// Calls `visit(record, sums)` for every opaque cell of the background
+/// colour (`background` true) or of another, with the sums of the opaque
+/// pixels of `original` under it.
 template <typename Visit>
-void ForEachCell(const DibSection& original, int32_t k, const CellGrid& cells, int32_t background_color,
-                 bool background, Visit visit) {
+void ForEachCell(const DibSection& original, const DibSection& laid_out, int32_t k, const CellGrid& cells,
+                 int32_t background_color, bool background, Visit visit) {
   for (int32_t y = 0; y < cells.H; ++y) {
     const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
     for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
-      if ((cells.Color(i) == background_color) != background) continue;
-      visit(i, PixelsUnder(original, k, static_cast<int32_t>(i - row), y, cells.ColSpan(i), cells.RowSpan(i)));
+      const int32_t x = static_cast<int32_t>(i - row);
+      if ((cells.Color(i) == background_color) != background || TransparentCell(laid_out, x, y)) continue;
+      visit(i, PixelsUnder(original, k, x, y, cells.ColSpan(i), cells.RowSpan(i)));
     }
   }
 }
 
 }  // namespace
 
-void RecolorCells(const DibSection& original, int32_t k, CellGrid& cells, RunState& state) {
+void RecolorCells(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells,
+                  RunState& state) {
   const int32_t background = state.BackgroundColor;
   ColorSum under_background;
   std::vector<size_t> background_cells;
-  ForEachCell(original, k, cells, background, true, [&](size_t i, const ColorSum& s) {
+  ForEachCell(original, laid_out, k, cells, background, true, [&](size_t i, const ColorSum& s) {
     under_background.Add(s);
     background_cells.push_back(i);
   });
-  ForEachCell(original, k, cells, background, false, [&](size_t i, const ColorSum& s) {
-    if (s.n > 0) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), static_cast<int32_t>(s.Mean()));  // A transparent cell keeps its own.
+  ForEachCell(original, laid_out, k, cells, background, false, [&](size_t i, const ColorSum& s) {
+    if (s.n > 0) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), static_cast<int32_t>(s.Mean()));
   });
   if (under_background.n == 0) return;
   state.BackgroundColor = static_cast<int32_t>(under_background.Mean());
   for (size_t i : background_cells) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), state.BackgroundColor);
 }
 
-DibSection PaintCells(const CellGrid& cells, bool has_alpha) {
+DibSection PaintCells(const CellGrid& cells, const DibSection& laid_out) {
   DibSection out = AllocateDib(cells.W, cells.H);
   if (!out.Loaded()) return out;
-  out.HasAlpha = has_alpha;
+  out.HasAlpha = laid_out.HasAlpha;
   for (int32_t y = 0; y < cells.H; ++y) {
-    const size_t end = cells.Index(0, y) + static_cast<size_t>(cells.W);
-    for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end)) {
-      const int32_t x = static_cast<int32_t>(i - cells.Index(0, y)), color = cells.Color(i);
-      const uint8_t pixel[4] = {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
-                                static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(has_alpha ? 255 : 0)};
-      for (int32_t row = y; row < y + cells.RowSpan(i); ++row) {
-        uint8_t* p = out.pBits.get() + out.OffsetOf(x, row);
-        for (int32_t col = 0; col < cells.ColSpan(i); ++col, p += 4) std::memcpy(p, pixel, 4);
+    const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
+    for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
+      const int32_t x = static_cast<int32_t>(i - row), color = cells.Color(i);
+      uint8_t pixel[4] = {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
+                          static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(laid_out.HasAlpha ? 255 : 0)};
+      if (TransparentCell(laid_out, x, y)) std::memset(pixel, 0, 4);
+      for (int32_t r = y; r < y + cells.RowSpan(i); ++r) {
+        uint8_t* p = out.pBits.get() + out.OffsetOf(x, r);
+        for (int32_t c = 0; c < cells.ColSpan(i); ++c, p += 4) std::memcpy(p, pixel, 4);
       }
     }
   }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "fit/color_sum.h"
+#include "fit/scale.h"
 #include "image/dib.h"
 #include "layout/grid.h"
 #include "layout/run_state.h"
@@ -15,17 +16,25 @@ namespace pixtable {
 /// shrunk `k` times: each record stands for a k x k block, cut to the picture.
 ColorSum PixelsUnder(const DibSection& original, int32_t k, int32_t x, int32_t y, int32_t col_span, int32_t row_span);
 
-/// Gives every cell of `cells` (laid out on `original` shrunk `k` times)
-/// the mean colour of the pixels of `original` it stands for: the colour
-/// that makes its squared error smallest. Cells of the background colour
-/// keep sharing it, so that none of them needs a `bgcolor` of its own, but
-/// the background becomes the mean of all their pixels. The table's shape
-/// and length stay as they are, or get shorter where a cell's mean happens
-/// to be the background.
-void RecolorCells(const DibSection& original, int32_t k, CellGrid& cells, RunState& state);
+/// True when the cell whose top-left record is (x, y) of a grid laid out on
+/// `laid_out` is transparent: its pixels all are.
+inline bool TransparentCell(const DibSection& laid_out, int32_t x, int32_t y) {
+  return IsTransparent(laid_out, laid_out.pBits.get() + laid_out.OffsetOf(x, y));
+}
 
-/// The picture `cells` show: each cell's colour over its area, alpha 255
-/// (or 0 when `has_alpha` is false).
-DibSection PaintCells(const CellGrid& cells, bool has_alpha);
+/// Gives every cell of `cells` (laid out on `laid_out`, which is `original`
+/// shrunk `k` times) the mean colour of the pixels of `original` it stands
+/// for: the colour that makes its squared error smallest. Transparent cells
+/// stay as they are. Cells of the background colour keep sharing it, so that
+/// none of them needs a `bgcolor` of its own, but the background becomes the
+/// mean of all their pixels. The table's shape and length stay as they are,
+/// or get shorter where a cell's mean happens to be the background.
+void RecolorCells(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells,
+                  RunState& state);
+
+/// The picture that `cells`, laid out on `laid_out`, show: each cell's
+/// colour over its area; transparent cells all four bytes 0, and opaque
+/// ones alpha 255 when `laid_out` has alpha (else 0).
+DibSection PaintCells(const CellGrid& cells, const DibSection& laid_out);
 
 }  // namespace pixtable

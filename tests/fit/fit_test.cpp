@@ -124,5 +124,23 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   }
 }
 
+TEST(FitToBudget, TransparentBlocksStayTransparent) {
+  std::mt19937 rng(11);
+  DibSection dib = test::ToDib(test::RandomPicture(rng, 64, 48, 40), 255);
+  dib.HasAlpha = true;
+  for (int32_t y = 5; y < 40; ++y)
+    for (int32_t x = 9 + y / 3; x < 50; ++x) dib.pBits[static_cast<size_t>(dib.OffsetOf(x, y)) + 3] = 0;
+  RunState state;
+  BudgetRequest request;
+  request.max_bytes = 6000;
+  test::RecordingProgress progress;
+  const BudgetResult result = FitToBudget(dib, request, state, progress);
+  ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
+  ASSERT_GT(result.choice.scale, 1);
+  const DibSection blocks = ScaleDown(dib, result.choice.scale, ScaleFilter::kBox);
+  for (size_t i = 3; i < static_cast<size_t>(blocks.Width) * blocks.Height * 4; i += 4)
+    ASSERT_EQ(result.choice.picture.pBits[i], blocks.pBits[i]) << i / 4;
+}
+
 }  // namespace
 }  // namespace pixtable
