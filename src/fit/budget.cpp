@@ -195,7 +195,7 @@ void Search::Offer(int32_t k, int32_t colors, Trial& trial) {
   DibSection shown = PaintCells(trial.cells, trial.picture.Loaded() ? trial.picture : dib_);
   if (!shown.Loaded()) throw std::bad_alloc();
   const double psnr = TablePsnr(dib_, shown, k);
-  if (best_.bytes > 0 && best_.psnr >= psnr) return;
+  if (best_.bytes > 0 && best_.psnr > psnr) return;  // Among equals the finer scale, which comes later, wins.
   best_.scale = k;
   best_.colors = colors;
   best_.distinct = colors > 0 ? colors : reducer_.DistinctColors();
