@@ -57,7 +57,7 @@ DecodeResult LoadDib(const std::string& path) {
     failed.error = read;
     return failed;
   }
-  return DecodeBmp(std::span<const uint8_t>(bytes.data.get(), bytes.size));
+  return DecodePicture(std::span<const uint8_t>(bytes.data.get(), bytes.size));
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

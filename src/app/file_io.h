@@ -4,7 +4,7 @@
 #include <string>
 
 #include "html/html_writer.h"
-#include "image/bmp_decoder.h"
+#include "image/picture_decoder.h"
 
 namespace pixtable {
 
