@@ -23,6 +23,7 @@ using SpngContext = std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)>;
 LoadError FromSpng(int error) {
   switch (error) {
     case SPNG_EMEM: return LoadError::kOutOfMemory;
+    case SPNG_IO_EOF:  // Reading past the end of the buffer.
     case SPNG_EOF:
     case SPNG_EIDAT_TOO_SHORT: return LoadError::kTruncatedPixels;
     case SPNG_ESIGNATURE: return LoadError::kBadSignature;
@@ -79,8 +80,11 @@ DecodeResult DecodePng(std::span<const uint8_t> file, int64_t max_pixels) {
   if (LoadError error = CheckPictureSize(ihdr.width, ihdr.height, max_pixels); error != LoadError::kNone) {
     return LoadFailure(error);
   }
+  // Asking for tRNS reads every chunk before the image data.
   spng_trns trns{};
-  const bool has_trns = spng_get_trns(ctx.get(), &trns) == 0;
+  const int trns_error = spng_get_trns(ctx.get(), &trns);
+  if (trns_error != 0 && trns_error != SPNG_ECHUNKAVAIL) return LoadFailure(FromSpng(trns_error));
+  const bool has_trns = trns_error == 0;
 
   DecodeResult result;
   result.dib = AllocateDib(static_cast<int32_t>(ihdr.width), static_cast<int32_t>(ihdr.height));

@@ -64,7 +64,9 @@ DecodeResult DecodeFirstFrame(std::span<const uint8_t> file) {
   int timestamp = 0;
   if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info) ||
       !WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp)) {
-    return LoadFailure(LoadError::kDamaged);
+    // The container's size field (after "RIFF") tells a cut file from a damaged one.
+    const uint32_t riff_size = file[4] | file[5] << 8 | file[6] << 16 | uint32_t{file[7]} << 24;
+    return LoadFailure(uint64_t{riff_size} + 8 > file.size() ? LoadError::kTruncatedPixels : LoadError::kDamaged);
   }
   DecodeResult result;
   result.dib = AllocateDib(static_cast<int32_t>(info.canvas_width), static_cast<int32_t>(info.canvas_height));
