@@ -1,12 +1,12 @@
-// libFuzzer target: decodes arbitrary bytes as a bitmap, then lays out and
-// writes what decodes. Any crash, sanitizer report, hang or oversized
+// libFuzzer target: decodes arbitrary bytes as a picture of any kind we
+// read (bitmap, PNG, GIF, JPEG, WebP), then lays out and writes what decodes. Any crash, sanitizer report, hang or oversized
 // allocation is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "html/html_writer.h"
-#include "image/bmp_decoder.h"
+#include "image/picture_decoder.h"
 #include "layout/layout.h"
 
 namespace {
@@ -41,7 +41,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  DecodeResult result = DecodeBmp(std::span<const uint8_t>(data, size), kFuzzMaxPixels);
+  DecodeResult result = DecodePicture(std::span<const uint8_t>(data, size), kFuzzMaxPixels);
   const DibSection& dib = result.dib;
   if (!dib.Loaded()) {
     Check(result.error != LoadError::kNone);
@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(dib.BitsPerPixel == 32 && dib.Width >= 1 && dib.Height >= 1 && dib.BytesPerLine == dib.Width * 4);
   const int64_t pixels = int64_t{dib.Width} * dib.Height;
   Check(pixels <= kFuzzMaxPixels);
-  for (int64_t i = 0; i < pixels; ++i) Check(dib.pBits[static_cast<size_t>(4 * i + 3)] == 0);
+  // Without alpha the fourth byte is 0, as bitmaps leave it.
+  for (int64_t i = 0; i < pixels && !dib.HasAlpha; ++i) Check(dib.pBits[static_cast<size_t>(4 * i + 3)] == 0);
   if (pixels > kMaxLaidOutPixels) return 0;
 
   RunState state;
