@@ -33,6 +33,10 @@ Exit codes:
 )";
 }
 
+std::string UsageErrorText(const std::string& text) {
+  return "pixtable: " + text + "\nTry 'pixtable --help' for more information.\n";
+}
+
 namespace {
 
 /// Takes the value of an option that needs one, from "--opt=V", "-oV" or the

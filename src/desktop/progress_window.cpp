@@ -1,4 +1,4 @@
-#include "app/progress_window.h"
+#include "desktop/progress_window.h"
 
 #include <FL/Fl.H>
 

@@ -1,4 +1,4 @@
-#include "app/open_dialog.h"
+#include "desktop/open_dialog.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -10,11 +10,11 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/fl_ask.H>
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "app/message_box.h"
+#include "desktop/dialog_names.h"
+#include "desktop/message_box.h"
 
 namespace pixtable {
 namespace fs = std::filesystem;
@@ -22,21 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char kMissingFile[] = "\nファイルが見つかりません。\nファイル名を確認してください。";
-
-/// `typed` joined to `folder` unless absolute, without "." and "..".
-std::string JoinClean(const std::string& folder, const std::string& typed) {
-  fs::path path = fs::path(typed).is_absolute() ? fs::path(typed) : fs::path(folder) / typed;
-  std::string clean = path.lexically_normal().string();
-  if (clean.size() > 1 && clean.back() == '/') clean.pop_back();
-  return clean;
-}
-
-bool EndsWithBmp(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
-  return tail == ".bmp";
-}
 
 /// The dialog's widgets and the folder it shows.
 struct Dialog {
@@ -114,38 +99,6 @@ void OnListClick(Fl_Widget*, void* data) {
 }
 
 }  // namespace
-
-TypedName ResolveTypedName(const std::string& folder, const std::string& typed) {
-  std::error_code error;
-  std::string path = JoinClean(folder, typed);
-  if (fs::is_directory(path, error)) return {TypedName::kFolder, path};
-  const size_t slash = path.rfind('/');
-  if (path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) path += ".bmp";
-  return {fs::is_regular_file(path, error) ? TypedName::kFile : TypedName::kMissing, path};
-}
-
-std::vector<std::string> ListDialogEntries(const std::string& folder) {
-  std::vector<std::string> folders, files;
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    if (name.empty() || name[0] == '.') continue;
-    std::error_code kind_error;
-    if (it->is_directory(kind_error)) {
-      folders.push_back(name + "/");
-    } else if (EndsWithBmp(name) && it->is_regular_file(kind_error)) {
-      files.push_back(name);
-    }
-  }
-  if (error) return {};
-  std::sort(folders.begin(), folders.end());
-  std::sort(files.begin(), files.end());
-  std::vector<std::string> entries;
-  if (fs::path(folder).lexically_normal() != fs::path("/")) entries.push_back("../");
-  entries.insert(entries.end(), folders.begin(), folders.end());
-  entries.insert(entries.end(), files.begin(), files.end());
-  return entries;
-}
 
 std::string ShowOpenDialog() {
   constexpr int kW = 560, kH = 390, kM = 10, kLabelW = 130, kRowH = 25, kButtonW = 90;
