@@ -41,7 +41,7 @@ uint32_t ReadBigEndian32(const uint8_t* p) {
 /// whose default picture (normally its first frame) is what we decode.
 bool IsAnimated(std::span<const uint8_t> file) {
   constexpr size_t kChunkOverhead = 12;  // Length, type, checksum.
-  for (size_t at = 8; file.size() - at >= kChunkOverhead;) {
+  for (size_t at = 8; at <= file.size() && file.size() - at >= kChunkOverhead;) {
     const std::string_view type(reinterpret_cast<const char*>(&file[at + 4]), 4);
     if (type == "acTL") return true;
     if (type == "IDAT") return false;

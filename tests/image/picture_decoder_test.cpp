@@ -188,6 +188,20 @@ TEST(PictureDecoder, EveryVariantGivesThePicture) {
   }
 }
 
+TEST(PictureDecoder, AnimatedPngGivesItsDefaultPicture) {
+  const test::TempDir dir;
+  const Rgba source = Make({8, false, Alpha::kLevels});
+  std::vector<uint8_t> bytes = Convert(dir, Pam(source), "PNG32:out");
+  // An acTL chunk (2 frames, played forever) right after IHDR; its checksum
+  // is left wrong, as an ancillary chunk's may be.
+  const uint8_t actl[] = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0};
+  bytes.insert(bytes.begin() + 33, std::begin(actl), std::end(actl));
+  const DecodeResult r = DecodePicture(bytes);
+  ASSERT_TRUE(r.dib.Loaded()) << DescribeLoadError(r);
+  EXPECT_TRUE(r.animated);
+  ExpectNear(Pixels(r.dib), source, 0);
+}
+
 TEST(PictureDecoder, SixteenBitChannelsRoundToEight) {
   // 0xFF00 is 254.0 of 255 and 0x0081 is 0.502 of 1: cutting off the low
   // byte would give 255 and 0.
