@@ -168,6 +168,9 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
     line += " bgcolor=#";
     AppendColorCode(line, state, state.BackgroundColor);
   }
+  // WebKit's automatic table layout misses <col> widths inside the columns
+  // that cells span; the fixed layout takes every <col> width as given.
+  if (format.pixel_exact) line += " style=\"table-layout:fixed\"";
   line += ">\r\n";
   if (format.pixel_exact) {
     line += "<colgroup>";
