@@ -168,8 +168,8 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
     line += " bgcolor=#";
     AppendColorCode(line, state, state.BackgroundColor);
   }
-  // WebKit's automatic table layout misses <col> widths inside the columns
-  // that cells span; the fixed layout takes every <col> width as given.
+  // WebKit's automatic table layout does not keep to the <col> widths where
+  // cells span several columns; the fixed layout takes them as given.
   if (format.pixel_exact) line += " style=\"table-layout:fixed\"";
   line += ">\r\n";
   if (format.pixel_exact) {

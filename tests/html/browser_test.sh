@@ -5,7 +5,7 @@
 # Pixel-exact tables must come out with 0 wrong pixels in every engine, at
 # magnifications 1 and 3, with and without a DOCTYPE. The default tables are
 # only measured; the counts go to OUT_DIR/browser-results.tsv. --full adds
-# the larger pictures that take WebKit a minute or more (see `sets` below).
+# the larger pictures, which make the run minutes long (see `sets` below).
 #
 # Starting a browser costs seconds, so all tables of one DOCTYPE share a page:
 # each sits alone in an absolutely placed box with a white margin of 16 pixels
