@@ -92,16 +92,12 @@ for doctype in no yes; do
 done
 
 # ---- screenshots -----------------------------------------------------------------
-start_x() {  # A private X server for WebKitGTK; it picks a free display itself.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  xvfb=$!
-  for _ in $(seq 100); do
-    [[ -s $work/display ]] && { export DISPLAY=":$(cat "$work/display")"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-start_x || { echo "Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
+# A private X server for WebKitGTK, on a free display that it picks itself.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+[[ -s $work/display ]] || { echo "Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
 
 shoot() {  # shoot ENGINE PAGE PNG WIDTH HEIGHT
   local engine=$1 page=$2 png=$3 w=$4 h=$5 started=$SECONDS name
