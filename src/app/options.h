@@ -19,6 +19,8 @@ struct Options {
   bool no_background = false;
   /// Output path (-o); "-" means standard output.
   std::optional<std::string> output;
+  /// Lay every pixel over this colour (0x00RRGGBB) by its alpha (--matte).
+  std::optional<uint32_t> matte;
   /// Write the table so that browsers draw it pixel for pixel.
   bool pixel_exact = false;
   /// Reduce the picture to at most this many colours first (--colors, 2 to

@@ -11,6 +11,7 @@
 #include "app/magnification.h"
 #include "app/output_path.h"
 #include "html/html_writer.h"
+#include "image/matte.h"
 #include "layout/layout.h"
 
 namespace pixtable {
@@ -118,6 +119,8 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
     return kExitFailed;
   }
   DibSection& dib = loaded.dib;
+  if (loaded.animated) std::fprintf(stderr, "pixtable: %s is animated; converting its first frame\n", input->c_str());
+  if (options.matte) ComposeOverMatte(dib, *options.matte);
 
   ui.ShowProgressWindow();
   ui.SetText(kPreparingText);

@@ -168,6 +168,9 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
     line += " bgcolor=#";
     AppendColorCode(line, state, state.BackgroundColor);
   }
+  // WebKit's automatic table layout does not keep to the <col> widths where
+  // cells span several columns; the fixed layout takes them as given.
+  if (format.pixel_exact) line += " style=\"table-layout:fixed\"";
   line += ">\r\n";
   if (format.pixel_exact) {
     line += "<colgroup>";

@@ -39,11 +39,14 @@ TEST(ParseOptions, ValueForms) {
   EXPECT_EQ(Parse({"--max-size", "2m"}).options.max_size, 2 << 20);
   EXPECT_EQ(Parse({"--max-size", "1500"}).options.max_size, 1500);
   EXPECT_EQ(Parse({"--colors", "256", "--scale=10"}).options.colors, 256);
+  EXPECT_EQ(Parse({"--matte", "#0a0B9c"}).options.matte, 0x0A0B9Cu);
+  EXPECT_EQ(Parse({"--matte=FFFFFF"}).options.matte, 0xFFFFFFu);
 }
 
 TEST(ParseOptions, MistakesAreReported) {
   for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
            {"-m"}, {"--output"}, {"-o", ""}, {"--bogus"}, {"-q"}, {"--magnificationX"}, {"--terminalx"},
+           {"--matte"}, {"--matte", "red"}, {"--matte", "#12345"}, {"--matte", "1234567"}, {"--matte", "#12345g"},
            {"--colors", "1"}, {"--colors=257"}, {"--colors", "8x"}, {"--scale", "0"}, {"--scale", "11"},
            {"--scale", "-2"}, {"--max-size", "0"}, {"--max-size", "10Q"}, {"--max-size", "K"}, {"--max-size=2T"},
            {"--max-size", "99999999999999"}, {"--scale-filter", "cubic"}, {"--dither"}, {"--scale-filter=box"},
