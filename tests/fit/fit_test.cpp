@@ -27,15 +27,15 @@ DibSection Grey(int32_t w, std::vector<int> levels, std::vector<uint8_t> alpha =
 }
 
 TEST(ScaleDown, BlocksRoundUpAndTransparencyGoesByMajority) {
-  const DibSection p = Grey(3, {0, 100, 200, 50, 150, 250});
-  EXPECT_EQ(FromDib(ScaleDown(p, 2, ScaleFilter::kBox)).rgb, (std::vector<int32_t>{75 * 0x010101, 225 * 0x010101}));
+  const DibSection p = Grey(3, {0, 100, 200, 50, 152, 250});  // Means 75.5, rounded up, and 225.
+  EXPECT_EQ(FromDib(ScaleDown(p, 2, ScaleFilter::kBox)).rgb, (std::vector<int32_t>{76 * 0x010101, 225 * 0x010101}));
   EXPECT_EQ(FromDib(ScaleDown(p, 2, ScaleFilter::kNearest)).rgb,
-            (std::vector<int32_t>{150 * 0x010101, 250 * 0x010101}));
+            (std::vector<int32_t>{152 * 0x010101, 250 * 0x010101}));
   // Three of four transparent: transparent. Two of four: the mean of the opaque two.
-  const DibSection a = Grey(4, {10, 20, 30, 40, 50, 60, 70, 90}, {0, 255, 0, 200, 0, 0, 127, 255});
+  const DibSection a = Grey(4, {10, 20, 30, 40, 50, 60, 70, 91}, {0, 255, 0, 200, 0, 0, 127, 255});
   const DibSection s = ScaleDown(a, 2, ScaleFilter::kBox);
   EXPECT_EQ(s.pBits[s.OffsetOf(0, 0) + 3], 0);
-  EXPECT_EQ(FromDib(s).At(1, 0), 65 * 0x010101);
+  EXPECT_EQ(FromDib(s).At(1, 0), 66 * 0x010101);
   EXPECT_EQ(s.pBits[s.OffsetOf(1, 0) + 3], 255);
 }
 
@@ -87,8 +87,8 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   const DibSection dib = test::ToDib(picture);
   const struct {
     int32_t magnification, background;
-    bool pixel_exact;
-  } formats[] = {{1, 0, false}, {3, -1, true}};
+    bool pixel_exact, merge;
+  } formats[] = {{1, 0, false, true}, {3, -1, true, true}, {2, 0, false, false}};
   for (const auto& f : formats) {
     const TableFormat format{f.pixel_exact};
     auto fit = [&](int64_t max_bytes, RunState& state) {
@@ -97,6 +97,7 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
       BudgetRequest request;
       request.max_bytes = max_bytes;
       request.format = format;
+      request.merge_cells = f.merge;
       test::RecordingProgress progress;
       return FitToBudget(dib, request, state, progress);
     };
