@@ -1,9 +1,10 @@
 #include "app/run.h"
 
-#include <cstring>
 #include <new>
 
 #include "app/file_io.h"
+#include "app/signals.h"
+#include "app/table_output.h"
 #include "app/file_search.h"
 #include "app/magnification.h"
 #include "app/output_path.h"
@@ -14,10 +15,6 @@ namespace pixtable {
 namespace {
 
 constexpr const char kPreparingText[] = "準備中・・・";
-
-std::string WriteFailure(const std::string& path, int error) {
-  return "pixtable: cannot write " + path + ": " + std::strerror(error);
-}
 
 /// Reads the start-up keys and options into the magnification and background.
 void ApplyStartOptions(const Options& options, Ui& ui, RunState& state) {
@@ -45,26 +42,17 @@ std::optional<std::string> ChooseInput(const Options& options, Ui& ui) {
   return std::nullopt;
 }
 
-/// Writes the table to `output_path` ("-" for standard output).
-int WriteTable(const std::string& output_path, const TableFormat& format, const DibSection& dib,
-               const CellGrid& cells, Ui& ui, RunState& state, std::string& message) {
-  if (output_path == "-") {
-    FdSink out(1);
-    const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
-    if (outcome == WriteOutcome::kCancelled) return out.Flush() ? kExitCancelled : kExitFailed;
-    if (outcome == WriteOutcome::kWritten && out.Flush()) return kExitWritten;
-    message = WriteFailure("standard output", out.error());
-    return kExitFailed;
-  }
-  AtomicFileOutput out;
-  if (!out.Open(output_path)) {
-    message = WriteFailure(output_path, out.error());
-    return kExitFailed;
-  }
+/// Writes the table into `out`, which was opened before the layout.
+int WriteTable(TableOutput& out, const TableFormat& format, const DibSection& dib, const CellGrid& cells, Ui& ui,
+               RunState& state, std::string& message) {
   const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
-  if (outcome == WriteOutcome::kCancelled) return kExitCancelled;  // `out` removes its temporary file.
-  if (outcome == WriteOutcome::kWritten && out.Commit()) return kExitWritten;
-  message = WriteFailure(output_path, out.error());
+  bool ended = false;
+  if (outcome == WriteOutcome::kWritten) ended = out.Commit();
+  if (outcome == WriteOutcome::kCancelled) ended = out.Cancel();
+  // A cancel signal that cut a write short (a reader that stopped reading) is a cancel too.
+  if (out.interrupted()) return kExitCancelled;
+  if (ended) return outcome == WriteOutcome::kWritten ? kExitWritten : kExitCancelled;
+  message = out.FailureMessage();
   return kExitFailed;
 }
 
@@ -72,6 +60,7 @@ int WriteTable(const std::string& output_path, const TableFormat& format, const 
 
 int RunConversion(const Options& options, Ui& ui, RunState& state) {
   ApplyStartOptions(options, ui, state);
+  if (CancelSignalled()) return kExitCancelled;  // A signal ended the magnification box.
 
   const std::optional<std::string> input = ChooseInput(options, ui);
   if (!input) return kExitUsage;
@@ -90,16 +79,30 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   }
   DibSection& dib = loaded.dib;
 
+  // The destination is opened before the layout: one that can't be written
+  // fails at once, not after minutes of work.
+  TableOutput out;
+  if (!out.Open(output)) {
+    FreeDib(dib);
+    if (out.interrupted()) return kExitCancelled;
+    ui.ShowMessage(out.FailureMessage());
+    return kExitFailed;
+  }
+
   ui.ShowProgressWindow();
   ui.SetText(kPreparingText);
   CellGrid cells;
   int code = kExitCancelled;
   std::string message;
   try {
-    if (BuildTable(dib, cells, state, ui)) code = WriteTable(output, TableFormat{options.pixel_exact}, dib, cells, ui, state, message);
+    if (BuildTable(dib, cells, state, ui)) {
+      code = WriteTable(out, TableFormat{options.pixel_exact}, dib, cells, ui, state, message);
+    } else {
+      out.Cancel();
+    }
   } catch (const std::bad_alloc&) {
-    // A picture under the size cap can still need more memory than we are given; an output
-    // being written removes its temporary file as the exception passes.
+    // A picture under the size cap can still need more memory than we are given; the
+    // temporary file goes when `out` does.
     code = kExitFailed;
     message = "pixtable: not enough memory to convert " + *input;
   }

@@ -11,7 +11,7 @@ inline constexpr const char kOpenDialogFilter[] = "画像ファイル(bmp)";
 /// Shows the modal file-open dialog in the current directory, listing
 /// folders and *.bmp files. Only an existing file is accepted; a name typed
 /// without an extension gets ".bmp". Returns the chosen file's full path, or
-/// "" when the user cancels or closes the dialog.
+/// "" when the user cancels or closes the dialog, or a cancel signal arrives.
 std::string ShowOpenDialog();
 
 }  // namespace pixtable
