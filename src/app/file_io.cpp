@@ -60,12 +60,6 @@ DecodeResult LoadDib(const std::string& path) {
   return DecodeBmp(std::span<const uint8_t>(bytes.data.get(), bytes.size));
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
 bool FdSink::WriteAll(const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = write(fd_, data, size);

@@ -13,9 +13,6 @@ namespace pixtable {
 /// missing, not a regular file, or unreadable.
 DecodeResult LoadDib(const std::string& path);
 
-/// True when `a` and `b` name the same existing file.
-bool SameFile(const std::string& a, const std::string& b);
-
 /// Buffered output to a file descriptor that remembers the first error.
 /// A write that a cancel signal interrupts stops with EINTR: a reader that
 /// has stopped reading must not hold the run.

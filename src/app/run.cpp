@@ -46,12 +46,13 @@ std::optional<std::string> ChooseInput(const Options& options, Ui& ui) {
 int WriteTable(TableOutput& out, const TableFormat& format, const DibSection& dib, const CellGrid& cells, Ui& ui,
                RunState& state, std::string& message) {
   const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
-  bool ended = false;
-  if (outcome == WriteOutcome::kWritten) ended = out.Commit();
-  if (outcome == WriteOutcome::kCancelled) ended = out.Cancel();
+  // Ended either way before a message is shown: no temporary file waits for the user.
+  const bool ended = outcome == WriteOutcome::kWritten ? out.Commit() : out.Cancel();
   // A cancel signal that cut a write short (a reader that stopped reading) is a cancel too.
   if (out.interrupted()) return kExitCancelled;
-  if (ended) return outcome == WriteOutcome::kWritten ? kExitWritten : kExitCancelled;
+  if (ended && outcome != WriteOutcome::kWriteFailed) {
+    return outcome == WriteOutcome::kWritten ? kExitWritten : kExitCancelled;
+  }
   message = out.FailureMessage();
   return kExitFailed;
 }
@@ -67,11 +68,6 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   if (input->empty()) return kExitCancelled;  // The dialog was cancelled: a quiet end.
 
   const std::string output = options.output.value_or(DeriveOutputPath(*input));
-  if (output == *input || SameFile(output, *input)) {
-    ui.ShowMessage("pixtable: the output would overwrite the picture " + *input);
-    return kExitFailed;
-  }
-
   DecodeResult loaded = LoadDib(*input);
   if (!loaded.dib.Loaded()) {
     ui.ShowMessage(kLoadFailureMessage + *input);
@@ -82,10 +78,12 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   // The destination is opened before the layout: one that can't be written
   // fails at once, not after minutes of work.
   TableOutput out;
-  if (!out.Open(output)) {
+  const bool opened = out.Open(output);
+  if (!opened || out.Writes(*input)) {
     FreeDib(dib);
+    out.Cancel();
     if (out.interrupted()) return kExitCancelled;
-    ui.ShowMessage(out.FailureMessage());
+    ui.ShowMessage(opened ? "pixtable: the output would overwrite the picture " + *input : out.FailureMessage());
     return kExitFailed;
   }
 
@@ -101,8 +99,8 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
       out.Cancel();
     }
   } catch (const std::bad_alloc&) {
-    // A picture under the size cap can still need more memory than we are given; the
-    // temporary file goes when `out` does.
+    // A picture under the size cap can still need more memory than we are given.
+    out.Cancel();
     code = kExitFailed;
     message = "pixtable: not enough memory to convert " + *input;
   }

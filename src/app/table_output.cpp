@@ -194,6 +194,14 @@ void TableOutput::Abandon() {
   dir_fd_ = -1;
 }
 
+bool TableOutput::Writes(const std::string& path) const {
+  struct stat target, other;
+  if (stat(path.c_str(), &other) != 0) return false;
+  const bool known = temp_.empty() ? fstat(fd_, &target) == 0
+                                   : fstatat(dir_fd_, file_.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0;
+  return known && target.st_dev == other.st_dev && target.st_ino == other.st_ino;
+}
+
 std::string TableOutput::FailureMessage() const {
   return "pixtable: cannot write " + name_ + ": " + std::strerror(error_);
 }

@@ -35,6 +35,9 @@ class TableOutput : public FdSink {
   /// the rows written so far into a file written directly. False with
   /// `error()` set when that flush failed (not when a signal cut it short).
   bool Cancel();
+  /// True when the open destination is the existing file at `path`, however
+  /// it was reached (a link, a descriptor such as a `>>` redirection).
+  bool Writes(const std::string& path) const;
   /// "pixtable: cannot write NAME: REASON" for the failure in `error()`.
   std::string FailureMessage() const;
 
