@@ -17,7 +17,8 @@ like it with the extension replaced by .html.
 Options:
   -m, --magnification N  scale the table's width and height by N (1 to 10)
   -x, --no-background    give every cell its own colour, no table background
-  -o, --output PATH      write to PATH instead ("-" for standard output)
+  -o, --output PATH      write to PATH instead ("-" for standard output); a
+                         device, FIFO or socket is written into, never replaced
       --pixel-exact      fix every column's width and keep spans within what
                          browsers honour, so that they draw every pixel exactly
       --terminal         never open a window
@@ -29,7 +30,7 @@ Exit codes:
   0  the table was written
   1  the picture could not be loaded, or the table could not be written
   2  usage error (bad option, no PATTERN, or no file matches it)
-  3  cancelled (Ctrl-C) before the table was complete
+  3  cancelled (Ctrl-C, SIGTERM, SIGHUP) before the table was complete
 )";
 }
 
