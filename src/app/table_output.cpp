@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,6 +58,17 @@ int ConnectSocket(const std::string& path) {
     return -1;
   }
   return fd;
+}
+
+/// Gives the file `to` the access ACL of `file` in the folder `dir_fd`, if it
+/// has one: with an ACL the mode's group bits are only its mask, and the mode
+/// alone would open the table to the whole group.
+void CopyAccessAcl(int dir_fd, const std::string& file, int to) {
+  static const char kAcl[] = "system.posix_acl_access";
+  const std::string from = "/proc/self/fd/" + std::to_string(dir_fd) + "/" + file;
+  char acl[4096];
+  const ssize_t size = lgetxattr(from.c_str(), kAcl, acl, sizeof acl);
+  if (size > 0) fsetxattr(to, kAcl, acl, static_cast<size_t>(size), 0);
 }
 
 }  // namespace
@@ -148,6 +160,7 @@ bool TableOutput::OpenReplacement(const std::string& path) {
     // The owner first: changing it clears the set-user-ID bit.
     if (fchown(fd_, old.st_uid, old.st_gid) != 0) (void)!fchown(fd_, static_cast<uid_t>(-1), old.st_gid);
     fchmod(fd_, old.st_mode & 07777);
+    CopyAccessAcl(dir_fd_, file_, fd_);
   }
   return true;
 }

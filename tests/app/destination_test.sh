@@ -42,6 +42,9 @@ expect 1 "link to the picture" -o input.html ex.bmp
 printf old >private.html && chmod 0604 private.html && chown nobody:nogroup private.html
 expect 0 "private table" -o private.html ex.bmp
 [[ $(stat -c '%a %U:%G' private.html) == "604 nobody:nogroup" ]] || fail "mode or owner: $(stat -c '%a %U:%G' private.html)"
+printf old >acl.html && chmod 0640 acl.html && setfacl -m u:nobody:rw acl.html  # Group bits now the ACL's mask.
+expect 0 "table with an ACL" -o acl.html ex.bmp
+[[ $(getfacl -c acl.html 2>&1) == *user:nobody:rw-*group::r--* ]] || fail "the ACL was lost: $(getfacl -c acl.html)"
 (umask 027 && exec "$pixtable" -o fresh.html ex.bmp) || fail "new table"
 [[ $(stat -c %a fresh.html) == 640 ]] || fail "new table's mode $(stat -c %a fresh.html) under umask 027"
 
