@@ -2,12 +2,13 @@
 
 #include <new>
 
+#include "app/display_name.h"
 #include "app/file_io.h"
-#include "app/signals.h"
-#include "app/table_output.h"
 #include "app/file_search.h"
 #include "app/magnification.h"
 #include "app/output_path.h"
+#include "app/signals.h"
+#include "app/table_output.h"
 #include "html/html_writer.h"
 #include "layout/layout.h"
 
@@ -38,7 +39,7 @@ std::optional<std::string> ChooseInput(const Options& options, Ui& ui) {
   std::optional<std::string> chosen = ui.ShowOpenDialog();
   if (chosen) return chosen;
   ui.ShowUsageError(options.pattern.empty() ? "no picture given"
-                                            : "no file matches '" + options.pattern + "'");
+                                            : "no file matches " + QuotedName(options.pattern));
   return std::nullopt;
 }
 
@@ -68,9 +69,9 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   if (input->empty()) return kExitCancelled;  // The dialog was cancelled: a quiet end.
 
   const std::string output = options.output.value_or(DeriveOutputPath(*input));
-  DecodeResult loaded = LoadDib(*input);
+  LoadResult loaded = LoadDib(*input);
   if (!loaded.dib.Loaded()) {
-    ui.ShowMessage(kLoadFailureMessage + *input);
+    ui.ShowMessage(kLoadFailureMessage + DisplayName(*input) + "\n" + loaded.reason);
     return kExitFailed;
   }
   DibSection& dib = loaded.dib;
@@ -83,7 +84,8 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
     FreeDib(dib);
     out.Cancel();
     if (out.interrupted()) return kExitCancelled;
-    ui.ShowMessage(opened ? "pixtable: the output would overwrite the picture " + *input : out.FailureMessage());
+    ui.ShowMessage(opened ? "pixtable: the output would overwrite the picture " + DisplayName(*input)
+                          : out.FailureMessage());
     return kExitFailed;
   }
 
@@ -102,7 +104,7 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
     // A picture under the size cap can still need more memory than we are given.
     out.Cancel();
     code = kExitFailed;
-    message = "pixtable: not enough memory to convert " + *input;
+    message = "pixtable: not enough memory to convert " + DisplayName(*input);
   }
   FreeDib(dib);
   ui.UnloadProgressWindow();

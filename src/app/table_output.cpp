@@ -13,6 +13,7 @@
 
 #include "app/clock.h"
 #include "app/destination.h"
+#include "app/display_name.h"
 #include "app/signals.h"
 
 namespace pixtable {
@@ -75,7 +76,7 @@ void CopyAccessAcl(int dir_fd, const std::string& file, int to) {
 
 bool TableOutput::Open(const std::string& path) {
   Abandon();
-  name_ = path == "-" ? "standard output" : path;
+  name_ = path == "-" ? "standard output" : DisplayName(path);
   error_ = 0;
   const Destination d = ResolveDestination(path);
   switch (d.kind) {

@@ -73,7 +73,7 @@ void DesktopUi::SetText(const char* text) {
   const long long now = NowMs();
   if (now - last_draw_ms_ < kRedrawIntervalMs) return;
   last_draw_ms_ = now;
-  form_.Label1->copy_label(text);
+  SetLabel1Text(form_, text);
   // Draw now: the first text is set without events running after it.
   Fl::flush();
 }

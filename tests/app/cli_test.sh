@@ -43,15 +43,29 @@ grep -q "Exit codes" out.txt || fail "help text"
 expect 0 version --version
 grep -qE '^pixtable [0-9]+\.[0-9]+\.[0-9]+$' out.txt || fail "version text"
 
-# --- Load failure: exit 1, the message, no file. The picture itself is never overwritten.
+# --- Load failure: exit 1, the message and a reason below it, no file.
 printf 'BMnot really' >bad.bmp
 expect 1 "load failure" bad.bmp
-said "load failure" "ファイルのロードに失敗しました：bad.bmp"
+[[ "$(head -1 err.txt)" == "ファイルのロードに失敗しました：bad.bmp" && $(wc -l <err.txt) == 2 ]] ||
+  fail "load failure text: $(cat err.txt)"
 [[ -e bad.html ]] && fail "load failure wrote a file"
-cp ex.bmp same.html
-for args in same.html "-o ./ex.bmp ex.bmp"; do expect 1 "output over the picture: $args" $args; done
-cmp -s same.html ex.bmp || fail "input overwritten"
-"$make_bmp" rows check.bmp rr rb && cmp -s ex.bmp check.bmp || fail "input overwritten"
+cp ex.bmp locked.bmp && chmod 000 locked.bmp && chmod 755 "$work"
+as_user=()
+((EUID == 0)) && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)  # root reads anything
+"${as_user[@]}" "$pixtable" locked.bmp 2>err.txt
+[[ $? == 1 && "$(sed -n 2p err.txt)" == "permission denied" ]] || fail "unreadable picture: $(cat err.txt)"
+
+# --- Control characters and bytes that are not UTF-8 in names never reach the terminal raw.
+ctl=$'\e[31m\a\r\n\xff'
+printf 'BMx' >"bad$ctl.bmp"
+raw() {  # raw WHAT LINES: err.txt has LINES lines, all UTF-8 without control characters.
+  [[ $(wc -l <err.txt) == "$2" ]] && iconv -f UTF-8 -t UTF-8 err.txt >/dev/null 2>&1 &&
+    ! LC_ALL=C grep -q $'[\x01-\x09\x0b-\x1f\x7f]' err.txt || fail "$1 shown raw: $(cat -v err.txt)"
+}
+expect 1 "control load" "bad$ctl.bmp" && raw "load failure" 2
+expect 2 "control pattern" "none$ctl*" && raw "pattern" 2
+expect 2 "control option" "--x$ctl" && raw "option" 2
+expect 1 "control output" -o "none/$ctl.html" ex.bmp && raw "output" 1
 
 # --- Too little memory for the layout: exit 1 and a message, never a crash. A sanitized build keeps
 # a large address space of its own, so only the plain build runs this.
