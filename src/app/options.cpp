@@ -23,7 +23,8 @@ replaced by .html.
 Options:
   -m, --magnification N  scale the table's width and height by N (1 to 10)
   -x, --no-background    give every cell its own colour, no table background
-  -o, --output PATH      write to PATH instead ("-" for standard output)
+  -o, --output PATH      write to PATH instead ("-" for standard output); a
+                         device, FIFO or socket is written into, never replaced
       --matte COLOR      lay the picture over COLOR (#RRGGBB or RRGGBB) by its
                          alpha, instead of leaving transparent cells
       --pixel-exact      fix every column's width and keep spans within what
@@ -46,7 +47,7 @@ Exit codes:
   0  the table was written
   1  the picture could not be loaded, or the table could not be written
   2  usage error (bad option, no PATTERN, or no file matches it)
-  3  cancelled (Ctrl-C) before the table was complete
+  3  cancelled (Ctrl-C, SIGTERM, SIGHUP) before the table was complete
 )";
 }
 

@@ -10,6 +10,8 @@
 #include "app/file_search.h"
 #include "app/magnification.h"
 #include "app/output_path.h"
+#include "app/signals.h"
+#include "app/table_output.h"
 #include "html/html_writer.h"
 #include "image/matte.h"
 #include "layout/layout.h"
@@ -21,10 +23,6 @@ void Ui::ShowNote(const std::string& text) { std::fprintf(stderr, "%s\n", text.c
 namespace {
 
 constexpr const char kPreparingText[] = "準備中・・・";
-
-std::string WriteFailure(const std::string& path, int error) {
-  return "pixtable: cannot write " + DisplayName(path) + ": " + std::strerror(error);
-}
 
 /// Reads the start-up keys and options into the magnification and background.
 void ApplyStartOptions(const Options& options, Ui& ui, RunState& state) {
@@ -67,34 +65,22 @@ class TallySink : public OutputSink {
   OutputSink& out_;
 };
 
-/// Writes the table to `output_path` ("-" for standard output).
-int WriteTable(const std::string& output_path, const TableFormat& format, const DibSection& dib,
+/// Writes the table into `out`, which was opened before the layout; `shown`
+/// names the destination in the closing line.
+int WriteTable(TableOutput& out, const std::string& shown, const TableFormat& format, const DibSection& dib,
                const CellGrid& cells, Ui& ui, RunState& state, std::string& message) {
-  if (output_path == "-") {
-    FdSink fd(1);
-    TallySink out(fd);
-    const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
-    if (outcome == WriteOutcome::kCancelled) return fd.Flush() ? kExitCancelled : kExitFailed;
-    if (outcome == WriteOutcome::kWritten && fd.Flush()) {
-      ui.ShowWritten("standard output", out.bytes, out.cells);
-      return kExitWritten;
-    }
-    message = WriteFailure("standard output", fd.error());
-    return kExitFailed;
-  }
-  AtomicFileOutput file;
-  if (!file.Open(output_path)) {
-    message = WriteFailure(output_path, file.error());
-    return kExitFailed;
-  }
-  TallySink out(file);
-  const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
-  if (outcome == WriteOutcome::kCancelled) return kExitCancelled;  // `file` removes its temporary file.
-  if (outcome == WriteOutcome::kWritten && file.Commit()) {
-    ui.ShowWritten(DisplayName(output_path), out.bytes, out.cells);
+  TallySink tally(out);
+  const WriteOutcome outcome = WriteHtmlTable(tally, dib, cells, state, ui, format);
+  // Ended either way before a message is shown: no temporary file waits for the user.
+  const bool ended = outcome == WriteOutcome::kWritten ? out.Commit() : out.Cancel();
+  // A cancel signal that cut a write short (a reader that stopped reading) is a cancel too.
+  if (out.interrupted()) return kExitCancelled;
+  if (ended && outcome == WriteOutcome::kWritten) {
+    ui.ShowWritten(shown, tally.bytes, tally.cells);
     return kExitWritten;
   }
-  message = WriteFailure(output_path, file.error());
+  if (ended && outcome == WriteOutcome::kCancelled) return kExitCancelled;
+  message = out.FailureMessage();
   return kExitFailed;
 }
 
@@ -102,25 +88,34 @@ int WriteTable(const std::string& output_path, const TableFormat& format, const 
 
 int RunConversion(const Options& options, Ui& ui, RunState& state) {
   ApplyStartOptions(options, ui, state);
+  if (CancelSignalled()) return kExitCancelled;  // A signal ended the magnification box.
 
   const std::optional<std::string> input = ChooseInput(options, ui);
   if (!input) return kExitUsage;
   if (input->empty()) return kExitCancelled;  // The dialog was cancelled: a quiet end.
 
   const std::string output = options.output.value_or(DeriveOutputPath(*input));
-  if (output == *input || SameFile(output, *input)) {
-    ui.ShowMessage("pixtable: the output would overwrite the picture " + DisplayName(*input));
-    return kExitFailed;
-  }
-
   LoadResult loaded = LoadDib(*input);
   if (!loaded.dib.Loaded()) {
     ui.ShowMessage(kLoadFailureMessage + DisplayName(*input) + "\n" + loaded.reason);
     return kExitFailed;
   }
   DibSection& dib = loaded.dib;
-  if (loaded.animated) std::fprintf(stderr, "pixtable: %s is animated; converting its first frame\n", input->c_str());
+  if (loaded.animated) std::fprintf(stderr, "pixtable: %s is animated; converting its first frame\n", DisplayName(*input).c_str());
   if (options.matte) ComposeOverMatte(dib, *options.matte);
+
+  // The destination is opened before the layout: one that can't be written
+  // fails at once, not after minutes of work.
+  TableOutput out;
+  const bool opened = out.Open(output);
+  if (!opened || out.Writes(*input)) {
+    FreeDib(dib);
+    out.Cancel();
+    if (out.interrupted()) return kExitCancelled;
+    ui.ShowMessage(opened ? "pixtable: the output would overwrite the picture " + DisplayName(*input)
+                          : out.FailureMessage());
+    return kExitFailed;
+  }
 
   ui.ShowProgressWindow();
   ui.SetText(kPreparingText);
@@ -133,12 +128,14 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
                            ? LayOutReduced(options, DisplayName(*input), dib, reduced, cells, state, ui, code, message)
                            : BuildTable(dib, cells, state, ui);
     if (built) {
-      code = WriteTable(output, TableFormat{options.pixel_exact}, reduced.Loaded() ? reduced : dib, cells, ui, state,
-                        message);
+      code = WriteTable(out, output == "-" ? "standard output" : DisplayName(output), TableFormat{options.pixel_exact},
+                        reduced.Loaded() ? reduced : dib, cells, ui, state, message);
+    } else {
+      out.Cancel();
     }
   } catch (const std::bad_alloc&) {
-    // A picture under the size cap can still need more memory than we are given; an output
-    // being written removes its temporary file as the exception passes.
+    // A picture under the size cap can still need more memory than we are given.
+    out.Cancel();
     code = kExitFailed;
     message = "pixtable: not enough memory to convert " + DisplayName(*input);
   }

@@ -17,6 +17,7 @@
 #include "app/display_name.h"
 #include "desktop/dialog_names.h"
 #include "desktop/message_box.h"
+#include "desktop/modal.h"
 
 namespace pixtable {
 namespace fs = std::filesystem;
@@ -221,7 +222,7 @@ std::string ShowOpenDialog() {
   ShowFolder(d, d.folder);
   window.show();
   name_field.take_focus();
-  while (window.shown()) Fl::wait();
+  RunModal(window);
   return d.result;
 }
 
