@@ -73,7 +73,8 @@ done
 # --- On a terminal: the progress line is drawn and cleared, and Ctrl-C cancels.
 printf old >big.html
 exec 3<> <(:)  # Ctrl-C is typed into script's standard input.
-script -qfec "'$pixtable' big.bmp" typescript <&3 >/dev/null &
+# exec: no shell stays between the terminal and the run (a shell that is not bash would die of the Ctrl-C).
+SHELL=/bin/sh script -qfec "exec '$pixtable' big.bmp" typescript <&3 >/dev/null &
 pid=$!
 wait_temporary $pid
 sleep 0.3
