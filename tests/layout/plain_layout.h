@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "core/run_state.h"
 #include "image/dib.h"
 #include "layout/grid.h"
-#include "layout/run_state.h"
 
 namespace pixtable::plain {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "core/run_state.h"
 #include "html/html_writer.h"
 #include "image/dib.h"
 #include "layout/grid.h"
-#include "layout/run_state.h"
 
 namespace pixtable::test {
 
