@@ -5,7 +5,7 @@
 
 #include "core/run_state.h"
 #include "image/dib.h"
-#include "layout/grid.h"
+#include "layout/cell_grid.h"
 
 namespace pixtable {
 

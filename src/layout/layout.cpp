@@ -32,6 +32,8 @@ namespace pixtable {
 namespace {
 
 constexpr int32_t kNone = -1;
+/// Marks a pixel that already lies in a cell.
+constexpr int32_t kCovered = -1;
 
 /// Divides pixel indexes (below 2^32) by the width with a multiplication.
 class Divider {
@@ -449,7 +451,7 @@ class AnalysisProgress {
   char text_[kDigitsEnd + 16];
 };
 
-/// The layout of one picture: the indexes over `PixelGrid` and the working
+/// The layout of one picture: the indexes over its pixels and the working
 /// state that the covers reuse from one colour to the next.
 class Layout {
  public:
@@ -479,13 +481,6 @@ class Layout {
       return static_cast<int32_t>(v & 0xFFFFFF);
     });
   }
-  void LoadColors(const PixelGrid& pixels) {
-    LoadRows([&](size_t i) { return pixels.Values[i]; });
-  }
-  void StoreColors(PixelGrid& pixels) const {
-    for (size_t i = 0; i < px_.size(); ++i) pixels.Values[i] = px_[i].color;
-  }
-
   /// Chains the runs of every colour in reading order.
   void ChainAllColors() {
     DenseColors& ids = colors_;
@@ -501,20 +496,6 @@ class Layout {
       px_[i].next = last[id];
       last[id] = i;
     });
-  }
-
-  /// Chains the runs of `key` in reading order; returns the first pixel.
-  int32_t ChainColor(int32_t key) {
-    int32_t first = kNone;
-    ForEachRunBackwards([&](int32_t i) {
-      if (px_[i].color != key) {
-        px_[i].next = kNone;
-        return;
-      }
-      px_[i].next = first;
-      first = i;
-    });
-    return first;
   }
 
   bool Sweep() {
@@ -766,7 +747,8 @@ class Layout {
 
   // --- Measuring on the current picture ------------------------------------
 
-  /// The largest rectangle anchored at (x, y), as LargestRectAt finds it.
+  /// The largest rectangle anchored at (x, y): the run narrowed row by row
+  /// (the rows below the anchor), the first of equal areas.
   Rect Measure(int32_t x, int32_t y) const {
     int32_t i = PixelIndex(x, y);
     if (px_[i].color != key_) return Rect{};
@@ -991,7 +973,7 @@ class Layout {
   Progress& progress_;
   AnalysisProgress analysis_progress_;
   const Divider rows_;
-  BigArray<Pixel> px_;  ///< Bottom row first, as `PixelGrid`.
+  BigArray<Pixel> px_;  ///< Bottom row first, as the bitmap.
   DenseColors colors_;  ///< The colours of the picture, for the chains.
   std::vector<int32_t> last_run_;
   /// How far ahead the sweep asks for the pixels it will need.
@@ -1034,52 +1016,9 @@ class Layout {
 
 }  // namespace
 
-CellRect LargestRectAt(const DibSection& dib, const PixelGrid& pixels, int32_t x, int32_t y) {
-  CellRect best;
-  const int32_t w = dib.Width, h = dib.Height;
-  if (x < 0 || y < 0 || x >= w || y > h - 1) return best;
-  const int32_t c = pixels.At(x, y);
-  if (c < 0) return best;
-  int32_t width = w - x;
-  const int64_t height_bound = h - y;
-  for (int32_t i = 0; i < h - y; ++i) {
-    if (height_bound * width <= best.Area()) break;
-    const int32_t* row = pixels.RowFrom(x, y + i);
-    for (int32_t j = 0; j < width; ++j) {
-      if (row[j] != c) {
-        width = j;
-        break;
-      }
-    }
-    if (int64_t{i + 1} * width > best.Area()) best = CellRect{x, y, width, i + 1, c, 0};
-  }
-  return best;
-}
-
-int32_t CoverColor(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunState& state,
-                   Progress& progress, int32_t key) {
-  Layout layout(dib.Width, dib.Height, cells, state, progress);
-  layout.LoadColors(pixels);
-  const int32_t result = layout.Cover(key, layout.ChainColor(key));
-  layout.StoreColors(pixels);
-  return result;
-}
-
-bool SweepColors(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunState& state,
-                 Progress& progress) {
-  Layout layout(dib.Width, dib.Height, cells, state, progress);
-  layout.LoadColors(pixels);
-  layout.ChainAllColors();
-  const bool done = layout.Sweep();
-  layout.StoreColors(pixels);
-  return done;
-}
-
 bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress) {
   state.TotalPixels = dib.Width * dib.Height;
   cells.Resize(dib.Width, dib.Height);
-  // The layout keeps the colours with its own per-pixel records, so the
-  // picture is copied there instead of into a separate `PixelGrid`.
   Layout layout(dib.Width, dib.Height, cells, state, progress);
   layout.LoadColors(dib);
   layout.ChainAllColors();

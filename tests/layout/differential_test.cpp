@@ -202,11 +202,27 @@ void CheckLarge(const Picture& p, uint32_t id) {
       << "large picture " << id;
 }
 
+/// Small patches of hundreds of colours: each cover is small, so the plain
+/// layout stays fast on pictures of many pixels.
+Picture Patches(std::mt19937& rng, int32_t w, int32_t h) {
+  std::vector<int32_t> palette(300);
+  for (int32_t& c : palette) c = static_cast<int32_t>(rng() & 0xFFFFFF);
+  Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const int32_t i = y * w + x, pick = Uniform(rng, 0, 3);
+      p.rgb[i] = pick == 0 && x > 0 ? p.rgb[i - 1] : pick == 1 && y > 0 ? p.rgb[i - w] : palette[rng() % palette.size()];
+    }
+  return p;
+}
+
 TEST(Differential, LargerPicturesMatchThePlainLayout) {
   std::mt19937 rng(7);
   CheckLarge(Blocks(rng, 200, 150), 1);
   CheckLarge(Pattern(rng, 200, 150, true), 2);
   CheckLarge(RectSoup(rng, 150, 200), 3);
+  // Above 2^16 pixels the colours are numbered through a bitmap of all colours.
+  CheckLarge(Patches(rng, 300, 230), 4);
 }
 
 /// Pictures on which the plain layout takes seconds; scripts/difftest runs them.

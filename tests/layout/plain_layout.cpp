@@ -6,28 +6,35 @@
 namespace pixtable::plain {
 namespace {
 
+/// A candidate rectangle; `Used` = 1 marks a retired slot.
+struct Slot {
+  int32_t X = 0, Y = 0, ColSpan = 0, RowSpan = 0, Color = 0, Used = 0;
+  bool Empty() const { return ColSpan < 1 || RowSpan < 1; }
+  int64_t Area() const { return int64_t{ColSpan} * RowSpan; }
+};
+
 /// The candidate rectangles of one cover. The last element is always a spare
 /// slot; passes over the list stop before it.
-using CandidateList = std::vector<CellRect>;
+using CandidateList = std::vector<Slot>;
 
-bool Contains(const CellRect& e, const CellRect& r) {
+bool Contains(const Slot& e, const Slot& r) {
   return r.X >= e.X && r.Y >= e.Y && int64_t{r.X} + r.ColSpan <= int64_t{e.X} + e.ColSpan &&
          int64_t{r.Y} + r.RowSpan <= int64_t{e.Y} + e.RowSpan;
 }
 
-bool Overlaps(const CellRect& a, const CellRect& b) {
+bool Overlaps(const Slot& a, const Slot& b) {
   return a.X < int64_t{b.X} + b.ColSpan && b.X < int64_t{a.X} + a.ColSpan && a.Y < int64_t{b.Y} + b.RowSpan &&
          b.Y < int64_t{a.Y} + a.RowSpan;
 }
 
-bool ContainedInLive(const CandidateList& list, const CellRect& r) {
+bool ContainedInLive(const CandidateList& list, const Slot& r) {
   for (size_t k = 0; k + 1 < list.size(); ++k) {
     if (list[k].Used == 0 && Contains(list[k], r)) return true;
   }
   return false;
 }
 
-void AddCandidate(CandidateList& list, const CellRect& r) {
+void AddCandidate(CandidateList& list, const Slot& r) {
   for (size_t k = 0; k + 1 < list.size(); ++k) {
     if (list[k].Used == 1) {
       list[k] = r;
@@ -45,6 +52,29 @@ void ShowAnalysisProgress(const RunState& state, Progress& progress) {
   progress.PumpEvents();
 }
 
+/// The largest rectangle at (x, y) whose pixels all hold that pixel's colour,
+/// narrowing the run pixel by pixel; among equal areas the one with fewer rows.
+Slot LargestRectAt(const DibSection& dib, PixelGrid& pixels, int32_t x, int32_t y) {
+  Slot best;
+  const int32_t w = dib.Width, h = dib.Height;
+  if (x < 0 || y < 0 || x >= w || y > h - 1) return best;
+  const int32_t c = pixels.At(x, y);
+  if (c < 0) return best;
+  int32_t width = w - x;
+  const int64_t height_bound = h - y;
+  for (int32_t i = 0; i < h - y; ++i) {
+    if (height_bound * width <= best.Area()) break;
+    for (int32_t j = 0; j < width; ++j) {
+      if (pixels.At(x + j, y + i) != c) {
+        width = j;
+        break;
+      }
+    }
+    if (int64_t{i + 1} * width > best.Area()) best = Slot{x, y, width, i + 1, c, 0};
+  }
+  return best;
+}
+
 /// The state of one `CoverColor` call.
 class Cover {
  public:
@@ -55,7 +85,7 @@ class Cover {
   int32_t Run() {
     const int32_t w = dib_.Width, h = dib_.Height;
     state_.TotalPixels = w * h;
-    list_.assign(1, CellRect{});
+    list_.assign(1, Slot{});
 
     for (int32_t y = 0; y < h; ++y) {
       for (int32_t x = 0; x < w; ++x) {
@@ -69,11 +99,11 @@ class Cover {
       if (state_.CancelFlag) return 0;
       const int chosen = Select();
       if (chosen < 0) return singles_;
-      const CellRect s = list_[chosen];
+      const Slot s = list_[chosen];
       for (int32_t y = s.Y; y < s.Y + s.RowSpan; ++y) {
         for (int32_t x = s.X; x < s.X + s.ColSpan; ++x) pixels_.At(x, y) = kCovered;
       }
-      cells_.Set(s.X, s.Y, s);
+      cells_.Set(s.X, s.Y, CellRect{s.X, s.Y, s.ColSpan, s.RowSpan, s.Color});
       state_.DonePixels += s.ColSpan * s.RowSpan;
       if (iteration % 10 == 1) ShowAnalysisProgress(state_, progress_);
       list_[chosen].Used = 1;
@@ -103,9 +133,9 @@ class Cover {
     return chosen;
   }
 
-  void PlaceSingle(const CellRect& r) {
+  void PlaceSingle(const Slot& r) {
     state_.DonePixels += 1;
-    cells_.Set(r.X, r.Y, r);
+    cells_.Set(r.X, r.Y, CellRect{r.X, r.Y, 1, 1, r.Color});
     pixels_.At(r.X, r.Y) = kCovered;
     singles_ += 1;
   }
@@ -113,7 +143,7 @@ class Cover {
   void Offer(int32_t x, int32_t y) {
     if (x >= dib_.Width) return;  // The bottom rescan's last column may lie past the edge.
     if (pixels_.At(x, y) != key_) return;
-    const CellRect r = LargestRectAt(dib_, pixels_, x, y);
+    const Slot r = LargestRectAt(dib_, pixels_, x, y);
     if (r.Empty() || ContainedInLive(list_, r)) return;
     if (r.ColSpan == 1 && r.RowSpan == 1) {
       PlaceSingle(r);
@@ -123,11 +153,11 @@ class Cover {
   }
 
   /// Measures again every live candidate that the placed `s` overlaps.
-  void Repair(const CellRect& s) {
+  void Repair(const Slot& s) {
     const size_t n = list_.size() - 1;
     for (size_t k = 0; k < n; ++k) {
       if (list_[k].Used == 1 || !Overlaps(list_[k], s)) continue;
-      const CellRect r = LargestRectAt(dib_, pixels_, list_[k].X, list_[k].Y);
+      const Slot r = LargestRectAt(dib_, pixels_, list_[k].X, list_[k].Y);
       list_[k].Used = 1;
       if (r.Empty() || ContainedInLive(list_, r)) continue;
       if (r.ColSpan == 1 && r.RowSpan == 1) {
@@ -148,35 +178,6 @@ class Cover {
   int32_t singles_ = 0;
 };
 
-}  // namespace
-
-CellRect LargestRectAt(const DibSection& dib, const PixelGrid& pixels, int32_t x, int32_t y) {
-  CellRect best;
-  const int32_t w = dib.Width, h = dib.Height;
-  if (x < 0 || y < 0 || x >= w || y > h - 1) return best;
-  const int32_t c = pixels.At(x, y);
-  if (c < 0) return best;
-  int32_t width = w - x;
-  const int64_t height_bound = h - y;
-  for (int32_t i = 0; i < h - y; ++i) {
-    if (height_bound * width <= best.Area()) break;
-    const int32_t* row = pixels.RowFrom(x, y + i);
-    for (int32_t j = 0; j < width; ++j) {
-      if (row[j] != c) {
-        width = j;
-        break;
-      }
-    }
-    if (int64_t{i + 1} * width > best.Area()) best = CellRect{x, y, width, i + 1, c, 0};
-  }
-  return best;
-}
-
-int32_t CoverColor(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunState& state,
-                   Progress& progress, int32_t key) {
-  return Cover(dib, cells, pixels, state, progress, key).Run();
-}
-
 bool SweepColors(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunState& state,
                  Progress& progress) {
   state.DonePixels = 0;
@@ -184,7 +185,7 @@ bool SweepColors(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunS
     for (int32_t x = 0; x < dib.Width; ++x) {
       const int32_t c = pixels.At(x, y);
       if (c < 0) continue;
-      const int32_t r = CoverColor(dib, cells, pixels, state, progress, c);
+      const int32_t r = Cover(dib, cells, pixels, state, progress, c).Run();
       if (state.CancelFlag) return false;
       if (r > state.BestCount && state.BackgroundColor != -1) {
         state.BestCount = r;
@@ -195,11 +196,12 @@ bool SweepColors(const DibSection& dib, CellGrid& cells, PixelGrid& pixels, RunS
   return true;
 }
 
+}  // namespace
+
 bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress) {
   const int32_t w = dib.Width, h = dib.Height;
   state.TotalPixels = w * h;
-  PixelGrid pixels{w, h, {}};
-  pixels.Values.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+  PixelGrid pixels{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
   cells.Resize(w, h);
   std::memcpy(pixels.Values.data(), dib.pBits.get(), static_cast<size_t>(dib.BytesPerLine) * h);
   // The fourth byte carries no colour; clearing it keeps every colour non-negative.

@@ -12,7 +12,7 @@
 #include "core/run_state.h"
 #include "html/html_writer.h"
 #include "image/dib.h"
-#include "layout/grid.h"
+#include "layout/cell_grid.h"
 
 namespace pixtable::test {
 
