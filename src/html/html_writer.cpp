@@ -57,6 +57,7 @@ class LineText {
     std::memcpy(end_, text.data(), text.size());
     end_ += text.size();
   }
+  void PutNumber(int32_t value) { end_ = std::to_chars(end_, end_ + 11, value).ptr; }
   void PutNumber(int64_t value) { end_ = std::to_chars(end_, end_ + 20, value).ptr; }
   void PutColor(const HexTable& hex, int32_t color) {
     PutColorCode(hex, color, end_);
@@ -77,7 +78,7 @@ class LineText {
 
 /// Appends the text of one cell: its colour unless it is the table's
 /// background, then the spans larger than 1.
-void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t color, int32_t col_span,
+inline void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t color, int32_t col_span,
              int32_t row_span) {
   line.Reserve(LineText::kMaxCell);
   if (color == state.BackgroundColor) {
@@ -157,7 +158,7 @@ void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_
   for (int32_t x = 0; x < w; ++x) {
     line.Reserve(LineText::kMaxCell);
     line.Put("<col width=");
-    line.PutNumber(state.Magnification);
+    line.PutNumber(int64_t{state.Magnification});
     line.Put(">");
   }
   line.Reserve(LineText::kMaxCell);

@@ -37,8 +37,8 @@ TEST(StretchSolver, BothMethodsAgreeWithTheRowByRowSearch) {
     solver.Solve(widths, hull, 0);
     for (size_t k = 0; k < n; ++k) {
       const auto want = RowByRow(widths, k);
-      ASSERT_EQ(std::pair(direct[k].ColSpan, direct[k].RowSpan), want) << "round " << round << " row " << k;
-      ASSERT_EQ(std::pair(hull[k].ColSpan, hull[k].RowSpan), want) << "round " << round << " row " << k;
+      ASSERT_EQ(std::pair(direct[k].col_span, direct[k].row_span), want) << "round " << round << " row " << k;
+      ASSERT_EQ(std::pair(hull[k].col_span, hull[k].row_span), want) << "round " << round << " row " << k;
     }
   }
 }
