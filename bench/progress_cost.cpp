@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/desktop_ui.h"
 #include "app/terminal_ui.h"
+#include "desktop/desktop_ui.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -28,36 +29,75 @@ struct FileBytes {
   size_t size = 0;
 };
 
-LoadError ReadAll(int fd, FileBytes& bytes) {
+/// Why `mode` is no picture file, or null when it is a regular file.
+const char* NotAFile(mode_t mode) {
+  if (S_ISREG(mode)) return nullptr;
+  if (S_ISDIR(mode)) return "it is a folder, not a file";
+  if (S_ISFIFO(mode)) return "it is a named pipe (FIFO), not a file";
+  if (S_ISCHR(mode)) return "it is a character device, not a file";
+  if (S_ISBLK(mode)) return "it is a block device, not a file";
+  if (S_ISSOCK(mode)) return "it is a socket, not a file";
+  return "it is not a regular file";
+}
+
+/// The system's text for `error`, as a phrase: "permission denied".
+std::string SystemReason(int error) {
+  std::string text = std::strerror(error);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
+/// Reads all of the regular file `fd`. Returns why not, or "" once read.
+std::string ReadAll(int fd, FileBytes& bytes) {
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return LoadError::kCannotRead;
+  if (fstat(fd, &st) != 0) return SystemReason(errno);
+  // The path was checked before opening; this catches a swap since then.
+  if (const char* not_a_file = NotAFile(st.st_mode)) return not_a_file;
+  if (st.st_size > kMaxFileBytes) return "the file is larger than 4 GiB, more than any picture pixtable accepts";
   const size_t expected = static_cast<size_t>(st.st_size);
   bytes.data.reset(new (std::nothrow) uint8_t[expected > 0 ? expected : 1]);
-  if (!bytes.data) return LoadError::kOutOfMemory;
+  if (!bytes.data) return LoadErrorMessage(LoadError::kOutOfMemory);
   size_t done = 0;
   while (done < expected) {
     const ssize_t n = read(fd, bytes.data.get() + done, expected - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n < 0) return SystemReason(errno);
+    if (n == 0) break;
     done += static_cast<size_t>(n);
   }
   bytes.size = done;  // A file that shrank while we read is decoded as it was read.
-  return LoadError::kNone;
+  return "";
 }
 
 }  // namespace
 
-DecodeResult LoadDib(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  FileBytes bytes;
-  const LoadError read = fd >= 0 ? ReadAll(fd, bytes) : LoadError::kCannotRead;
-  if (fd >= 0) close(fd);
-  if (read != LoadError::kNone) {
-    DecodeResult failed;
-    failed.error = read;
-    return failed;
+LoadResult LoadDib(const std::string& path) {
+  LoadResult result;
+  // Look before opening: opening a FIFO for reading waits for a writer, and
+  // opening a device can act on it.
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    result.reason = SystemReason(errno);
+    return result;
   }
-  return DecodeBmp(std::span<const uint8_t>(bytes.data.get(), bytes.size));
+  if (const char* not_a_file = NotAFile(st.st_mode)) {
+    result.reason = not_a_file;
+    return result;
+  }
+  // O_NONBLOCK: should the path become a FIFO meanwhile, the open still returns.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    result.reason = SystemReason(errno);
+    return result;
+  }
+  FileBytes bytes;
+  result.reason = ReadAll(fd, bytes);
+  close(fd);
+  if (!result.reason.empty()) return result;
+  DecodeResult decoded = DecodeBmp(std::span<const uint8_t>(bytes.data.get(), bytes.size));
+  result.dib = std::move(decoded.dib);
+  if (!result.dib.Loaded()) result.reason = LoadErrorMessage(decoded.error);
+  return result;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -8,9 +8,18 @@
 
 namespace pixtable {
 
-/// Reads the file at `path` and decodes it. `kCannotRead` when the file is
-/// missing, not a regular file, or unreadable.
-DecodeResult LoadDib(const std::string& path);
+/// Outcome of `LoadDib`: a picture, or why there is none.
+struct LoadResult {
+  DibSection dib;
+  /// Why `dib` is empty, in plain words: the file's problem ("permission
+  /// denied", "it is a folder") or the decoder's reason.
+  std::string reason;
+};
+
+/// Reads the file at `path` and decodes it. Anything but a regular file is
+/// refused without being opened, so a FIFO or a device never blocks the run
+/// or feels a read.
+LoadResult LoadDib(const std::string& path);
 
 /// True when `a` and `b` name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);

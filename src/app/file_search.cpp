@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <memory>
 
 namespace pixtable {
@@ -53,14 +54,16 @@ bool MatchesWildcard(std::string_view pattern, std::string_view name) {
 }
 
 std::string FindFirstMatch(const std::string& pattern) {
+  if (pattern.empty()) return "";
+  // lstat, so that a dangling link is named too; an error other than "not
+  // there" (a locked folder, a name too long) is for loading to report.
+  struct stat st;
+  if (lstat(pattern.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) return pattern;
+
   const size_t slash = pattern.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
   const std::string name_pattern = pattern.substr(dir.size());
-  if (name_pattern.empty() || name_pattern[0] == '.') return "";
-
-  if (name_pattern.find_first_of("*?") == std::string::npos) {
-    return IsRegularFile(pattern) ? pattern : "";
-  }
+  if (name_pattern.find_first_of("*?") == std::string::npos) return "";
 
   std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(dir.empty() ? "." : dir.c_str()), closedir);
   if (!listing) return "";

@@ -10,10 +10,14 @@ namespace pixtable {
 /// characters and "?" exactly one (UTF-8) character.
 bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
-/// The first regular, non-hidden file, in byte order of names, whose name
-/// matches the last component of `pattern`, in the directory that the rest
-/// of `pattern` names. The result keeps that directory part as written, so
-/// "pics/*.bmp" may give "pics/a.bmp". Empty when nothing matches.
+/// The picture that `pattern` names. A path that exists is itself, whatever
+/// characters it holds ("a?b.bmp", ".logo.bmp") and whatever it is: loading
+/// it explains why a folder or a device is no picture. So is a path that we
+/// may not look at (loading says so). Otherwise the last component is a
+/// wildcard pattern: the result is the first regular, non-hidden file, in
+/// byte order of names, that it matches in the directory that the rest of
+/// `pattern` names, keeping that directory part as written ("pics/*.bmp" may
+/// give "pics/a.bmp"). Empty when nothing matches.
 std::string FindFirstMatch(const std::string& pattern);
 
 }  // namespace pixtable

@@ -5,16 +5,17 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/desktop_ui.h"
 #include "app/options.h"
 #include "app/run.h"
+#include "app/signals.h"
 #include "app/terminal_ui.h"
+#include "desktop/desktop_ui.h"
 
 int main(int argc, char** argv) {
   using namespace pixtable;
   const ParsedOptions parsed = ParseOptions(argc, argv);
   if (!parsed.error.empty()) {
-    std::fprintf(stderr, "pixtable: %s\nTry 'pixtable --help' for more information.\n", parsed.error.c_str());
+    std::fputs(UsageErrorText(parsed.error).c_str(), stderr);
     return kExitUsage;
   }
   if (parsed.options.help) {

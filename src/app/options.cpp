@@ -3,16 +3,19 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/display_name.h"
+
 namespace pixtable {
 
 const char* UsageText() {
   return R"(Usage: pixtable [options] [PATTERN...]
 Converts a Windows bitmap (.bmp) into one HTML table that redraws it.
 
-PATTERN names the picture; * and ? in its last path component match file
-names, and the first match in byte order is converted. Several words are
-joined with single spaces. The table is written beside the picture, named
-like it with the extension replaced by .html.
+PATTERN names the picture: a path that exists is taken as it is; otherwise
+* and ? in its last path component match file names, and the first match in
+byte order is converted. Several words are joined with single spaces. The
+table is written beside the picture, named like it with the extension
+replaced by .html.
 
 Options:
   -m, --magnification N  scale the table's width and height by N (1 to 10)
@@ -31,6 +34,10 @@ Exit codes:
   2  usage error (bad option, no PATTERN, or no file matches it)
   3  cancelled (Ctrl-C) before the table was complete
 )";
+}
+
+std::string UsageErrorText(const std::string& text) {
+  return "pixtable: " + text + "\nTry 'pixtable --help' for more information.\n";
 }
 
 namespace {
@@ -84,19 +91,19 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
     } else if (is_long("--magnification") || arg.starts_with("-m")) {
       const size_t name = arg.starts_with("--") ? std::strlen("--magnification") : 2;
       if (!TakeValue(arg, name, argc, argv, i, value)) {
-        parsed.error = "option " + std::string(arg) + " needs a value";
+        parsed.error = "option " + QuotedName(arg) + " needs a value";
         return parsed;
       }
       o.magnification = value;
     } else if (is_long("--output") || arg.starts_with("-o")) {
       const size_t name = arg.starts_with("--") ? std::strlen("--output") : 2;
       if (!TakeValue(arg, name, argc, argv, i, value) || value.empty()) {
-        parsed.error = "option " + std::string(arg) + " needs a path";
+        parsed.error = "option " + QuotedName(arg) + " needs a path";
         return parsed;
       }
       o.output = value;
     } else {
-      parsed.error = "unknown option " + std::string(arg);
+      parsed.error = "unknown option " + QuotedName(arg);
       return parsed;
     }
   }

@@ -37,4 +37,8 @@ ParsedOptions ParseOptions(int argc, const char* const* argv);
 /// The text printed by --help.
 const char* UsageText();
 
+/// "pixtable: TEXT" and a hint to --help, two lines, for a command-line
+/// mistake.
+std::string UsageErrorText(const std::string& text);
+
 }  // namespace pixtable

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/display_name.h"
 #include "app/file_io.h"
 #include "app/file_search.h"
 #include "app/magnification.h"
@@ -16,7 +17,7 @@ namespace {
 constexpr const char kPreparingText[] = "準備中・・・";
 
 std::string WriteFailure(const std::string& path, int error) {
-  return "pixtable: cannot write " + path + ": " + std::strerror(error);
+  return "pixtable: cannot write " + DisplayName(path) + ": " + std::strerror(error);
 }
 
 /// Reads the start-up keys and options into the magnification and background.
@@ -41,7 +42,7 @@ std::optional<std::string> ChooseInput(const Options& options, Ui& ui) {
   std::optional<std::string> chosen = ui.ShowOpenDialog();
   if (chosen) return chosen;
   ui.ShowUsageError(options.pattern.empty() ? "no picture given"
-                                            : "no file matches '" + options.pattern + "'");
+                                            : "no file matches " + QuotedName(options.pattern));
   return std::nullopt;
 }
 
@@ -79,13 +80,13 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
 
   const std::string output = options.output.value_or(DeriveOutputPath(*input));
   if (output == *input || SameFile(output, *input)) {
-    ui.ShowMessage("pixtable: the output would overwrite the picture " + *input);
+    ui.ShowMessage("pixtable: the output would overwrite the picture " + DisplayName(*input));
     return kExitFailed;
   }
 
-  DecodeResult loaded = LoadDib(*input);
+  LoadResult loaded = LoadDib(*input);
   if (!loaded.dib.Loaded()) {
-    ui.ShowMessage(kLoadFailureMessage + *input);
+    ui.ShowMessage(kLoadFailureMessage + DisplayName(*input) + "\n" + loaded.reason);
     return kExitFailed;
   }
   DibSection& dib = loaded.dib;
@@ -101,7 +102,7 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
     // A picture under the size cap can still need more memory than we are given; an output
     // being written removes its temporary file as the exception passes.
     code = kExitFailed;
-    message = "pixtable: not enough memory to convert " + *input;
+    message = "pixtable: not enough memory to convert " + DisplayName(*input);
   }
   FreeDib(dib);
   ui.UnloadProgressWindow();

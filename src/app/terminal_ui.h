@@ -8,15 +8,8 @@
 
 namespace pixtable {
 
-/// Makes SIGINT and SIGTERM ask the run to cancel. A second signal ends the
-/// process at once, after removing a half-written temporary file.
-void InstallCancelSignals();
-
-/// True once a cancel signal has arrived.
-bool CancelSignalled();
-
 /// Progress on one redrawn line of a terminal (only when `err` is one),
-/// messages on `err`, cancel through `InstallCancelSignals`. Has no keys and
+/// messages on `err`, cancel through the cancel signals. Has no keys and
 /// no dialog.
 class TerminalUi : public Ui {
  public:

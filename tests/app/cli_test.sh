@@ -59,11 +59,29 @@ grep -q "Exit codes" out.txt || fail "help text"
 expect 0 version --version
 grep -qE '^pixtable [0-9]+\.[0-9]+\.[0-9]+$' out.txt || fail "version text"
 
-# --- Load failure: exit 1, the message, no file.
+# --- Load failure: exit 1, the message and a reason below it, no file.
 printf 'BMnot really' >bad.bmp
 expect 1 "load failure" bad.bmp
-[[ "$(cat err.txt)" == "ファイルのロードに失敗しました：bad.bmp" ]] || fail "load failure text: $(cat err.txt)"
+[[ "$(head -1 err.txt)" == "ファイルのロードに失敗しました：bad.bmp" && $(wc -l <err.txt) == 2 ]] ||
+  fail "load failure text: $(cat err.txt)"
 [[ -e bad.html ]] && fail "load failure wrote a file"
+cp ex.bmp locked.bmp && chmod 000 locked.bmp && chmod 755 "$work"
+as_user=()
+((EUID == 0)) && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)  # root reads anything
+"${as_user[@]}" "$pixtable" locked.bmp 2>err.txt
+[[ $? == 1 && "$(sed -n 2p err.txt)" == "permission denied" ]] || fail "unreadable picture: $(cat err.txt)"
+
+# --- Control characters and bytes that are not UTF-8 in names never reach the terminal raw.
+ctl=$'\e[31m\a\r\n\xff'
+printf 'BMx' >"bad$ctl.bmp"
+raw() {  # raw WHAT LINES: err.txt has LINES lines, all UTF-8 without control characters.
+  [[ $(wc -l <err.txt) == "$2" ]] && iconv -f UTF-8 -t UTF-8 err.txt >/dev/null 2>&1 &&
+    ! LC_ALL=C grep -q $'[\x01-\x09\x0b-\x1f\x7f]' err.txt || fail "$1 shown raw: $(cat -v err.txt)"
+}
+expect 1 "control load" "bad$ctl.bmp" && raw "load failure" 2
+expect 2 "control pattern" "none$ctl*" && raw "pattern" 2
+expect 2 "control option" "--x$ctl" && raw "option" 2
+expect 1 "control output" -o "none/$ctl.html" ex.bmp && raw "output" 1
 
 # --- The picture itself is never overwritten.
 cp ex.bmp same.html

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <csignal>
 
 #include "app/temp_dir.h"
+#include "image/bmp_decoder.h"
 #include "support/bmp_writer.h"
 
 namespace pixtable {
@@ -109,14 +113,36 @@ TEST(RunConversion, WithoutAPictureAsksTheDialogOrReportsUsage) {
   EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture).html);
 }
 
-TEST(RunConversion, RefusesABadPictureAndAnOutputOverThePicture) {
+TEST(RunConversion, LoadFailureSaysWhyWithoutOpeningSpecialFiles) {
   RunFixture f;
-  f.dir.Write("p.bmp", "BM this is not a bitmap");
-  EXPECT_EQ(f.Run(), kExitFailed);
-  EXPECT_EQ(f.ui.messages, Names{"ファイルのロードに失敗しました：" + (f.dir / "p.bmp")});
+  const std::string bad = "BM this is not a bitmap";
+  const char* const kDecoderSays = LoadErrorMessage(DecodeBmp({reinterpret_cast<const uint8_t*>(bad.data()), bad.size()}).error);
+  f.dir.Write("bad.bmp", bad);
+  std::filesystem::create_directory(f.dir.path() / "folder.bmp");
+  mkfifo((f.dir / "fifo.bmp").c_str(), 0600);  // Opening it to read would wait for a writer.
+  const bool device = mknod((f.dir / "device.bmp").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;  // Needs root.
+  symlink("absent.bmp", (f.dir / "link.bmp").c_str());
+  const struct {
+    const char *name, *reason;
+  } cases[] = {
+      {"bad.bmp", kDecoderSays},
+      {"folder.bmp", "it is a folder, not a file"},
+      {"fifo.bmp", "it is a named pipe (FIFO), not a file"},
+      {"device.bmp", "it is a character device, not a file"},
+      {"link.bmp", "no such file or directory"},  // dangling
+  };
+  for (const auto& c : cases) {
+    if (!device && c.name == std::string_view("device.bmp")) continue;
+    f.ui.messages.clear();
+    f.options.pattern = f.dir / c.name;
+    EXPECT_EQ(f.Run(), kExitFailed) << c.name;
+    EXPECT_EQ(f.ui.messages, Names{"ファイルのロードに失敗しました：" + (f.dir / c.name) + "\n" + c.reason});
+  }
   EXPECT_EQ(f.ui.windows_shown, 0);
-  EXPECT_EQ(f.dir.Names(), Names{"p.bmp"});
+  EXPECT_EQ(f.dir.Names().size(), 5u + device);
+}
 
+TEST(RunConversion, RefusesAnOutputOverThePicture) {
   const std::string bmp(kBmp.begin(), kBmp.end());
   RunFixture g;
   g.dir.Write("p.html", kBmp);  // A bitmap that happens to be named .html.

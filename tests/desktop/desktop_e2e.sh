@@ -237,9 +237,13 @@ case_dialog_open() {  # No argument: the dialog; a typed path is converted besid
   xdotool key Return
   until_true 20 no_window pixtable || fail "the missing-file message stays"
   find_window "テクスチャ画像ファイル名" >/dev/null || fail "the dialog went away after a missing name"
-  focus "$dialog"
-  xdotool key ctrl+a
-  enter "$pics/red"  # Without ".bmp": the dialog adds it.
+  # Ctrl+L from the list, and again in the name field, selects the name: typing replaces it. Control
+  # characters never enter the name, typed or pasted. Without ".bmp": the dialog adds it.
+  xdotool mousemove --window "$dialog" 280 280 click 1 key ctrl+l type zzz
+  xdotool key ctrl+l type "$pics/re"
+  xdotool key ctrl+j ctrl+m
+  printf 'd\a' | xclip -selection clipboard
+  xdotool key ctrl+v Return
   finish 0
   [[ -s $pics/red.html ]] || fail "no table beside the picture"
   [[ -z "$(ls -A "$pics/elsewhere")" ]] || fail "something was written to the current folder"

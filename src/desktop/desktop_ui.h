@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "app/progress_window.h"
 #include "app/run.h"
+#include "desktop/progress_window.h"
 
 namespace pixtable {
 

@@ -1,4 +1,4 @@
-#include "app/message_box.h"
+#include "desktop/message_box.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>

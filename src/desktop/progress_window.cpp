@@ -1,6 +1,7 @@
-#include "app/progress_window.h"
+#include "desktop/progress_window.h"
 
 #include <FL/Fl.H>
+#include <FL/fl_draw.H>
 
 namespace pixtable {
 namespace {
@@ -8,6 +9,9 @@ namespace {
 // Where the window was laid out, in pixels from the screen's top-left.
 constexpr int kLeft = 155;
 constexpr int kTop = 199;
+
+/// Below this a label is no longer readable; no progress text comes near it.
+constexpr int kSmallestFontSize = 8;
 
 /// Closing the window is not a cancel; it goes when the run ends.
 void IgnoreClose(Fl_Widget*, void*) {}
@@ -34,6 +38,21 @@ void ShowForm1(Form1& form) {
   form.window->show();
   form.window->wait_for_expose();
   Fl::flush();
+}
+
+void SetLabel1Text(Form1& form, const char* text) {
+  Fl_Box& label = *form.Label1;
+  label.copy_label(text);
+  // FLTK draws a left-aligned label 3 pixels in from each side.
+  const int room = label.w() - 6;
+  int size = FL_NORMAL_SIZE;
+  for (; size > kSmallestFontSize; --size) {
+    fl_font(label.labelfont(), size);
+    int w = 0, h = 0;
+    fl_measure(text, w, h, 0);
+    if (w <= room) break;
+  }
+  label.labelsize(size);
 }
 
 }  // namespace pixtable

@@ -1,4 +1,4 @@
-#include "app/open_dialog.h"
+#include "desktop/open_dialog.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -10,11 +10,13 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/fl_ask.H>
 
-#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
-#include "app/message_box.h"
+#include "app/display_name.h"
+#include "desktop/dialog_names.h"
+#include "desktop/message_box.h"
 
 namespace pixtable {
 namespace fs = std::filesystem;
@@ -23,20 +25,61 @@ namespace {
 
 constexpr const char kMissingFile[] = "\nファイルが見つかりません。\nファイル名を確認してください。";
 
-/// `typed` joined to `folder` unless absolute, without "." and "..".
-std::string JoinClean(const std::string& folder, const std::string& typed) {
-  fs::path path = fs::path(typed).is_absolute() ? fs::path(typed) : fs::path(folder) / typed;
-  std::string clean = path.lexically_normal().string();
-  if (clean.size() > 1 && clean.back() == '/') clean.pop_back();
-  return clean;
+bool CtrlL() { return (Fl::event_state() & FL_CTRL) != 0 && Fl::event_key() == 'l'; }
+
+/// Length of the control character (C0, DEL, or C1 in UTF-8) at `text[i]`; 0 for any other.
+size_t ControlLength(std::string_view text, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c < 0x20 || c == 0x7F) return 1;
+  const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+  return c1 ? 2 : 0;
 }
 
-bool EndsWithBmp(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
-  return tail == ".bmp";
-}
+/// A one-line field that no control character enters, typed (FLTK inserts
+/// Ctrl+J, Ctrl+L, Ctrl+M as characters) or pasted. Ctrl+L is left to the
+/// dialog's window.
+class PathField : public Fl_Input {
+ public:
+  using Fl_Input::Fl_Input;
+  int handle(int event) override {
+    if (event == FL_KEYBOARD && CtrlL()) return 0;
+    const int used = Fl_Input::handle(event);
+    if (event == FL_KEYBOARD || event == FL_PASTE) DropControlCharacters();
+    return used;
+  }
+
+ private:
+  void DropControlCharacters() {
+    const std::string_view text(value(), static_cast<size_t>(size()));
+    std::string kept;
+    int cursor = 0;
+    for (size_t i = 0, n; i < text.size(); i += n) {
+      n = ControlLength(text, i);
+      if (n == 0) {
+        n = 1;
+        kept += text[i];
+        cursor += static_cast<int>(i) < position();
+      }
+    }
+    if (kept.size() == text.size()) return;
+    value(kept.data(), static_cast<int>(kept.size()));
+    position(cursor);
+  }
+};
+
+/// The dialog's window: Ctrl+L, wherever the focus is, goes to the name
+/// field and selects the name there, so that typing replaces it.
+class DialogWindow : public Fl_Double_Window {
+ public:
+  using Fl_Double_Window::Fl_Double_Window;
+  Fl_Input* name_field = nullptr;
+  int handle(int event) override {
+    if (event != FL_SHORTCUT || !CtrlL() || !name_field) return Fl_Double_Window::handle(event);
+    name_field->take_focus();
+    name_field->position(name_field->size(), 0);
+    return 1;
+  }
+};
 
 /// The dialog's widgets and the folder it shows.
 struct Dialog {
@@ -77,7 +120,7 @@ void Accept(Dialog& d) {
       d.window->hide();
       return;
     case TypedName::kMissing:
-      ShowMessageBox(typed + kMissingFile, kAppTitle);
+      ShowMessageBox(DisplayName(typed) + kMissingFile, kAppTitle);
       d.name_field->take_focus();
       return;
   }
@@ -115,38 +158,6 @@ void OnListClick(Fl_Widget*, void* data) {
 
 }  // namespace
 
-TypedName ResolveTypedName(const std::string& folder, const std::string& typed) {
-  std::error_code error;
-  std::string path = JoinClean(folder, typed);
-  if (fs::is_directory(path, error)) return {TypedName::kFolder, path};
-  const size_t slash = path.rfind('/');
-  if (path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) path += ".bmp";
-  return {fs::is_regular_file(path, error) ? TypedName::kFile : TypedName::kMissing, path};
-}
-
-std::vector<std::string> ListDialogEntries(const std::string& folder) {
-  std::vector<std::string> folders, files;
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    if (name.empty() || name[0] == '.') continue;
-    std::error_code kind_error;
-    if (it->is_directory(kind_error)) {
-      folders.push_back(name + "/");
-    } else if (EndsWithBmp(name) && it->is_regular_file(kind_error)) {
-      files.push_back(name);
-    }
-  }
-  if (error) return {};
-  std::sort(folders.begin(), folders.end());
-  std::sort(files.begin(), files.end());
-  std::vector<std::string> entries;
-  if (fs::path(folder).lexically_normal() != fs::path("/")) entries.push_back("../");
-  entries.insert(entries.end(), folders.begin(), folders.end());
-  entries.insert(entries.end(), files.begin(), files.end());
-  return entries;
-}
-
 std::string ShowOpenDialog() {
   constexpr int kW = 560, kH = 390, kM = 10, kLabelW = 130, kRowH = 25, kButtonW = 90;
   constexpr int kFieldW = kW - 3 * kM - kLabelW - kButtonW;
@@ -156,11 +167,11 @@ std::string ShowOpenDialog() {
   d.folder = fs::current_path(error).string();
   if (error) d.folder.assign(1, '/');
 
-  Fl_Double_Window window(kW, kH, kOpenDialogTitle);
+  DialogWindow window(kW, kH, kOpenDialogTitle);
   d.window = &window;
   Fl_Box folder_label(kM, kM, kLabelW, kRowH, "ファイルの場所(I):");
   folder_label.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
-  Fl_Input folder_field(kM + kLabelW, kM, kFieldW, kRowH);
+  PathField folder_field(kM + kLabelW, kM, kFieldW, kRowH);
   folder_field.when(FL_WHEN_ENTER_KEY);
   folder_field.callback(OnFolderTyped, &d);
   d.folder_field = &folder_field;
@@ -176,8 +187,8 @@ std::string ShowOpenDialog() {
   const int name_y = list_y + list_h + kM, type_y = name_y + kRowH + kM;
   Fl_Box name_label(kM, name_y, kLabelW, kRowH, "ファイル名(N):");
   name_label.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
-  Fl_Input name_field(kM + kLabelW, name_y, kFieldW, kRowH);
-  d.name_field = &name_field;
+  PathField name_field(kM + kLabelW, name_y, kFieldW, kRowH);
+  d.name_field = window.name_field = &name_field;
   Fl_Return_Button open(kButtonX, name_y, kButtonW, kRowH, "開く(O)");
   open.callback(OnOpen, &d);
 

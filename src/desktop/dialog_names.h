@@ -1,19 +1,12 @@
-// The file-open dialog that asks for the picture.
+// What the file-open dialog does with a name: resolving a typed name and
+// listing a folder. Plain file-system rules, no windows, so that they can be
+// tested without a display.
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace pixtable {
-
-inline constexpr const char kOpenDialogTitle[] = "テクスチャ画像ファイル名";
-inline constexpr const char kOpenDialogFilter[] = "画像ファイル(bmp)";
-
-/// Shows the modal file-open dialog in the current directory, listing
-/// folders and *.bmp files. Only an existing file is accepted; a name typed
-/// without an extension gets ".bmp". Returns the chosen file's full path, or
-/// "" when the user cancels or closes the dialog.
-std::string ShowOpenDialog();
 
 /// What a name typed (or picked) in the dialog leads to.
 struct TypedName {
@@ -25,6 +18,10 @@ struct TypedName {
   Kind kind;
   std::string path;  ///< Full path, without "." and ".." components.
 };
+
+/// `typed` joined to `folder` unless absolute, without "." and ".." and
+/// without a trailing slash (except for the root).
+std::string JoinClean(const std::string& folder, const std::string& typed);
 
 /// Resolves `typed` while the dialog shows the absolute folder `folder`:
 /// joined to the folder unless absolute; a folder of that name is entered;

@@ -34,4 +34,10 @@ Form1 MakeForm1(RunState& state);
 /// mapped and drawn.
 void ShowForm1(Form1& form);
 
+/// Sets the text of `Label1`. The label keeps its size; when the text would
+/// not fit in the usual font, it gets the largest smaller one in which it
+/// does, so that the text is always whole ("解析中・・・(134217728/134217728)"
+/// included).
+void SetLabel1Text(Form1& form, const char* text);
+
 }  // namespace pixtable

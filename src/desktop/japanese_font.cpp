@@ -1,4 +1,4 @@
-#include "app/japanese_font.h"
+#include "desktop/japanese_font.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>

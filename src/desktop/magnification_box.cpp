@@ -1,4 +1,4 @@
-#include "app/magnification_box.h"
+#include "desktop/magnification_box.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>

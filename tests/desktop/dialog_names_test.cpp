@@ -1,5 +1,5 @@
 // The file-open dialog's rules for typed names and for what it lists.
-#include "app/open_dialog.h"
+#include "desktop/dialog_names.h"
 
 #include <gtest/gtest.h>
 

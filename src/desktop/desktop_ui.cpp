@@ -1,4 +1,4 @@
-#include "app/desktop_ui.h"
+#include "desktop/desktop_ui.h"
 
 #include <FL/Fl.H>
 #include <FL/x.H>
@@ -8,13 +8,14 @@
 
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 
-#include "app/japanese_font.h"
-#include "app/magnification_box.h"
-#include "app/message_box.h"
-#include "app/open_dialog.h"
-#include "app/terminal_ui.h"
+#include "app/clock.h"
+#include "app/options.h"
+#include "app/signals.h"
+#include "desktop/japanese_font.h"
+#include "desktop/magnification_box.h"
+#include "desktop/message_box.h"
+#include "desktop/open_dialog.h"
 
 namespace pixtable {
 namespace {
@@ -22,12 +23,6 @@ namespace {
 /// Redrawing the label costs far more than checking for events, and a photo
 /// may report progress 100,000 times; no one reads faster than this anyway.
 constexpr long long kRedrawIntervalMs = 40;
-
-long long NowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  return now.tv_sec * 1000LL + now.tv_nsec / 1'000'000;
-}
 
 /// Set by SIGIO when the X server has sent something, cleared before the
 /// events are run. Starts set, for anything that came before the watch.
@@ -68,7 +63,7 @@ void DesktopUi::SetText(const char* text) {
   const long long now = NowMs();
   if (now - last_draw_ms_ < kRedrawIntervalMs) return;
   last_draw_ms_ = now;
-  form_.Label1->copy_label(text);
+  SetLabel1Text(form_, text);
   // Draw now: the first text is set without events running after it.
   Fl::flush();
 }
@@ -94,7 +89,7 @@ std::optional<std::string> DesktopUi::ShowOpenDialog() { return pixtable::ShowOp
 void DesktopUi::ShowMessage(const std::string& text) { ShowMessageBox(text, kAppTitle); }
 
 void DesktopUi::ShowUsageError(const std::string& text) {
-  std::fprintf(stderr, "pixtable: %s\nTry 'pixtable --help' for more information.\n", text.c_str());
+  std::fputs(UsageErrorText(text).c_str(), stderr);
 }
 
 void DesktopUi::ShowProgressWindow() {

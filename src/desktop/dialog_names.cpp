@@ -1,0 +1,60 @@
+#include "desktop/dialog_names.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace pixtable {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool EndsWithBmp(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string tail = name.substr(name.size() - 4);
+  std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
+  return tail == ".bmp";
+}
+
+}  // namespace
+
+std::string JoinClean(const std::string& folder, const std::string& typed) {
+  fs::path path = fs::path(typed).is_absolute() ? fs::path(typed) : fs::path(folder) / typed;
+  std::string clean = path.lexically_normal().string();
+  if (clean.size() > 1 && clean.back() == '/') clean.pop_back();
+  return clean;
+}
+
+TypedName ResolveTypedName(const std::string& folder, const std::string& typed) {
+  std::error_code error;
+  std::string path = JoinClean(folder, typed);
+  if (fs::is_directory(path, error)) return {TypedName::kFolder, path};
+  const size_t slash = path.rfind('/');
+  if (path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) path += ".bmp";
+  return {fs::is_regular_file(path, error) ? TypedName::kFile : TypedName::kMissing, path};
+}
+
+std::vector<std::string> ListDialogEntries(const std::string& folder) {
+  std::vector<std::string> folders, files;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    std::error_code kind_error;
+    if (it->is_directory(kind_error)) {
+      folders.push_back(name + "/");
+    } else if (EndsWithBmp(name) && it->is_regular_file(kind_error)) {
+      files.push_back(name);
+    }
+  }
+  if (error) return {};
+  std::sort(folders.begin(), folders.end());
+  std::sort(files.begin(), files.end());
+  std::vector<std::string> entries;
+  if (fs::path(folder).lexically_normal() != fs::path("/")) entries.push_back("../");
+  entries.insert(entries.end(), folders.begin(), folders.end());
+  entries.insert(entries.end(), files.begin(), files.end());
+  return entries;
+}
+
+}  // namespace pixtable

@@ -1,0 +1,17 @@
+// The file-open dialog that asks for the picture.
+#pragma once
+
+#include <string>
+
+namespace pixtable {
+
+inline constexpr const char kOpenDialogTitle[] = "テクスチャ画像ファイル名";
+inline constexpr const char kOpenDialogFilter[] = "画像ファイル(bmp)";
+
+/// Shows the modal file-open dialog in the current directory, listing
+/// folders and *.bmp files. Only an existing file is accepted; a name typed
+/// without an extension gets ".bmp". Returns the chosen file's full path, or
+/// "" when the user cancels or closes the dialog.
+std::string ShowOpenDialog();
+
+}  // namespace pixtable
