@@ -77,11 +77,12 @@ class LineText {
 };
 
 /// Appends the text of one cell: its colour unless it is the table's
-/// background, then the spans larger than 1.
+/// background or transparent (the page shows through), then the spans
+/// larger than 1.
 inline void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t color, int32_t col_span,
              int32_t row_span) {
   line.Reserve(LineText::kMaxCell);
-  if (color == state.BackgroundColor) {
+  if (color == state.BackgroundColor || color == kTransparent) {
     line.Put("<td");
   } else {
     line.Put("<td bgcolor=#");

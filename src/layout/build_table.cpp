@@ -57,7 +57,8 @@ bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progres
   state.TotalPixels = dib.Width * dib.Height;
   cells.Resize(dib.Width, dib.Height);
   PixelRuns runs(dib.Width, dib.Height);
-  runs.Load(dib);
+  // Transparent pixels show the page: the table gets no colour of its own.
+  if (runs.Load(dib)) state.BackgroundColor = -1;
   ColorCover cover(runs, cells, state, progress);
   return SweepColors(runs, cover, state);
 }

@@ -10,6 +10,10 @@
 
 namespace pixtable {
 
+/// The value of a transparent pixel, outside the 24-bit colours: the layout
+/// covers it like a colour, and the writer gives its cells no colour at all.
+inline constexpr int32_t kTransparent = 0x1000000;
+
 /// A rectangle of pixels of one colour: a table cell. Empty when `ColSpan`
 /// < 1 or `RowSpan` < 1.
 struct CellRect {
@@ -17,7 +21,7 @@ struct CellRect {
   int32_t Y = 0;        ///< Top row, counted from the top.
   int32_t ColSpan = 0;  ///< Width in pixels.
   int32_t RowSpan = 0;  ///< Height in pixels.
-  int32_t Color = 0;    ///< 0x00RRGGBB.
+  int32_t Color = 0;    ///< 0x00RRGGBB, or kTransparent.
 
   // Assigning to a temporary (such as `CellGrid::At`'s result) is a mistake.
   CellRect& operator=(const CellRect&) & = default;
@@ -48,8 +52,8 @@ class CellGrid {
     large_.clear();
   }
 
-  /// Stores `cell` (colour 0x00RRGGBB) as the record at (x, y); an empty
-  /// `cell` empties the record. `X` and `Y` are not kept.
+  /// Stores `cell` (colour 0x00RRGGBB or kTransparent) as the record at
+  /// (x, y); an empty `cell` empties the record. `X` and `Y` are not kept.
   void Set(int32_t x, int32_t y, const CellRect& cell) { Set(Index(x, y), cell.ColSpan, cell.RowSpan, cell.Color); }
 
   /// The record at (x, y): the cell that begins there with `X` = x and
@@ -95,7 +99,7 @@ class CellGrid {
  private:
   static constexpr uint32_t kBegins = 1u << 31;
   static constexpr uint32_t kLarge = 1u << 30;
-  static constexpr uint32_t kColorMask = 0xFFFFFF;
+  static constexpr uint32_t kColorMask = 0x1FFFFFF;  ///< The colours and kTransparent.
   static constexpr int32_t kMaxPacked = 0xFFFF;
   struct Spans {
     int32_t col_span, row_span;

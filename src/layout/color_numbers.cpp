@@ -10,8 +10,8 @@ namespace pixtable::layout {
 
 ColorNumbers::ColorNumbers(size_t pixels) : small_(pixels <= kSmallPicture) {
   if (small_) return;
-  // One bit for each of the 2^24 colours. calloc hands out fresh pages
-  // without clearing them, and most of the bitmap is never touched.
+  // calloc hands out fresh pages without clearing them, and most of the
+  // bitmap is never touched.
   present_.reset(static_cast<uint64_t*>(std::calloc(kWords, sizeof(uint64_t))));
   if (!present_) throw std::bad_alloc();
 }

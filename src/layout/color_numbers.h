@@ -50,14 +50,15 @@ class ColorNumbers {
  private:
   /// Up to this many pixels sorting the palette beats clearing the bitmap.
   static constexpr size_t kSmallPicture = size_t{1} << 16;
-  static constexpr size_t kWords = size_t{1} << 18;
+  /// A bit for each of the 2^24 colours and kTransparent.
+  static constexpr size_t kWords = (size_t{1} << 18) + 1;
   struct Free {
     void operator()(uint64_t* p) const { std::free(p); }
   };
   bool small_;
   std::vector<int32_t> palette_;
   std::unique_ptr<uint64_t[], Free> present_;
-  std::array<uint64_t, kWords / 64> used_{};  ///< A bit for each word of `present_` that is not zero.
+  std::array<uint64_t, (kWords + 63) / 64> used_{};  ///< A bit for each word of `present_` that is not zero.
   std::unique_ptr<uint32_t[]> base_;          ///< Colours in the words before, for each word that holds one.
   uint32_t count_ = 0;
 };

@@ -23,7 +23,9 @@ namespace pixtable {
 /// Lays `dib` out as cells in `cells` (resized to the picture): visits the
 /// pixels in reading order and covers the colour of each one still uncovered
 /// with the largest rectangles it can place. Chooses `state.BackgroundColor`
-/// unless it is -1. Sets `TotalPixels`, resets `DonePixels`, and reports
+/// unless it is -1; sets it to -1 when the picture has transparent pixels
+/// (`HasAlpha` and alpha below 128), which are covered as one more colour,
+/// kTransparent. Sets `TotalPixels`, resets `DonePixels`, and reports
 /// progress through `progress`. Returns false when `state.CancelFlag`
 /// stopped the work; the grid is then incomplete.
 bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress);

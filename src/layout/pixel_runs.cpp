@@ -8,18 +8,30 @@ namespace pixtable::layout {
 
 PixelRuns::PixelRuns(int32_t w, int32_t h) : w_(w), h_(h), rows_(static_cast<uint32_t>(w)), px_(size_t(w) * h) {}
 
-void PixelRuns::Load(const DibSection& dib) {
+bool PixelRuns::Load(const DibSection& dib) {
   ColorNumbers colors(px_.size());
   const uint8_t* bits = dib.pBits.get();
-  // The fourth byte carries no colour; clearing it keeps every colour non-negative.
-  LoadRows(
-      [&](size_t i) {
-        uint32_t v;
-        std::memcpy(&v, bits + 4 * i, 4);
-        return static_cast<int32_t>(v & 0xFFFFFF);
-      },
-      colors);
+  const auto pixel = [bits](size_t i) {
+    uint32_t v;
+    std::memcpy(&v, bits + 4 * i, 4);
+    return v;
+  };
+  bool transparent = false;
+  if (dib.HasAlpha) {
+    LoadRows(
+        [&](size_t i) {
+          const uint32_t v = pixel(i);
+          if (v >> 24 >= 128) return static_cast<int32_t>(v & 0xFFFFFF);
+          transparent = true;
+          return kTransparent;
+        },
+        colors);
+  } else {
+    // The fourth byte carries no colour; clearing it keeps every colour non-negative.
+    LoadRows([&](size_t i) { return static_cast<int32_t>(pixel(i) & 0xFFFFFF); }, colors);
+  }
   Chain(colors);
+  return transparent;
 }
 
 /// Fills every pixel's record from `color(i)`, and the runs, and gives

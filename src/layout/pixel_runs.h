@@ -10,6 +10,7 @@
 
 #include "image/dib.h"
 #include "layout/big_array.h"
+#include "layout/cell_grid.h"
 #include "layout/color_numbers.h"
 #include "layout/geometry.h"
 
@@ -22,7 +23,7 @@ inline constexpr int32_t kCovered = -1;
 
 /// What the layout keeps of a pixel, in one place for few cache misses.
 struct Pixel {
-  int32_t color;  ///< 0x00RRGGBB, or kCovered.
+  int32_t color;  ///< 0x00RRGGBB, kTransparent, or kCovered.
   /// Equal uncovered pixels from here rightwards, this one included. A
   /// covered pixel keeps the value it had when it was covered, so the
   /// pixels it counts are all covered (by the same cover) as well.
@@ -51,9 +52,11 @@ class PixelRuns {
  public:
   PixelRuns(int32_t w, int32_t h);
 
-  /// Takes the colours over from the bitmap, without the fourth byte, finds
-  /// the runs, and chains the runs of each colour in reading order.
-  void Load(const DibSection& dib);
+  /// Takes the colours over from the bitmap, finds the runs, and chains the
+  /// runs of each colour in reading order. The fourth byte of a pixel is
+  /// dropped, or with `HasAlpha` read as its alpha: below 128 the pixel is
+  /// kTransparent. Returns true when a pixel is.
+  bool Load(const DibSection& dib);
 
   int32_t w() const { return w_; }
   int32_t h() const { return h_; }

@@ -29,6 +29,10 @@ TEST(WriteHtmlTable, WorkedExamplesAreByteExact) {
       {FromRows({"b", "b"}), 1, 0,
        "<table width=\"1\" height=\"2\" border=0 cellpadding=0 cellspacing=0 bgcolor=#000000>\r\n"
        "<tr><td bgcolor=#0000FF rowspan=2></td></tr>\r\n<tr></tr>\r\n</table>\r\n"},
+      // A transparent pixel: no background, and transparent cells carry no colour.
+      {FromRows({"rt", "tt"}), 1, 0,
+       "<table width=\"2\" height=\"2\" border=0 cellpadding=0 cellspacing=0>\r\n"
+       "<tr><td bgcolor=#FF0000></td><td rowspan=2></td></tr>\r\n<tr><td></td></tr>\r\n</table>\r\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(Convert(c.picture, c.magnification, c.background).html, c.html);
   const std::vector<std::string> texts = Convert(FromRows({"rr", "rb"}), 3).texts;
@@ -128,6 +132,17 @@ TEST(PixelExactTable, FixesColumnWidthsAndSplitsWideCells) {
   const std::string plain = Convert(small).html, exact = Convert(small, 1, 0, {true}).html;
   const size_t start_end = plain.find("\r\n") + 2;
   EXPECT_EQ(exact.substr(0, start_end) + exact.substr(exact.find("</colgroup>\r\n") + 13), plain);
+}
+
+TEST(WriteHtmlTable, TransparentPixelsShowThePageInBothFormats) {
+  // Red with a transparent hole wider than browsers honour as one colspan.
+  Picture p{1500, 3, std::vector<int32_t>(4500, test::kRed)};
+  for (int32_t x = 10; x < 1400; ++x) p.rgb[1500 + x] = p.rgb[3000 + x] = kTransparent;
+  for (bool exact : {false, true}) {
+    const std::string html = Convert(p, 2, 0, {exact}).html;
+    EXPECT_TRUE(html.starts_with("<table width=\"3000\" height=\"6\" border=0 cellpadding=0 cellspacing=0>\r\n"));
+    EXPECT_EQ(test::RenderTable(html), p) << exact;
+  }
 }
 
 TEST(PixelExactTable, StacksTallCellsInTheRowsTheyCover) {

@@ -38,11 +38,11 @@ class EventLog : public Progress {
 };
 
 Outcome RunLayout(decltype(&BuildTable) layout, const Picture& picture, int32_t magnification, int32_t background,
-                  int cancel_at) {
+                  int cancel_at, bool has_alpha = false) {
   Outcome o;
   o.state.Magnification = magnification;
   o.state.BackgroundColor = background;
-  const DibSection dib = test::ToDib(picture, 0xFF);
+  const DibSection dib = test::ToDib(picture, 0xFF, has_alpha);
   EventLog log;
   log.cancel_at = cancel_at;
   log.cancel = &o.state.CancelFlag;
@@ -155,14 +155,19 @@ Picture MakePicture(uint32_t seed) {
     case 3: w = Uniform(rng, 24, 64), h = Uniform(rng, 24, 64); break;
     default: w = Uniform(rng, 2, 24), h = Uniform(rng, 2, 24); break;
   }
-  switch (rng() % 7) {
-    case 0: return Pattern(rng, w, h, false);
-    case 1: return Pattern(rng, w, h, true);
-    case 2: return Blocks(rng, w, h);
-    case 3: return RectSoup(rng, w, h);
-    case 4: return Noise(rng, w, h);
-    default: return test::RandomPicture(rng, w, h, Uniform(rng, 1, 4));
-  }
+  Picture p = [&] {
+    switch (rng() % 7) {
+      case 0: return Pattern(rng, w, h, false);
+      case 1: return Pattern(rng, w, h, true);
+      case 2: return Blocks(rng, w, h);
+      case 3: return RectSoup(rng, w, h);
+      case 4: return Noise(rng, w, h);
+      default: return test::RandomPicture(rng, w, h, Uniform(rng, 1, 4));
+    }
+  }();
+  // One picture in four: the pixels of one colour become transparent.
+  if (rng() % 4 == 0) std::replace(p.rgb.begin(), p.rgb.end(), p.rgb[rng() % p.rgb.size()], kTransparent);
+  return p;
 }
 
 /// Compares the layouts on one picture: a full run (whose table must show
@@ -172,6 +177,9 @@ void Check(uint32_t seed, const Picture& picture) {
   const Outcome full = RunLayout(plain::BuildTable, picture, 1, 0, 0), fast = RunLayout(BuildTable, picture, 1, 0, 0);
   ASSERT_EQ(Compare(full, fast), "") << "seed " << seed;
   ASSERT_EQ(test::RenderTable(fast.html), picture) << "seed " << seed;
+  if (std::count(picture.rgb.begin(), picture.rgb.end(), kTransparent) == 0) {
+    ASSERT_EQ(Compare(fast, RunLayout(BuildTable, picture, 1, 0, 0, true)), "") << "seed " << seed << " with alpha";
+  }
 
   const int32_t mag = Uniform(rng, 2, 10);
   ASSERT_EQ(Compare(RunLayout(plain::BuildTable, picture, mag, -1, 0), RunLayout(BuildTable, picture, mag, -1, 0)), "")
@@ -204,9 +212,10 @@ void CheckLarge(const Picture& p, uint32_t id) {
 
 /// Small patches of hundreds of colours: each cover is small, so the plain
 /// layout stays fast on pictures of many pixels.
-Picture Patches(std::mt19937& rng, int32_t w, int32_t h) {
+Picture Patches(std::mt19937& rng, int32_t w, int32_t h, bool transparent) {
   std::vector<int32_t> palette(300);
   for (int32_t& c : palette) c = static_cast<int32_t>(rng() & 0xFFFFFF);
+  if (transparent) palette[0] = kTransparent;
   Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) {
@@ -222,7 +231,8 @@ TEST(Differential, LargerPicturesMatchThePlainLayout) {
   CheckLarge(Pattern(rng, 200, 150, true), 2);
   CheckLarge(RectSoup(rng, 150, 200), 3);
   // Above 2^16 pixels the colours are numbered through a bitmap of all colours.
-  CheckLarge(Patches(rng, 300, 230), 4);
+  CheckLarge(Patches(rng, 300, 230, false), 4);
+  CheckLarge(Patches(rng, 300, 230, true), 5);
 }
 
 /// Pictures on which the plain layout takes seconds; scripts/difftest runs them.

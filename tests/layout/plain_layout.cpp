@@ -204,8 +204,13 @@ bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progres
   PixelGrid pixels{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
   cells.Resize(w, h);
   std::memcpy(pixels.Values.data(), dib.pBits.get(), static_cast<size_t>(dib.BytesPerLine) * h);
-  // The fourth byte carries no colour; clearing it keeps every colour non-negative.
-  for (int32_t& v : pixels.Values) v &= 0xFFFFFF;
+  // The fourth byte carries no colour, unless it is the alpha: then a pixel
+  // below 128 is transparent, and a picture with one has no background.
+  for (int32_t& v : pixels.Values) {
+    const bool transparent = dib.HasAlpha && static_cast<uint32_t>(v) >> 24 < 128;
+    v = transparent ? kTransparent : v & 0xFFFFFF;
+    if (transparent) state.BackgroundColor = -1;
+  }
   return SweepColors(dib, cells, pixels, state, progress);
 }
 
