@@ -143,48 +143,22 @@ TEST(BuildTable, StopsAtItsCheckPointsAndKeepsWhatItPlaced) {
   }
 }
 
-TEST(BuildTable, TakesColoursOverWithoutTheFourthByte) {
-  // White must stay a colour (not the covered mark); 0xFF in the fourth byte changes nothing.
-  for (uint8_t fourth : {0x00, 0xFF}) {
-    CellGrid cells;
-    cells.Resize(5, 5);
-    cells.Set(4, 4, {4, 4, 1, 1, 1});
-    RunState state;
-    test::RecordingProgress progress;
-    ASSERT_TRUE(BuildTable(test::ToDib(FromRows({"wr", "kw"}), fourth), cells, state, progress));
-    ASSERT_EQ(cells.W * cells.H, 4);  // Earlier contents are gone.
-    EXPECT_EQ(Shown(cells), FromRows({"wr", "kw"}));
-    EXPECT_EQ(state.BackgroundColor, 0xFFFFFF);
-  }
-}
-
 TEST(BuildTable, LargePicturesAreCoveredExactly) {
   // Over 2^18 pixels every per-pixel array of the layout comes straight from
-  // the system rather than the heap. Squares of three greys, and noise.
-  const int32_t w = 640, h = 420;
+  // the system rather than the heap (and the cell grid over 2^19). Squares
+  // of three greys, and noise; the second picture reuses the first's grid.
+  const int32_t w = 1024, h = 520;
   std::mt19937 rng(5);
-  Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
-  for (int32_t i = 0; i < w * h; ++i)
-    p.rgb[i] = rng() % 64 ? (i % w / 16 + i / w / 16) % 3 * 0x404040 : static_cast<int32_t>(rng() & 0xFFFFFF);
-  const LaidOut run(p, 0, 0);
-  ASSERT_TRUE(run.built);
-  EXPECT_TRUE(Shown(run.cells) == p);
-}
-
-TEST(CellGrid, EveryRecordIsEmptyAfterResizeAtAnySize) {
-  // Small grids come from the heap, large ones (over 2 MiB a word) straight
-  // from the system; a grid reused at its own size must not show old cells.
   CellGrid cells;
-  for (const auto& [w, h] : {std::pair{7, 5}, {7, 5}, {3, 2}, {1024, 640}, {1024, 640}, {7, 5}}) {
-    cells.Resize(w, h);
-    size_t begun = 0;
-    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) begun += cells.Begins(i);
-    EXPECT_EQ(begun, 0u) << w << "x" << h;
-    EXPECT_EQ(cells.NextBegin(0, static_cast<size_t>(w) * h), static_cast<size_t>(w) * h);
-    for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = 0; x < w; ++x) cells.Set(x, y, {x, y, 1, 1, 0xFFFFFF});
+  for (int32_t side : {16, 5}) {
+    Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
+    for (int32_t i = 0; i < w * h; ++i)
+      p.rgb[i] = rng() % 64 ? (i % w / side + i / w / side) % 3 * 0x404040 : static_cast<int32_t>(rng() & 0xFFFFFF);
+    RunState state;
+    test::RecordingProgress progress;
+    ASSERT_TRUE(BuildTable(test::ToDib(p), cells, state, progress));
+    EXPECT_TRUE(Shown(cells) == p) << side;
   }
-  EXPECT_EQ(cells.NextBegin(3, 9), 3u);
 }
 
 }  // namespace
