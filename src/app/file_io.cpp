@@ -94,9 +94,10 @@ LoadResult LoadDib(const std::string& path) {
   result.reason = ReadAll(fd, bytes);
   close(fd);
   if (!result.reason.empty()) return result;
-  DecodeResult decoded = DecodeBmp(std::span<const uint8_t>(bytes.data.get(), bytes.size));
+  DecodeResult decoded = DecodePicture(std::span<const uint8_t>(bytes.data.get(), bytes.size));
   result.dib = std::move(decoded.dib);
-  if (!result.dib.Loaded()) result.reason = LoadErrorMessage(decoded.error);
+  result.animated = decoded.animated;
+  if (!result.dib.Loaded()) result.reason = DescribeLoadError(decoded);
   return result;
 }
 

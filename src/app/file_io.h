@@ -4,7 +4,7 @@
 #include <string>
 
 #include "html/html_writer.h"
-#include "image/bmp_decoder.h"
+#include "image/picture_decoder.h"
 
 namespace pixtable {
 
@@ -14,6 +14,8 @@ struct LoadResult {
   /// Why `dib` is empty, in plain words: the file's problem ("permission
   /// denied", "it is a folder") or the decoder's reason.
   std::string reason;
+  /// The file is an animation; `dib` holds its first frame.
+  bool animated = false;
 };
 
 /// Reads the file at `path` and decodes it. Anything but a regular file is

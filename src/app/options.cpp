@@ -9,7 +9,8 @@ namespace pixtable {
 
 const char* UsageText() {
   return R"(Usage: pixtable [options] [PATTERN...]
-Converts a Windows bitmap (.bmp) into one HTML table that redraws it.
+Converts a picture (BMP, PNG, GIF, JPEG or WebP) into one HTML table that
+redraws it.
 
 PATTERN names the picture: a path that exists is taken as it is; otherwise
 * and ? in its last path component match file names, and the first match in
@@ -21,6 +22,8 @@ Options:
   -m, --magnification N  scale the table's width and height by N (1 to 10)
   -x, --no-background    give every cell its own colour, no table background
   -o, --output PATH      write to PATH instead ("-" for standard output)
+      --matte COLOR      lay the picture over COLOR (#RRGGBB or RRGGBB) by its
+                         alpha, instead of leaving transparent cells
       --pixel-exact      fix every column's width and keep spans within what
                          browsers honour, so that they draw every pixel exactly
       --terminal         never open a window
@@ -54,6 +57,19 @@ bool TakeValue(std::string_view arg, size_t name_length, int argc, const char* c
   if (i + 1 >= argc) return false;
   value = argv[++i];
   return true;
+}
+
+/// A colour as "#RRGGBB" or "RRGGBB"; nullopt for anything else.
+std::optional<uint32_t> ParseColour(std::string_view text) {
+  if (text.starts_with('#')) text.remove_prefix(1);
+  if (text.size() != 6) return std::nullopt;
+  uint32_t colour = 0;
+  for (char c : text) {
+    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (digit < 0) return std::nullopt;
+    colour = colour << 4 | static_cast<uint32_t>(digit);
+  }
+  return colour;
 }
 
 }  // namespace
@@ -102,6 +118,11 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
         return parsed;
       }
       o.output = value;
+    } else if (is_long("--matte")) {
+      if (!TakeValue(arg, std::strlen("--matte"), argc, argv, i, value) || !(o.matte = ParseColour(value))) {
+        parsed.error = "option --matte needs a colour as #RRGGBB";
+        return parsed;
+      }
     } else {
       parsed.error = "unknown option " + QuotedName(arg);
       return parsed;

@@ -1,6 +1,7 @@
 // Command-line options.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,8 @@ struct Options {
   bool no_background = false;
   /// Output path (-o); "-" means standard output.
   std::optional<std::string> output;
+  /// Lay every pixel over this colour (0x00RRGGBB) by its alpha (--matte).
+  std::optional<uint32_t> matte;
   /// Write the table so that browsers draw it pixel for pixel.
   bool pixel_exact = false;
   /// Never open a window.

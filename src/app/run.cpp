@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -9,6 +10,7 @@
 #include "app/magnification.h"
 #include "app/output_path.h"
 #include "html/html_writer.h"
+#include "image/matte.h"
 #include "layout/layout.h"
 
 namespace pixtable {
@@ -90,6 +92,8 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
     return kExitFailed;
   }
   DibSection& dib = loaded.dib;
+  if (loaded.animated) std::fprintf(stderr, "pixtable: %s is animated; converting its first frame\n", input->c_str());
+  if (options.matte) ComposeOverMatte(dib, *options.matte);
 
   ui.ShowProgressWindow();
   ui.SetText(kPreparingText);

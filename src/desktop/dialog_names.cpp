@@ -9,11 +9,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool EndsWithBmp(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
+bool Listed(const std::string& name, DialogFilter filter) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string tail = name.substr(dot);
   std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
-  return tail == ".bmp";
+  if (filter == DialogFilter::kBitmaps) return tail == ".bmp";
+  for (const char* extension : {".bmp", ".png", ".gif", ".jpg", ".jpeg", ".webp"}) {
+    if (tail == extension) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -34,7 +39,7 @@ TypedName ResolveTypedName(const std::string& folder, const std::string& typed) 
   return {fs::is_regular_file(path, error) ? TypedName::kFile : TypedName::kMissing, path};
 }
 
-std::vector<std::string> ListDialogEntries(const std::string& folder) {
+std::vector<std::string> ListDialogEntries(const std::string& folder, DialogFilter filter) {
   std::vector<std::string> folders, files;
   std::error_code error;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
@@ -43,7 +48,7 @@ std::vector<std::string> ListDialogEntries(const std::string& folder) {
     std::error_code kind_error;
     if (it->is_directory(kind_error)) {
       folders.push_back(name + "/");
-    } else if (EndsWithBmp(name) && it->is_regular_file(kind_error)) {
+    } else if (Listed(name, filter) && it->is_regular_file(kind_error)) {
       files.push_back(name);
     }
   }

@@ -28,10 +28,16 @@ std::string JoinClean(const std::string& folder, const std::string& typed);
 /// otherwise a file name without an extension gets ".bmp" before the test.
 TypedName ResolveTypedName(const std::string& folder, const std::string& typed);
 
+/// Which files the dialog lists: its two filters.
+enum class DialogFilter {
+  kBitmaps,      ///< Names ending in ".bmp".
+  kAllPictures,  ///< Names ending in ".bmp", ".png", ".gif", ".jpg", ".jpeg" or ".webp".
+};
+
 /// What the dialog lists for `folder`: "../" (except at the root), then the
-/// sub-folders as "name/", then the files whose names end in ".bmp" in any
-/// case; each group in byte order, hidden entries left out. Empty when the
-/// folder can't be read.
-std::vector<std::string> ListDialogEntries(const std::string& folder);
+/// sub-folders as "name/", then the files whose names end as `filter` asks,
+/// in any case; each group in byte order, hidden entries left out. Empty
+/// when the folder can't be read.
+std::vector<std::string> ListDialogEntries(const std::string& folder, DialogFilter filter = DialogFilter::kBitmaps);
 
 }  // namespace pixtable

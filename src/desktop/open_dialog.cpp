@@ -88,6 +88,7 @@ struct Dialog {
   Fl_Hold_Browser* list = nullptr;
   Fl_Input* name_field = nullptr;
   std::string folder;
+  DialogFilter filter = DialogFilter::kBitmaps;
   std::string result;
 };
 
@@ -101,7 +102,7 @@ void ShowFolder(Dialog& d, const std::string& folder) {
   d.folder = folder;
   d.folder_field->value(folder.c_str());
   d.list->clear();
-  for (const std::string& entry : ListDialogEntries(folder)) d.list->add(entry.c_str());
+  for (const std::string& entry : ListDialogEntries(folder, d.filter)) d.list->add(entry.c_str());
 }
 
 /// The open button: a folder is entered, an existing file ends the dialog,
@@ -138,6 +139,12 @@ void OnFolderTyped(Fl_Widget*, void* data) {
 void OnUp(Fl_Widget*, void* data) {
   auto& d = *static_cast<Dialog*>(data);
   ShowFolder(d, JoinClean(d.folder, ".."));
+}
+
+void OnFilterChosen(Fl_Widget* choice, void* data) {
+  auto& d = *static_cast<Dialog*>(data);
+  d.filter = static_cast<Fl_Choice*>(choice)->value() == 0 ? DialogFilter::kBitmaps : DialogFilter::kAllPictures;
+  ShowFolder(d, d.folder);
 }
 
 /// A click picks a file; a double click opens a folder or a file.
@@ -194,11 +201,15 @@ std::string ShowOpenDialog() {
 
   Fl_Box type_label(kM, type_y, kLabelW, kRowH, "ファイルの種類(T):");
   type_label.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
-  // One filter. A menu item label is shown as written; nothing parses it.
-  Fl_Menu_Item types[] = {{kOpenDialogFilter, 0, nullptr, nullptr, 0, 0, 0, 0, 0}, {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0}};
+  // Bitmaps first, then every picture pixtable reads. A menu item label is
+  // shown as written; nothing parses it.
+  Fl_Menu_Item types[] = {{kOpenDialogFilter, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+                          {kOpenDialogAllPictures, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+                          {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0}};
   Fl_Choice type(kM + kLabelW, type_y, kFieldW, kRowH);
   type.menu(types);
   type.value(0);
+  type.callback(OnFilterChosen, &d);
   Fl_Button cancel(kButtonX, type_y, kButtonW, kRowH, "キャンセル");
   cancel.callback(OnCancel, &d);
 

@@ -153,6 +153,9 @@ void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_
     line.Put(" bgcolor=#");
     line.PutColor(hex, state.BackgroundColor);
   }
+  // WebKit's automatic table layout does not keep to the <col> widths where
+  // cells span several columns; the fixed layout takes them as given.
+  if (format.pixel_exact) line.Put(" style=\"table-layout:fixed\"");
   line.Put(">\r\n");
   if (!format.pixel_exact) return;
   line.Put("<colgroup>");

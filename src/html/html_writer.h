@@ -25,7 +25,8 @@ inline constexpr int32_t kBrowserMaxRowSpan = 65534;
 
 /// Choices about the table's text beyond the cells themselves.
 struct TableFormat {
-  /// Fix every column's width with a colgroup line after the start line, and
+  /// Fix every column's width, with the fixed table layout on the start tag
+  /// and a colgroup line after it (for clients that drop the style), and
   /// split cells larger than the spans browsers honour into cells within
   /// them, so that browsers draw the picture pixel for pixel.
   bool pixel_exact = false;

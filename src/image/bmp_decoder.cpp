@@ -6,26 +6,6 @@
 
 namespace pixtable {
 
-const char* LoadErrorMessage(LoadError error) {
-  switch (error) {
-    case LoadError::kNone: return "no error";
-    case LoadError::kCannotRead: return "the file cannot be read";
-    case LoadError::kTooShort: return "the file is too short for its headers";
-    case LoadError::kBadSignature: return "not a bitmap file";
-    case LoadError::kBadHeaderSize: return "unknown bitmap header size";
-    case LoadError::kBadDimensions: return "invalid picture dimensions";
-    case LoadError::kBadPlanes: return "invalid number of planes";
-    case LoadError::kUnsupportedFormat: return "unsupported pixel format or compression";
-    case LoadError::kBadPalette: return "invalid colour table";
-    case LoadError::kBadMasks: return "invalid colour masks";
-    case LoadError::kBadDataOffset: return "pixel data offset outside the file";
-    case LoadError::kTruncatedPixels: return "the file does not hold all the pixel data";
-    case LoadError::kTooLarge: return "the picture is too large";
-    case LoadError::kOutOfMemory: return "not enough memory for the picture";
-  }
-  return "unknown error";
-}
-
 DecodeResult DecodeBmp(std::span<const uint8_t> file, int64_t max_pixels) {
   DecodeResult result;
   BmpHeader header;

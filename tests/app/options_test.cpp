@@ -32,11 +32,14 @@ TEST(ParseOptions, ValueForms) {
   EXPECT_EQ(Parse({"-"}).options.pattern, "-");
   EXPECT_TRUE(Parse({"--terminal", "-h"}).options.help);
   EXPECT_TRUE(Parse({"--version"}).options.version);
+  EXPECT_EQ(Parse({"--matte", "#0a0B9c"}).options.matte, 0x0A0B9Cu);
+  EXPECT_EQ(Parse({"--matte=FFFFFF"}).options.matte, 0xFFFFFFu);
 }
 
 TEST(ParseOptions, MistakesAreReported) {
   for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
-           {"-m"}, {"--output"}, {"-o", ""}, {"--bogus"}, {"-q"}, {"--magnificationX"}, {"--terminalx"}}) {
+           {"-m"}, {"--output"}, {"-o", ""}, {"--bogus"}, {"-q"}, {"--magnificationX"}, {"--terminalx"},
+           {"--matte"}, {"--matte", "red"}, {"--matte", "#12345"}, {"--matte", "1234567"}, {"--matte", "#12345g"}}) {
     EXPECT_NE(Parse(args).error, "") << args[0];
   }
 }

@@ -48,8 +48,12 @@ TEST(OpenDialog, TypedNamesLeadToFilesFoldersOrAMessage) {
 TEST(OpenDialog, ListsFoldersThenBitmapsWithoutHiddenEntries) {
   test::TempDir t;
   for (const char* folder : {"sub", "old.bmp", ".git"}) fs::create_directory(t.path() / folder);
-  for (const char* file : {"b.bmp", "A.BMP", "c.txt", "bmp", ".hidden.bmp"}) t.Write(file, "x");
+  for (const char* file : {"b.bmp", "A.BMP", "c.txt", "bmp", ".hidden.bmp", "d.PNG", "e.gif", "f.jpg", "g.Jpeg", "h.webp", "png"}) {
+    t.Write(file, "x");
+  }
   EXPECT_EQ(ListDialogEntries(t.path()), (std::vector<std::string>{"../", "old.bmp/", "sub/", "A.BMP", "b.bmp"}));
+  EXPECT_EQ(ListDialogEntries(t.path(), DialogFilter::kAllPictures),
+            (std::vector<std::string>{"../", "old.bmp/", "sub/", "A.BMP", "b.bmp", "d.PNG", "e.gif", "f.jpg", "g.Jpeg", "h.webp"}));
   const std::vector<std::string> root = ListDialogEntries("/");
   EXPECT_TRUE(root.empty() || root.front() != "../") << "no way up from the root";
   EXPECT_TRUE(ListDialogEntries(t / "absent").empty());

@@ -15,7 +15,7 @@ manual=$prefix/share/man/man1/pixtable.1
 [[ -f $entry ]] || fail "no menu entry"
 [[ -f $manual ]] || fail "no manual page"
 
-for line in 'Type=Application' 'Exec=pixtable %f' 'MimeType=image/bmp;' 'Terminal=false'; do
+for line in 'Type=Application' 'Exec=pixtable %f' 'MimeType=image/bmp;image/png;image/gif;image/jpeg;image/webp;' 'Terminal=false'; do
   grep -qxF "$line" "$entry" || fail "menu entry lacks '$line'"
 done
 grep -q '^Name=' "$entry" && grep -q '^Name\[ja\]=' "$entry" || fail "menu entry lacks an English or Japanese name"

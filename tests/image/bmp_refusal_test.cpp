@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "image/bmp_decoder.h"
+#include "image/picture_decoder.h"
 #include "support/bmp_writer.h"
 
 namespace pixtable {
@@ -116,7 +117,7 @@ TEST(BmpCrashers, EveryFoundFileFailsCleanlyOrDecodes) {
       ++files;
       std::ifstream in(entry.path(), std::ios::binary);
       const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      const DecodeResult r = DecodeBmp(bytes);
+      const DecodeResult r = DecodePicture(bytes);
       const std::string name = entry.path().filename().string();
       if (!r.dib.Loaded()) {
         EXPECT_NE(r.error, LoadError::kNone) << name;

@@ -93,7 +93,7 @@ Conversion Convert(const Picture& picture, int32_t magnification, int32_t backgr
 Picture RenderTable(const std::string& html) {
   Picture p;
   std::smatch m;
-  static const std::regex start(R"re(^<table width="(\d+)" height="(\d+)" border=0 cellpadding=0 cellspacing=0(?: bgcolor=#([0-9A-F]{6}))?>\r\n)re");
+  static const std::regex start(R"re(^<table width="(\d+)" height="(\d+)" border=0 cellpadding=0 cellspacing=0(?: bgcolor=#([0-9A-F]{6}))?(?: style="table-layout:fixed")?>\r\n)re");
   if (!std::regex_search(html, m, start)) {
     ADD_FAILURE() << "no table start line";
     return p;

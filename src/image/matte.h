@@ -1,0 +1,15 @@
+// Laying a picture with transparency over a plain colour.
+#pragma once
+
+#include <cstdint>
+
+#include "image/dib.h"
+
+namespace pixtable {
+
+/// Composes every pixel of `dib` over the colour `matte` (0x00RRGGBB) by its
+/// alpha, so that soft edges blend into a known page colour, then clears the
+/// fourth byte and `HasAlpha`. A picture without alpha is left as it is.
+void ComposeOverMatte(DibSection& dib, uint32_t matte);
+
+}  // namespace pixtable

@@ -1,0 +1,70 @@
+// libFuzzer target: decodes arbitrary bytes as a picture of any kind we
+// read (bitmap, PNG, GIF, JPEG, WebP), then lays out and writes what decodes. Any crash, sanitizer report, hang or oversized
+// allocation is a finding.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "html/html_writer.h"
+#include "image/picture_decoder.h"
+#include "layout/layout.h"
+
+namespace {
+
+using namespace pixtable;
+
+/// Keeps each run fast: a picture of up to 2^16 pixels takes 256 KiB, so any
+/// allocation near the fuzzer's malloc limit means a size was not checked.
+constexpr int64_t kFuzzMaxPixels = int64_t{1} << 16;
+/// The plain layout is slow; only small pictures go through it.
+constexpr int64_t kMaxLaidOutPixels = 64 * 64;
+
+class NullProgress : public Progress {
+ public:
+  void SetText(const char*) override {}
+  void PumpEvents() override {}
+};
+
+class NullSink : public OutputSink {
+ public:
+  bool Write(std::string_view bytes) override {
+    written += bytes.size();
+    return true;
+  }
+  size_t written = 0;
+};
+
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  DecodeResult result = DecodePicture(std::span<const uint8_t>(data, size), kFuzzMaxPixels);
+  const DibSection& dib = result.dib;
+  if (!dib.Loaded()) {
+    Check(result.error != LoadError::kNone);
+    return 0;
+  }
+  Check(result.error == LoadError::kNone);
+  Check(dib.BitsPerPixel == 32 && dib.Width >= 1 && dib.Height >= 1 && dib.BytesPerLine == dib.Width * 4);
+  const int64_t pixels = int64_t{dib.Width} * dib.Height;
+  Check(pixels <= kFuzzMaxPixels);
+  // Without alpha the fourth byte is 0, as bitmaps leave it.
+  for (int64_t i = 0; i < pixels && !dib.HasAlpha; ++i) Check(dib.pBits[static_cast<size_t>(4 * i + 3)] == 0);
+  if (pixels > kMaxLaidOutPixels) return 0;
+
+  RunState state;
+  NullProgress progress;
+  CellGrid cells;
+  Check(BuildTable(dib, cells, state, progress));
+  int64_t covered = 0;
+  for (int32_t y = 0; y < dib.Height; ++y)
+    for (int32_t x = 0; x < dib.Width; ++x) covered += cells.At(x, y).Area();
+  Check(covered == pixels);
+  NullSink sink;
+  Check(WriteHtmlTable(sink, dib, cells, state, progress) == WriteOutcome::kWritten);
+  Check(sink.written > 0);
+  return 0;
+}
