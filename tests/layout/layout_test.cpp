@@ -38,22 +38,23 @@ struct LaidOut {
   bool built = false;
 };
 
-/// The picture the cells show; fails the test where cells overlap, leave a
-/// hole or reach past the grid.
+/// The picture the cells show, read as the writer reads the grid; fails
+/// the test where a cell is empty, overlaps another, leaves a hole or reaches
+/// past the grid.
 Picture Shown(const CellGrid& cells) {
-  Picture p{cells.W, cells.H, std::vector<int32_t>(static_cast<size_t>(cells.W) * cells.H, -2)};
-  for (int32_t y = 0; y < cells.H; ++y)
-    for (int32_t x = 0; x < cells.W; ++x) {
-      const CellRect c = cells.At(x, y);
-      if (c.Empty()) continue;
-      if (x + c.ColSpan > cells.W || y + c.RowSpan > cells.H) ADD_FAILURE() << "cell past the grid at " << x << "," << y;
-      for (int32_t v = y; v < std::min(cells.H, y + c.RowSpan); ++v)
-        for (int32_t u = x; u < std::min(cells.W, x + c.ColSpan); ++u) {
-          int32_t& slot = p.rgb[static_cast<size_t>(v) * p.w + u];
-          if (slot != -2) ADD_FAILURE() << "cells overlap at " << u << "," << v;
-          slot = c.Color;
-        }
-    }
+  const int32_t w = cells.W, h = cells.H;
+  Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h, -2)};
+  for (size_t i = 0; i < p.rgb.size(); ++i) {
+    if (!cells.Begins(i)) continue;
+    const int32_t x = static_cast<int32_t>(i % w), y = static_cast<int32_t>(i / w);
+    const int32_t x1 = x + cells.ColSpan(i), y1 = y + cells.RowSpan(i);
+    if (x1 <= x || y1 <= y || x1 > w || y1 > h) ADD_FAILURE() << "bad cell at " << x << "," << y;
+    for (int32_t v = y; v < std::min(h, y1); ++v)
+      for (int32_t u = x; u < std::min(w, x1); ++u) {
+        if (p.rgb[static_cast<size_t>(v) * w + u] != -2) ADD_FAILURE() << "cells overlap at " << u << "," << v;
+        p.rgb[static_cast<size_t>(v) * w + u] = cells.Color(i);
+      }
+  }
   if (std::count(p.rgb.begin(), p.rgb.end(), -2)) ADD_FAILURE() << "pixels in no cell";
   return p;
 }
