@@ -12,6 +12,8 @@
 #include <span>
 #include <vector>
 
+#include "app/signals.h"
+
 namespace pixtable {
 namespace {
 
@@ -19,9 +21,6 @@ constexpr size_t kWriteBlock = size_t{1} << 20;
 
 /// Files larger than this cannot hold a picture we would accept.
 constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
-
-/// The temporary file of the output in progress, for cleanup on a signal.
-char g_pending_temp[4096];
 
 /// The bytes of a file, read without clearing the buffer first.
 struct FileBytes {
@@ -101,18 +100,12 @@ LoadResult LoadDib(const std::string& path) {
   return result;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
 bool FdSink::WriteAll(const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = write(fd_, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error_ = errno;
+    if (n < 0 && errno == EINTR && !CancelSignalled()) continue;
+    if (n < 0 || (n < static_cast<ssize_t>(size) && CancelSignalled())) {
+      error_ = n < 0 ? errno : EINTR;
       return false;
     }
     data += n;
@@ -137,61 +130,6 @@ bool FdSink::Flush() {
   const bool ok = WriteAll(buffer_.data(), buffer_.size());
   buffer_.clear();
   return ok;
-}
-
-bool AtomicFileOutput::Open(const std::string& path) {
-  Abandon();
-  path_ = path;
-  const size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = path.substr(dir.size());
-  // Shorten long names so that the temporary name stays within the name limit.
-  std::string pattern = dir + "." + name.substr(0, 128) + ".pixtable-XXXXXX";
-  fd_ = mkstemp(pattern.data());
-  if (fd_ < 0) {
-    error_ = errno;
-    return false;
-  }
-  temp_path_ = pattern;
-  if (temp_path_.size() < sizeof g_pending_temp) {
-    std::memcpy(g_pending_temp, temp_path_.c_str(), temp_path_.size() + 1);
-  }
-  // mkstemp makes the file private; give it the mode a new file would get.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd_, 0666 & ~mask);
-  error_ = 0;
-  return true;
-}
-
-bool AtomicFileOutput::Commit() {
-  if (fd_ < 0) return false;
-  const bool flushed = Flush();
-  const int closed = close(fd_);
-  fd_ = -1;
-  if (flushed && closed != 0) error_ = errno;
-  if (!flushed || closed != 0 || rename(temp_path_.c_str(), path_.c_str()) != 0) {
-    if (error_ == 0) error_ = errno;
-    unlink(temp_path_.c_str());
-    temp_path_.clear();
-    g_pending_temp[0] = '\0';
-    return false;
-  }
-  temp_path_.clear();
-  g_pending_temp[0] = '\0';
-  return true;
-}
-
-void AtomicFileOutput::Abandon() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
-  if (!temp_path_.empty()) unlink(temp_path_.c_str());
-  temp_path_.clear();
-  g_pending_temp[0] = '\0';
-}
-
-void RemovePendingTemporaryFile() {
-  if (g_pending_temp[0] != '\0') unlink(g_pending_temp);
 }
 
 }  // namespace pixtable

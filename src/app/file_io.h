@@ -1,6 +1,7 @@
 // Reading the picture and writing the table to files.
 #pragma once
 
+#include <cerrno>
 #include <string>
 
 #include "html/html_writer.h"
@@ -23,10 +24,9 @@ struct LoadResult {
 /// or feels a read.
 LoadResult LoadDib(const std::string& path);
 
-/// True when `a` and `b` name the same existing file.
-bool SameFile(const std::string& a, const std::string& b);
-
 /// Buffered output to a file descriptor that remembers the first error.
+/// A write that a cancel signal interrupts stops with EINTR: a reader that
+/// has stopped reading must not hold the run.
 class FdSink : public OutputSink {
  public:
   explicit FdSink(int fd = -1) : fd_(fd) {}
@@ -35,6 +35,8 @@ class FdSink : public OutputSink {
   bool Flush();
   /// errno of the first failure, 0 if none.
   int error() const { return error_; }
+  /// True when a cancel signal stopped the writing.
+  bool interrupted() const { return error_ == EINTR; }
 
  protected:
   int fd_;
@@ -44,33 +46,5 @@ class FdSink : public OutputSink {
   bool WriteAll(const char* data, size_t size);
   std::string buffer_;
 };
-
-/// Writes a file so that it appears whole or not at all: the text goes to a
-/// hidden temporary file in the destination's folder, which `Commit` renames
-/// over the destination. Destroying an uncommitted output removes the
-/// temporary file and leaves the destination untouched.
-class AtomicFileOutput : public FdSink {
- public:
-  AtomicFileOutput() = default;
-  AtomicFileOutput(const AtomicFileOutput&) = delete;
-  AtomicFileOutput& operator=(const AtomicFileOutput&) = delete;
-  ~AtomicFileOutput() override { Abandon(); }
-
-  /// Creates the temporary file for `path`. On failure returns false and
-  /// sets `error()`.
-  bool Open(const std::string& path);
-  /// Flushes, closes and renames the temporary file over the destination.
-  bool Commit();
-  /// Closes and removes the temporary file, if any.
-  void Abandon();
-
- private:
-  std::string path_;
-  std::string temp_path_;
-};
-
-/// Removes the temporary file of the output being written, if any. Safe to
-/// call from a signal handler.
-void RemovePendingTemporaryFile();
 
 }  // namespace pixtable

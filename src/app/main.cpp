@@ -1,9 +1,11 @@
 // pixtable: converts a Windows bitmap into one HTML table.
 #include <X11/Xlib.h>
+#include <fcntl.h>
 #include <unistd.h>
 
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/options.h"
 #include "app/run.h"
@@ -11,25 +13,42 @@
 #include "app/terminal_ui.h"
 #include "desktop/desktop_ui.h"
 
+namespace {
+
+/// Opens descriptors 0 to 2 when they are closed, before anything else is
+/// opened: otherwise the picture, the table or the X connection would take
+/// their place, and a table meant for standard output would go into it. A
+/// closed one is opened in the direction that fails, so that writing to
+/// standard output still fails with EBADF, as on the closed descriptor.
+void OpenStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY);  // Takes the lowest free number: fd.
+  }
+}
+
+/// Writes `text` to standard output; exit code 0, or 1 with a message when
+/// it could not be written (a full disk, a closed descriptor).
+int PrintAndExit(const std::string& text) {
+  if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return pixtable::kExitWritten;
+  std::fprintf(stderr, "pixtable: cannot write standard output: %s\n", std::strerror(errno));
+  return pixtable::kExitFailed;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace pixtable;
+  OpenStandardDescriptors();
   const ParsedOptions parsed = ParseOptions(argc, argv);
   if (!parsed.error.empty()) {
     std::fputs(UsageErrorText(parsed.error).c_str(), stderr);
     return kExitUsage;
   }
-  if (parsed.options.help) {
-    std::fputs(UsageText(), stdout);
-    return kExitWritten;
-  }
-  if (parsed.options.version) {
-    std::printf("pixtable %s\n", PIXTABLE_VERSION);
-    return kExitWritten;
-  }
+  if (parsed.options.help) return PrintAndExit(UsageText());
+  if (parsed.options.version) return PrintAndExit("pixtable " PIXTABLE_VERSION "\n");
 
-  // A closed pipe must show up as a write error, not end the process.
-  std::signal(SIGPIPE, SIG_IGN);
-  InstallCancelSignals();
+  InstallSignalHandlers();
   RunState state;
   // FLTK ends the process when it finds no display, so look for one first.
   Display* display = parsed.options.terminal ? nullptr : XOpenDisplay(nullptr);

@@ -1,9 +1,11 @@
 #include "app/options.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "app/display_name.h"
+#include "fit/quantize.h"
 
 namespace pixtable {
 
@@ -21,11 +23,21 @@ replaced by .html.
 Options:
   -m, --magnification N  scale the table's width and height by N (1 to 10)
   -x, --no-background    give every cell its own colour, no table background
-  -o, --output PATH      write to PATH instead ("-" for standard output)
+  -o, --output PATH      write to PATH instead ("-" for standard output); a
+                         device, FIFO or socket is written into, never replaced
       --matte COLOR      lay the picture over COLOR (#RRGGBB or RRGGBB) by its
                          alpha, instead of leaving transparent cells
       --pixel-exact      fix every column's width and keep spans within what
                          browsers honour, so that they draw every pixel exactly
+      --max-size SIZE    make the best table of at most SIZE bytes (K and M
+                         suffixes count 1024 and 1024 x 1024): choose the scale
+                         and the colours, and print the choice
+      --colors N         reduce the picture to at most N colours first (2-256)
+      --dither           reduce colours with error diffusion: smoother, longer
+      --scale K          shrink the picture K times first (1-10), averaging each
+                         block; the table keeps the picture's size
+      --scale-filter nearest
+                         shrink by taking each block's middle pixel (pixel art)
       --terminal         never open a window
   -h, --help             show this help and exit
       --version          show the version and exit
@@ -35,7 +47,7 @@ Exit codes:
   0  the table was written
   1  the picture could not be loaded, or the table could not be written
   2  usage error (bad option, no PATTERN, or no file matches it)
-  3  cancelled (Ctrl-C) before the table was complete
+  3  cancelled (Ctrl-C, SIGTERM, SIGHUP) before the table was complete
 )";
 }
 
@@ -44,6 +56,27 @@ std::string UsageErrorText(const std::string& text) {
 }
 
 namespace {
+
+/// `text` as a whole number from `low` to `high`, or nullopt.
+std::optional<int64_t> WholeNumber(std::string_view text, int64_t low, int64_t high) {
+  if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  const int64_t value = std::stoll(std::string(text));
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+/// `text` as a size in bytes, "K" or "M" after the digits counting 1024 or
+/// 1024 x 1024; nullopt unless from 1 byte to 1 TiB.
+std::optional<int64_t> Size(std::string_view text) {
+  int64_t unit = 1;
+  if (!text.empty() && (text.back() == 'K' || text.back() == 'k')) unit = int64_t{1} << 10;
+  if (!text.empty() && (text.back() == 'M' || text.back() == 'm')) unit = int64_t{1} << 20;
+  if (unit > 1) text.remove_suffix(1);
+  const std::optional<int64_t> count = WholeNumber(text, 1, (int64_t{1} << 40) / unit);
+  if (!count) return std::nullopt;
+  return *count * unit;
+}
 
 /// Takes the value of an option that needs one, from "--opt=V", "-oV" or the
 /// next argument. Returns false when there is none.
@@ -77,7 +110,7 @@ std::optional<uint32_t> ParseColour(std::string_view text) {
 ParsedOptions ParseOptions(int argc, const char* const* argv) {
   ParsedOptions parsed;
   Options& o = parsed.options;
-  bool only_words = false;
+  bool only_words = false, filter_given = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     auto add_word = [&] {
@@ -104,6 +137,33 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
       o.terminal = true;
     } else if (arg == "-x" || arg == "--no-background") {
       o.no_background = true;
+    } else if (arg == "--dither") {
+      o.dither = true;
+    } else if (is_long("--colors") || is_long("--scale") || is_long("--scale-filter") || is_long("--max-size")) {
+      const std::string_view name = arg.substr(0, arg.find('='));
+      std::optional<int64_t> number;
+      if (!TakeValue(arg, name.size(), argc, argv, i, value)) {
+        parsed.error = "option " + QuotedName(arg) + " needs a value";
+        return parsed;
+      }
+      if (name == "--colors" && (number = WholeNumber(value, kMinColors, kMaxColors))) {
+        o.colors = static_cast<int32_t>(*number);
+      } else if (name == "--scale" && (number = WholeNumber(value, kMinScale, kMaxScale))) {
+        o.scale = static_cast<int32_t>(*number);
+      } else if (name == "--scale-filter" && (value == "box" || value == "nearest")) {
+        o.scale_filter = value == "box" ? ScaleFilter::kBox : ScaleFilter::kNearest;
+        filter_given = true;
+      } else if (name == "--max-size" && (number = Size(value))) {
+        o.max_size = *number;
+      } else {
+        parsed.error = "option " + std::string(name) + " does not take " + QuotedName(value) + " (" +
+                       (name == "--colors"  ? "a whole number from 2 to 256"
+                        : name == "--scale" ? "a whole number from 1 to 10"
+                        : name == "--scale-filter" ? "box or nearest"
+                                                   : "bytes, or a number followed by K or M") +
+                       ")";
+        return parsed;
+      }
     } else if (is_long("--magnification") || arg.starts_with("-m")) {
       const size_t name = arg.starts_with("--") ? std::strlen("--magnification") : 2;
       if (!TakeValue(arg, name, argc, argv, i, value)) {
@@ -127,6 +187,13 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
       parsed.error = "unknown option " + QuotedName(arg);
       return parsed;
     }
+  }
+  if (o.max_size > 0 && (o.colors > 0 || o.scale > 1)) {
+    parsed.error = "--max-size chooses the scale and the colours itself: leave out --scale and --colors";
+  } else if (o.dither && o.colors == 0 && o.max_size == 0) {
+    parsed.error = "--dither needs --colors or --max-size";
+  } else if (filter_given && o.scale == 1 && o.max_size == 0) {
+    parsed.error = "--scale-filter needs --scale or --max-size";
   }
   return parsed;
 }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "fit/scale.h"
+
 namespace pixtable {
 
 /// Everything the command line can ask for.
@@ -21,11 +23,27 @@ struct Options {
   std::optional<uint32_t> matte;
   /// Write the table so that browsers draw it pixel for pixel.
   bool pixel_exact = false;
+  /// Reduce the picture to at most this many colours first (--colors, 2 to
+  /// 256); 0 keeps them all.
+  int32_t colors = 0;
+  /// Reduce colours with error diffusion (--dither).
+  bool dither = false;
+  /// Shrink the picture this many times first (--scale, 1 to 10), the
+  /// magnification growing as much.
+  int32_t scale = 1;
+  /// How the shrinking makes a pixel of each block (--scale-filter).
+  ScaleFilter scale_filter = ScaleFilter::kBox;
+  /// Choose the scale and colours for the best table of at most this many
+  /// bytes (--max-size); 0 for no such limit.
+  int64_t max_size = 0;
   /// Never open a window.
   bool terminal = false;
   bool help = false;
   bool version = false;
 };
+
+/// True when an option asks for the picture to be reduced before the layout.
+inline bool ReducesPicture(const Options& o) { return o.colors > 0 || o.scale > 1 || o.max_size > 0; }
 
 /// Outcome of `ParseOptions`: the options, or an error text for the user.
 struct ParsedOptions {

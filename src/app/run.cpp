@@ -5,22 +5,24 @@
 #include <new>
 
 #include "app/display_name.h"
+#include "app/fit_picture.h"
 #include "app/file_io.h"
 #include "app/file_search.h"
 #include "app/magnification.h"
 #include "app/output_path.h"
+#include "app/signals.h"
+#include "app/table_output.h"
 #include "html/html_writer.h"
 #include "image/matte.h"
 #include "layout/layout.h"
 
 namespace pixtable {
+
+void Ui::ShowNote(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+
 namespace {
 
 constexpr const char kPreparingText[] = "準備中・・・";
-
-std::string WriteFailure(const std::string& path, int error) {
-  return "pixtable: cannot write " + DisplayName(path) + ": " + std::strerror(error);
-}
 
 /// Reads the start-up keys and options into the magnification and background.
 void ApplyStartOptions(const Options& options, Ui& ui, RunState& state) {
@@ -48,26 +50,37 @@ std::optional<std::string> ChooseInput(const Options& options, Ui& ui) {
   return std::nullopt;
 }
 
-/// Writes the table to `output_path` ("-" for standard output).
-int WriteTable(const std::string& output_path, const TableFormat& format, const DibSection& dib,
+/// Passes the table on, counting its bytes and cells.
+class TallySink : public OutputSink {
+ public:
+  explicit TallySink(OutputSink& out) : out_(out) {}
+  bool Write(std::string_view bytes) override {
+    this->bytes += static_cast<int64_t>(bytes.size());
+    for (size_t at = bytes.find("<td"); at != std::string_view::npos; at = bytes.find("<td", at + 3)) ++cells;
+    return out_.Write(bytes);
+  }
+  int64_t bytes = 0, cells = 0;
+
+ private:
+  OutputSink& out_;
+};
+
+/// Writes the table into `out`, which was opened before the layout; `shown`
+/// names the destination in the closing line.
+int WriteTable(TableOutput& out, const std::string& shown, const TableFormat& format, const DibSection& dib,
                const CellGrid& cells, Ui& ui, RunState& state, std::string& message) {
-  if (output_path == "-") {
-    FdSink out(1);
-    const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
-    if (outcome == WriteOutcome::kCancelled) return out.Flush() ? kExitCancelled : kExitFailed;
-    if (outcome == WriteOutcome::kWritten && out.Flush()) return kExitWritten;
-    message = WriteFailure("standard output", out.error());
-    return kExitFailed;
+  TallySink tally(out);
+  const WriteOutcome outcome = WriteHtmlTable(tally, dib, cells, state, ui, format);
+  // Ended either way before a message is shown: no temporary file waits for the user.
+  const bool ended = outcome == WriteOutcome::kWritten ? out.Commit() : out.Cancel();
+  // A cancel signal that cut a write short (a reader that stopped reading) is a cancel too.
+  if (out.interrupted()) return kExitCancelled;
+  if (ended && outcome == WriteOutcome::kWritten) {
+    ui.ShowWritten(shown, tally.bytes, tally.cells);
+    return kExitWritten;
   }
-  AtomicFileOutput out;
-  if (!out.Open(output_path)) {
-    message = WriteFailure(output_path, out.error());
-    return kExitFailed;
-  }
-  const WriteOutcome outcome = WriteHtmlTable(out, dib, cells, state, ui, format);
-  if (outcome == WriteOutcome::kCancelled) return kExitCancelled;  // `out` removes its temporary file.
-  if (outcome == WriteOutcome::kWritten && out.Commit()) return kExitWritten;
-  message = WriteFailure(output_path, out.error());
+  if (ended && outcome == WriteOutcome::kCancelled) return kExitCancelled;
+  message = out.FailureMessage();
   return kExitFailed;
 }
 
@@ -75,36 +88,54 @@ int WriteTable(const std::string& output_path, const TableFormat& format, const 
 
 int RunConversion(const Options& options, Ui& ui, RunState& state) {
   ApplyStartOptions(options, ui, state);
+  if (CancelSignalled()) return kExitCancelled;  // A signal ended the magnification box.
 
   const std::optional<std::string> input = ChooseInput(options, ui);
   if (!input) return kExitUsage;
   if (input->empty()) return kExitCancelled;  // The dialog was cancelled: a quiet end.
 
   const std::string output = options.output.value_or(DeriveOutputPath(*input));
-  if (output == *input || SameFile(output, *input)) {
-    ui.ShowMessage("pixtable: the output would overwrite the picture " + DisplayName(*input));
-    return kExitFailed;
-  }
-
   LoadResult loaded = LoadDib(*input);
   if (!loaded.dib.Loaded()) {
     ui.ShowMessage(kLoadFailureMessage + DisplayName(*input) + "\n" + loaded.reason);
     return kExitFailed;
   }
   DibSection& dib = loaded.dib;
-  if (loaded.animated) std::fprintf(stderr, "pixtable: %s is animated; converting its first frame\n", input->c_str());
+  if (loaded.animated) std::fprintf(stderr, "pixtable: %s is animated; converting its first frame\n", DisplayName(*input).c_str());
   if (options.matte) ComposeOverMatte(dib, *options.matte);
+
+  // The destination is opened before the layout: one that can't be written
+  // fails at once, not after minutes of work.
+  TableOutput out;
+  const bool opened = out.Open(output);
+  if (!opened || out.Writes(*input)) {
+    FreeDib(dib);
+    out.Cancel();
+    if (out.interrupted()) return kExitCancelled;
+    ui.ShowMessage(opened ? "pixtable: the output would overwrite the picture " + DisplayName(*input)
+                          : out.FailureMessage());
+    return kExitFailed;
+  }
 
   ui.ShowProgressWindow();
   ui.SetText(kPreparingText);
   CellGrid cells;
+  DibSection reduced;  // The picture the cells cover, when an option reduced it.
   int code = kExitCancelled;
   std::string message;
   try {
-    if (BuildTable(dib, cells, state, ui)) code = WriteTable(output, TableFormat{options.pixel_exact}, dib, cells, ui, state, message);
+    const bool built = ReducesPicture(options)
+                           ? LayOutReduced(options, DisplayName(*input), dib, reduced, cells, state, ui, code, message)
+                           : BuildTable(dib, cells, state, ui);
+    if (built) {
+      code = WriteTable(out, output == "-" ? "standard output" : DisplayName(output), TableFormat{options.pixel_exact},
+                        reduced.Loaded() ? reduced : dib, cells, ui, state, message);
+    } else {
+      out.Cancel();
+    }
   } catch (const std::bad_alloc&) {
-    // A picture under the size cap can still need more memory than we are given; an output
-    // being written removes its temporary file as the exception passes.
+    // A picture under the size cap can still need more memory than we are given.
+    out.Cancel();
     code = kExitFailed;
     message = "pixtable: not enough memory to convert " + DisplayName(*input);
   }

@@ -1,6 +1,7 @@
 // One conversion from start to end.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -41,6 +42,11 @@ class Ui : public Progress {
   virtual void ShowProgressWindow() = 0;
   /// Removes the progress window.
   virtual void UnloadProgressWindow() = 0;
+  /// Shows a line of information that needs no answer (the size search's
+  /// choice); standard error unless the front end has a better place.
+  virtual void ShowNote(const std::string& text);
+  /// Reports a table written to `path`: its length and its cells.
+  virtual void ShowWritten(const std::string& /*path*/, int64_t /*bytes*/, int64_t /*cells*/) {}
 };
 
 /// Runs one conversion as `options` ask, using `ui` for everything the user

@@ -2,9 +2,13 @@
 
 #include "app/clock.h"
 #include "app/signals.h"
+#include "fit/budget.h"
 
 namespace pixtable {
 namespace {
+
+/// Many mail services clip a message longer than about this.
+constexpr int64_t kMailClipBytes = 100 * 1024;
 
 /// Redraw at most this often; the layout may report progress 100,000 times.
 constexpr long long kRedrawIntervalMs = 100;
@@ -32,6 +36,20 @@ void TerminalUi::ShowMessage(const std::string& text) {
 
 void TerminalUi::ShowUsageError(const std::string& text) {
   std::fputs(UsageErrorText(text).c_str(), err_);
+}
+
+void TerminalUi::ShowNote(const std::string& text) {
+  UnloadProgressWindow();
+  std::fprintf(err_, "%s\n", text.c_str());
+}
+
+void TerminalUi::ShowWritten(const std::string& path, int64_t bytes, int64_t cells) {
+  if (!draw_progress_) return;
+  UnloadProgressWindow();
+  std::string line = path + ": " + Grouped(bytes) + " bytes, " + Grouped(cells) + (cells == 1 ? " cell" : " cells");
+  if (bytes > kMailClipBytes)
+    line += " (many mail services clip a message over about 100 KB; --max-size 100K makes a table that fits)";
+  std::fprintf(err_, "%s\n", line.c_str());
 }
 
 void TerminalUi::UnloadProgressWindow() {

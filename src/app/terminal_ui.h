@@ -25,6 +25,10 @@ class TerminalUi : public Ui {
   void ShowUsageError(const std::string& text) override;
   void ShowProgressWindow() override {}
   void UnloadProgressWindow() override;
+  void ShowNote(const std::string& text) override;
+  /// On a terminal only: one line with the path, the length and the cells,
+  /// and above 100 KB a word on mail services and --max-size.
+  void ShowWritten(const std::string& path, int64_t bytes, int64_t cells) override;
 
  private:
   RunState& state_;

@@ -51,10 +51,20 @@ bool WatchXInput(bool on) {
          fcntl(fd, F_SETFL, flags | O_ASYNC) == 0;
 }
 
+/// The display has gone (the X server ended, or the connection broke):
+/// nothing can be shown or asked any more, so the run ends here.
+int OnDisplayLost(Display*) {
+  RemovePendingTemporaryFile();
+  static const char kText[] = "pixtable: lost the connection to the X display\n";
+  (void)!write(STDERR_FILENO, kText, sizeof kText - 1);
+  _exit(kExitFailed);
+}
+
 }  // namespace
 
 DesktopUi::DesktopUi(RunState& state, Display* display) : state_(state) {
   fl_open_display(display);
+  XSetIOErrorHandler(OnDisplayLost);  // After FLTK, which sets its own.
   UseJapaneseFont();
 }
 

@@ -15,11 +15,13 @@ namespace pixtable {
 /// file-open dialog, message boxes and the progress window `Form1`.
 class DesktopUi : public Ui {
  public:
-  /// Takes over `display`, which must be open.
+  /// Takes over `display`, which must be open. Losing it later ends the
+  /// process with exit code 1 after removing the temporary file.
   DesktopUi(RunState& state, Display* display);
 
-  /// Sets the label at most every `kRedrawIntervalMs`; the text shown is
-  /// always the latest one.
+  /// Sets the label to `text`, unless the label was set less than 40 ms
+  /// ago: then `text` is dropped, and the label shows an older text until
+  /// the next one comes.
   void SetText(const char* text) override;
   /// Runs `Fl::check()` once when X input is pending; a click on the cancel
   /// button lands here.

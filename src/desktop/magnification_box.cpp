@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include "desktop/modal.h"
+
 namespace pixtable {
 namespace {
 
@@ -81,7 +83,7 @@ std::string AskMagnificationBox(const std::string& prompt, const char* title) {
   window.show();
   input.take_focus();
   input.position(1, 0);  // "1" selected, so typing replaces it.
-  while (window.shown()) Fl::wait();
+  RunModal(window);
   return answer.ok ? std::string(input.value()) : std::string();
 }
 

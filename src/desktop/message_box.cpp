@@ -8,13 +8,14 @@
 
 #include <algorithm>
 
+#include "desktop/modal.h"
+
 namespace pixtable {
 namespace {
 
 void Close(Fl_Widget*, void* window) { static_cast<Fl_Window*>(window)->hide(); }
 
-/// Ctrl+C copies the message, as on the platform this tool comes from, so
-/// that a path in it can be pasted elsewhere.
+/// Ctrl+C copies the message, so that a path in it can be pasted elsewhere.
 class MessageWindow : public Fl_Double_Window {
  public:
   MessageWindow(int w, int h, const char* title, const std::string& text)
@@ -57,7 +58,7 @@ void ShowMessageBox(const std::string& text, const char* title) {
   window.position((Fl::w() - w) / 2, (Fl::h() - h) / 3);
   window.show();
   ok.take_focus();
-  while (window.shown()) Fl::wait();
+  RunModal(window);
 }
 
 }  // namespace pixtable

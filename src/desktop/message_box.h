@@ -9,7 +9,8 @@ namespace pixtable {
 inline constexpr const char kAppTitle[] = "pixtable";
 
 /// Shows `text` in a modal box titled `title`, with an OK button and no
-/// icon, and returns when the user has closed it. Ctrl+C copies `text`.
+/// icon, and returns when the user has closed it or a cancel signal has
+/// arrived. Ctrl+C copies `text`.
 void ShowMessageBox(const std::string& text, const char* title);
 
 }  // namespace pixtable

@@ -12,11 +12,13 @@
 
 #include <filesystem>
 #include <string_view>
+#include <vector>
 #include <system_error>
 
 #include "app/display_name.h"
 #include "desktop/dialog_names.h"
 #include "desktop/message_box.h"
+#include "desktop/modal.h"
 
 namespace pixtable {
 namespace fs = std::filesystem;
@@ -88,6 +90,8 @@ struct Dialog {
   Fl_Hold_Browser* list = nullptr;
   Fl_Input* name_field = nullptr;
   std::string folder;
+  std::vector<std::string> entries;  ///< The list's names as they are; the list shows them quoted.
+  std::string picked;                ///< The file last clicked in the list.
   DialogFilter filter = DialogFilter::kBitmaps;
   std::string result;
 };
@@ -102,14 +106,18 @@ void ShowFolder(Dialog& d, const std::string& folder) {
   d.folder = folder;
   d.folder_field->value(folder.c_str());
   d.list->clear();
-  for (const std::string& entry : ListDialogEntries(folder, d.filter)) d.list->add(entry.c_str());
+  d.picked.clear();
+  d.entries = ListDialogEntries(folder, d.filter);
+  for (const std::string& entry : d.entries) d.list->add(DisplayName(entry).c_str());
 }
 
 /// The open button: a folder is entered, an existing file ends the dialog,
 /// anything else is refused and the dialog stays.
 void Accept(Dialog& d) {
-  const std::string typed = d.name_field->value();
+  std::string typed = d.name_field->value();
   if (typed.empty()) return;
+  // A clicked name with control characters is shown quoted in the field.
+  if (!d.picked.empty() && typed == DisplayName(d.picked)) typed = d.picked;
   const TypedName name = ResolveTypedName(d.folder, typed);
   switch (name.kind) {
     case TypedName::kFolder:
@@ -152,9 +160,12 @@ void OnListClick(Fl_Widget*, void* data) {
   auto& d = *static_cast<Dialog*>(data);
   const int line = d.list->value();
   if (line <= 0) return;
-  const std::string entry = d.list->text(line);
+  const std::string entry = d.entries.at(static_cast<size_t>(line - 1));
   const bool is_folder = entry.back() == '/';
-  if (!is_folder) d.name_field->value(entry.c_str());
+  if (!is_folder) {
+    d.picked = entry;
+    d.name_field->value(DisplayName(entry).c_str());
+  }
   if (!Fl::event_clicks()) return;
   if (is_folder) {
     ShowFolder(d, JoinClean(d.folder, entry));
@@ -189,6 +200,7 @@ std::string ShowOpenDialog() {
   Fl_Hold_Browser list(kM, list_y, kW - 2 * kM, list_h);
   list.when(FL_WHEN_RELEASE_ALWAYS);
   list.callback(OnListClick, &d);
+  list.format_char(0);  // A name starting with '@' is a name, not a formatting code.
   d.list = &list;
 
   const int name_y = list_y + list_h + kM, type_y = name_y + kRowH + kM;
@@ -221,7 +233,7 @@ std::string ShowOpenDialog() {
   ShowFolder(d, d.folder);
   window.show();
   name_field.take_focus();
-  while (window.shown()) Fl::wait();
+  RunModal(window);
   return d.result;
 }
 

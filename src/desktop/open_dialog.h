@@ -13,7 +13,7 @@ inline constexpr const char kOpenDialogAllPictures[] = "すべての画像ファ
 /// folders and *.bmp files (or, with the second filter, every picture
 /// pixtable reads). Only an existing file is accepted; a name typed
 /// without an extension gets ".bmp". Returns the chosen file's full path, or
-/// "" when the user cancels or closes the dialog.
+/// "" when the user cancels or closes the dialog, or a cancel signal arrives.
 std::string ShowOpenDialog();
 
 }  // namespace pixtable

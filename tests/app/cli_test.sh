@@ -1,24 +1,8 @@
 #!/usr/bin/env bash
 # Command-line behaviour of the pixtable binary: outputs, messages, exit codes.
 # Usage: cli_test.sh PIXTABLE MAKE_BMP SOURCE_DIR [sanitized|plain]
-set -u
-unset DISPLAY  # Without a display pixtable stays in the terminal, even in a desktop session.
-pixtable=$(realpath "$1")
-make_bmp=$(realpath "$2")
+source "$(dirname "$0")/cli_common.sh" "$1" "$2"
 source_dir=$(realpath "$3")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() {  # expect CODE WHAT ARGS...: runs pixtable; its output in out.txt and err.txt.
-  local want=$1 what=$2
-  shift 2
-  "$pixtable" "$@" >out.txt 2>err.txt
-  local got=$?
-  [[ $got == "$want" ]] || fail "$what: exit $got, expected $want; stderr: $(cat err.txt)"
-}
 same() {  # same FILE WHAT LINE...: FILE holds exactly the lines, each ended by CR LF.
   local file=$1 what=$2
   shift 2
@@ -44,6 +28,15 @@ cmp -s made.bmp "$source_dir/examples/sample.bmp" || fail "examples/sample.bmp d
 expect 0 "sample" -o sample.html "$source_dir/examples/sample.bmp"
 cmp -s sample.html "$source_dir/examples/sample.html" || fail "examples/sample.html is not what pixtable writes"
 
+# --- A size: the choice on standard error, its bytes those of the file; when no table fits, no file.
+plain=$(stat -c %s sample.html)
+expect 0 "max-size" --max-size "$plain" -o fit.html "$source_dir/examples/sample.bmp"
+grep -qxE "[0-9,]+ byte budget: scale [0-9]+, [0-9,]+ colours?, $(stat -c %s fit.html | sed -E ':a;s/([0-9])([0-9]{3})($|,)/\1,\2\3/;ta') bytes, (exact|PSNR [0-9.]+ dB)" err.txt ||
+  fail "max-size: $(cat err.txt) for a table of $(stat -c %s fit.html) bytes"
+echo old >fit.html
+expect 1 "max-size too small" --max-size 100 -o fit.html "$source_dir/examples/sample.bmp"
+[[ $(cat fit.html) == old ]] && grep -q "fits in 100 bytes: the smallest has" err.txt || fail "too small: $(cat err.txt)"
+
 # --- A picture elsewhere keeps its directory; patterns match in byte order.
 mkdir -p pics.d/sub && cp ex.bmp "pics.d/b one.bmp" && cp ex.bmp "pics.d/a one.bmp"
 expect 0 "pattern words" "pics.d/*" one.bmp
@@ -52,7 +45,9 @@ expect 0 "pattern words" "pics.d/*" one.bmp
 "$pixtable" -o - ex.bmp | cmp -s from-sub.html - || fail "relative path converted the wrong picture"
 
 # --- Usage errors exit 2; help and version don't.
-for args in "" "--frobnicate ex.bmp" nothing-here.bmp; do expect 2 "usage error '$args'" $args; done
+for args in "--colors 1 ex.bmp" "--max-size 10Q ex.bmp" "" "--frobnicate ex.bmp" nothing-here.bmp; do
+  expect 2 "usage error '$args'" $args
+done
 grep -q "no file matches" err.txt || fail "no-match message"
 expect 0 help --help
 grep -q "Exit codes" out.txt || fail "help text"
@@ -83,30 +78,6 @@ expect 2 "control pattern" "none$ctl*" && raw "pattern" 2
 expect 2 "control option" "--x$ctl" && raw "option" 2
 expect 1 "control output" -o "none/$ctl.html" ex.bmp && raw "output" 1
 
-# --- The picture itself is never overwritten.
-cp ex.bmp same.html
-expect 1 "output equals input" same.html
-cmp -s same.html ex.bmp || fail "input overwritten"
-
-# --- Ctrl-C during the analysis: exit 3, an existing table untouched, no temporary file.
-"$make_bmp" noise 1500 1500 4000 7 big.bmp
-printf 'old' >big.html
-"$pixtable" big.bmp 2>err.txt &
-pid=$!
-caught=0  # Set once pixtable (not the shell before its exec) has its handler: SigCgt holds SIGINT's bit.
-until ((caught)) || ! kill -0 $pid 2>/dev/null; do
-  { while read -r key value; do
-      [[ $key == Name: ]] && name=$value
-      [[ $key == SigCgt: && $name == pixtable ]] && caught=$((0x$value & 2))
-    done </proc/$pid/status; } 2>/dev/null
-done
-kill -INT $pid
-wait $pid
-code=$?
-[[ $code == 3 ]] || fail "SIGINT: exit $code, expected 3"
-[[ "$(cat big.html)" == old ]] || fail "SIGINT changed the existing table"
-[[ $(ls -A | grep -c pixtable-) == 0 ]] || fail "SIGINT left a temporary file"
-
 # --- Too little memory for the layout: exit 1 and a message, never a crash. A sanitized build keeps
 # a large address space of its own, so only the plain build runs this.
 if [[ ${4:-} != sanitized ]]; then
@@ -117,11 +88,7 @@ if [[ ${4:-} != sanitized ]]; then
   [[ $code == 1 ]] || fail "out of memory: exit $code, expected 1; stderr: $(cat err.txt)"
   grep -q "not enough memory" err.txt || fail "out of memory message: $(cat err.txt)"
   [[ "$(cat huge.html)" == old ]] || fail "out of memory changed the existing table"
-  [[ $(ls -A | grep -c pixtable-) == 0 ]] || fail "out of memory left a temporary file"
+  (($(temporaries) == 0)) || fail "out of memory left a temporary file"
 fi
 
-if ((failures)); then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "all command-line checks passed"
+end_tests

@@ -1,14 +1,20 @@
 #include "app/run.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstring>
 
+#include "app/signals.h"
 #include "app/temp_dir.h"
+#include "fit/reduce.h"
 #include "image/bmp_decoder.h"
 #include "support/bmp_writer.h"
 
@@ -22,7 +28,11 @@ class FakeUi : public Ui {
  public:
   explicit FakeUi(RunState& state) : state_(state) {}
   void SetText(const char* text) override { texts.emplace_back(text); }
-  void PumpEvents() override { state_.CancelFlag |= ++pumps == cancel_at_pump; }
+  void PumpEvents() override {
+    // A cancel as the button gives it, or as a signal does (seen here as the front ends see it).
+    if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : void(state_.CancelFlag = true);
+    state_.CancelFlag |= CancelSignalled();
+  }
   bool KeyHeld(char key) override { return key == 'z' ? z_held : key == 'x' && x_held; }
   std::string AskMagnification(const std::string& prompt) override {
     prompts.push_back(prompt);
@@ -33,6 +43,7 @@ class FakeUi : public Ui {
     return dialog;
   }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowNote(const std::string& text) override { notes.push_back(text); }
   void ShowUsageError(const std::string& text) override { usage_errors.push_back(text); }
   void ShowProgressWindow() override { ++windows_shown; }
   void UnloadProgressWindow() override { ++windows_unloaded; }
@@ -41,7 +52,8 @@ class FakeUi : public Ui {
   std::string answer;
   std::optional<std::string> dialog;
   int cancel_at_pump = 0;
-  std::vector<std::string> texts, prompts, messages, usage_errors;
+  bool signal_cancel = false;
+  std::vector<std::string> texts, prompts, messages, usage_errors, notes;
   int pumps = 0, dialogs = 0, windows_shown = 0, windows_unloaded = 0;
 
  private:
@@ -64,6 +76,13 @@ struct RunFixture {
   FakeUi ui;
 };
 
+/// Pumps in a conversion of p.bmp that runs to the end; the last ones are the output's rows.
+int PumpsOfAWholeRun() {
+  RunFixture f;
+  f.Run();
+  return f.ui.pumps;
+}
+
 TEST(RunConversion, WritesTheTableBesideTheCommandLinePicture) {
   RunFixture f;
   std::filesystem::create_directory(f.dir.path() / "pics");
@@ -74,7 +93,8 @@ TEST(RunConversion, WritesTheTableBesideTheCommandLinePicture) {
   EXPECT_EQ(f.dir.Read("pics/a.html"), test::Convert(kPicture, 2).html);
   EXPECT_EQ(f.ui.texts.front(), "準備中・・・");
   EXPECT_EQ(f.ui.texts.back(), "出力中...(4/4)");
-  EXPECT_EQ(f.ui.windows_shown + f.ui.windows_unloaded, 2);
+  EXPECT_EQ(f.ui.windows_shown, 1);
+  EXPECT_EQ(f.ui.windows_unloaded, 1);
   EXPECT_EQ(f.ui.dialogs + f.ui.messages.size(), 0u);
   EXPECT_EQ(f.dir.Names(), (Names{"p.bmp", "pics"}));
 }
@@ -159,11 +179,7 @@ TEST(RunConversion, RefusesAnOutputOverThePicture) {
 TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
   // Pump 1 follows red's gathering, pump 3 falls in another colour's
   // analysis; the last pumps are the output's rows.
-  const int total_pumps = [] {
-    RunFixture f;
-    f.Run();
-    return f.ui.pumps;
-  }();
+  const int total_pumps = PumpsOfAWholeRun();
   for (int pump : {1, 3, total_pumps - 3, total_pumps - 1}) {
     RunFixture f;
     const bool old = pump != 3;  // One run with no table there before.
@@ -182,29 +198,136 @@ TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
   EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture).html);
 }
 
-TEST(RunConversion, WriteFailureIsReportedAndLeavesNoTrace) {
-  RunFixture f;
-  f.dir.Write("p.html", "old table");
-  // A file size limit makes writes fail as on a full disk.
-  rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  rlimit small = old;
-  small.rlim_cur = 100;
-  auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &small);
-  const int code = f.Run();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(code, kExitFailed);
-  ASSERT_EQ(f.ui.messages.size(), 1u);
-  EXPECT_NE(f.ui.messages[0].find("cannot write"), std::string::npos);
-  EXPECT_EQ(f.dir.Read("p.html"), "old table");
-  EXPECT_EQ(f.dir.Names(), (Names{"p.bmp", "p.html"}));
+TEST(RunConversion, SizeOptionsLayOutTheReducedPictureAtItsScale) {
+  std::mt19937 rng(5);
+  const test::Picture picture = test::RandomPicture(rng, 40, 30, 30);
+  const struct {
+    int32_t scale, colors;
+    bool dither, nearest;
+    int64_t max_size;
+  } cases[] = {{3, 0, false, false, 0}, {1, 4, true, false, 0}, {2, 5, false, true, 0}, {1, 0, false, false, 2000},
+               {1, 0, false, false, 200}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scale * 1000 + c.colors);
+    RunFixture f;
+    f.dir.Write("p.bmp", test::EncodeBmp(picture));
+    f.options.magnification = "2";
+    f.options.scale = c.scale;
+    f.options.colors = c.colors;
+    f.options.dither = c.dither;
+    f.options.scale_filter = c.nearest ? ScaleFilter::kNearest : ScaleFilter::kBox;
+    f.options.max_size = c.max_size;
+    if (c.max_size == 200) {  // Too small for any table: nothing is written.
+      EXPECT_EQ(f.Run(), kExitFailed);
+      EXPECT_EQ(f.dir.Names(), Names{"p.bmp"});
+      EXPECT_TRUE(f.ui.messages.at(0).starts_with("pixtable: no table of "));
+      continue;
+    }
+    ASSERT_EQ(f.Run(), kExitWritten);
+    const std::string html = f.dir.Read("p.html");
+    int32_t scale = c.scale;
+    if (c.max_size > 0) {
+      EXPECT_LE(static_cast<int64_t>(html.size()), c.max_size);
+      ASSERT_EQ(f.ui.notes.size(), 1u);
+      scale = f.ui.notes[0][f.ui.notes[0].find("scale ") + 6] - '0';
+    } else {
+      const DibSection reduced = ReducePicture(test::ToDib(picture), {c.scale, f.options.scale_filter, c.colors, c.dither});
+      EXPECT_EQ(test::RenderTable(html), test::FromDib(reduced));
+    }
+    const int32_t w = (40 + scale - 1) / scale * scale * 2, h = (30 + scale - 1) / scale * scale * 2;
+    EXPECT_TRUE(html.starts_with("<table width=\"" + std::to_string(w) + "\" height=\"" + std::to_string(h) + "\""));
+  }
+}
 
-  RunFixture g;  // A missing folder.
-  g.options.output = g.dir / "no/such/folder/p.html";
-  EXPECT_EQ(g.Run(), kExitFailed);
-  EXPECT_EQ(g.ui.messages.size(), 1u);
+TEST(RunConversion, AnUnwritableDestinationFailsBeforeTheLayout) {
+  RunFixture f;
+  f.options.output = f.dir / "missing/p.html";
+  EXPECT_EQ(f.Run(), kExitFailed);
+  EXPECT_EQ(f.ui.messages, Names{"pixtable: cannot write " + *f.options.output + ": No such file or directory"});
+  EXPECT_TRUE(f.ui.texts.empty()) << "the layout ran";
+  EXPECT_EQ(f.ui.windows_shown, 0);
+}
+
+TEST(RunConversion, CancelInTheOutputFlushesTheRowsWrittenIntoADescriptor) {
+  const std::string table = test::Convert(kPicture).html;
+  const struct {
+    const char* what;
+    bool full;  // A device where every write fails: the flush of a cancel must say so.
+    int code;
+  } cases[] = {{"file", false, kExitCancelled}, {"full device", true, kExitFailed}};
+  for (const auto& c : cases) {
+    RunFixture f;
+    const std::string target = f.dir / "target";
+    if (c.full && mknod(target.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) GTEST_SKIP() << "mknod needs root";
+    const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    f.options.output = "/dev/fd/" + std::to_string(fd);
+    f.ui.cancel_at_pump = PumpsOfAWholeRun() - 1;  // Row 3's update: rows 1 to 3 are written.
+    EXPECT_EQ(f.Run(), c.code) << c.what;
+    close(fd);
+    if (c.full) {
+      EXPECT_EQ(f.ui.messages, Names{"pixtable: cannot write " + *f.options.output + ": No space left on device"});
+    } else {
+      size_t end = 0;
+      for (int line = 0; line < 4; ++line) end = table.find('\n', end) + 1;
+      EXPECT_EQ(f.dir.Read("target"), table.substr(0, end));
+      EXPECT_TRUE(f.ui.messages.empty());
+    }
+  }
+}
+
+TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
+  RunFixture f;  // A table of about 250 KB, all of it buffered when the cancel comes.
+  std::mt19937 rng(1);
+  f.dir.Write("p.bmp", test::EncodeBmp(test::RandomPicture(rng, 100, 100, 5000)));
+  const int whole_run = [&] {
+    RunFixture g;
+    g.dir.Write("p.bmp", f.dir.Read("p.bmp"));
+    g.Run();
+    return g.ui.pumps;
+  }();
+  int reader[2];  // Never read from, and as small as a pipe gets.
+  ASSERT_EQ(pipe2(reader, O_CLOEXEC), 0);
+  fcntl(reader[1], F_SETPIPE_SZ, 4096);
+  f.options.output = "/dev/fd/" + std::to_string(reader[1]);
+  f.ui.cancel_at_pump = whole_run - 1;
+  f.ui.signal_cancel = true;
+  const pid_t child = fork();
+  if (child == 0) {  // The signal handlers are the program's, so the run goes in a process of its own.
+    InstallSignalHandlers();
+    _exit(f.Run());
+  }
+  int status = 0;
+  for (int waited = 0; waited < 1000 && waitpid(child, &status, WNOHANG) == 0; ++waited) usleep(10'000);
+  if (kill(child, SIGKILL) == 0) {
+    waitpid(child, &status, 0);
+    FAIL() << "the run did not end within 10 s";
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitCancelled) << status;
+  close(reader[0]);
+  close(reader[1]);
+}
+
+TEST(RunConversion, ASocketIsWrittenIntoThroughAConnection) {
+  RunFixture f;
+  const std::string path = f.dir / "socket";
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  // Non-blocking: a run that made no connection fails the test instead of hanging it.
+  const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  f.options.output = path;
+  EXPECT_EQ(f.Run(), kExitWritten);  // The table fits in the socket's buffer: no reader needed yet.
+  const int connection = accept(listener, nullptr, nullptr);
+  ASSERT_GE(connection, 0) << "no connection";
+  std::string got(4096, '\0');
+  got.resize(static_cast<size_t>(std::max<ssize_t>(0, recv(connection, got.data(), got.size(), MSG_WAITALL))));
+  EXPECT_EQ(got, test::Convert(kPicture).html);
+  close(connection);
+  close(listener);
 }
 
 }  // namespace

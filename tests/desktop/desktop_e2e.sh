@@ -132,14 +132,12 @@ cancel_stopped() {
   kill -CONT "$run_pid"
 }
 
-# output_begun: a third file (the table's temporary file) lies beside the
-# picture and its old table. Builtins only: it runs between slices of a few ms.
+# output_begun: the table's temporary file, made before the layout, has text in it.
+# Builtins only: it runs between slices of a few ms.
 output_begun() {
-  local files
-  shopt -s nullglob dotglob
-  files=("$pics"/*)
-  shopt -u nullglob dotglob
-  ((${#files[@]} > 2))
+  local file
+  for file in "$pics"/.*.pixtable-*; do [[ -s $file ]] && return 0; done
+  return 1
 }
 
 # A pipe that never delivers: `read -t` on it sleeps without a process.
@@ -255,6 +253,47 @@ case_dialog_cancel() {  # No argument, dialog cancelled: a quiet end.
   finish 3
   [[ -z "$(ls -A "$pics")" ]] || fail "files written: $(ls -A "$pics")"
   [[ ! -s $work/stderr ]] || fail "something was said"
+}
+
+# A signal ends a modal window within a second: the dialog and the magnification box as a cancel
+# (exit 3, nothing loaded or written), the message box of a load failure with that failure's exit 1.
+case_signals() {
+  echo "not a picture" >"$pics/bad.bmp"
+  local title keys code file
+  for window in "テクスチャ画像ファイル名::3:" "pixtable:z:3:bad.bmp" "pixtable::1:bad.bmp"; do
+    IFS=: read -r title keys code file <<<"$window"
+    [[ -n $keys ]] && hold $keys
+    start_pixtable "$pics" $file
+    wait_window "$title" >/dev/null
+    kill -TERM "$run_pid"
+    until_true 2 bash -c "! kill -0 $run_pid 2>/dev/null" || fail "'$title' stayed after SIGTERM"
+    finish "$code"
+    [[ -n $keys ]] && release $keys
+    no_window "$title" || fail "'$title' is still shown"
+  done
+  [[ ! -e $pics/bad.html ]] || fail "a table was written"
+}
+
+# The X server goes away during the layout: exit 1 with a message, the old table kept, nothing left.
+case_display_lost() {
+  start_stopped noise xc: +noise Random
+  kill "${pids[0]}"  # Xvfb
+  kill -CONT "$run_pid"
+  finish 1
+  grep -q "lost the connection to the X display" "$work/stderr" || fail "no message"
+  [[ "$(cat "$pics/noise.html")" == "old table" ]] || fail "the existing table was changed"
+  [[ -z $(ls -A "$pics" | grep pixtable-) ]] || fail "a temporary file was left"
+}
+
+# `-o -` with standard output closed: a message, not the table written into the X connection.
+case_closed_stdout() {
+  picture red 40x30 xc:red
+  (cd "$pics" && exec "$pixtable" -o - red.bmp >&- 2>"$work/stderr") &
+  run_pid=$!
+  pids+=("$run_pid")
+  expect_copied "$(wait_window pixtable)" "pixtable: cannot write standard output: Bad file descriptor"
+  xdotool key Return
+  finish 1
 }
 
 # label_pixels FONTCONFIG_FILE NAME: crops of Form1's label and button during

@@ -68,6 +68,17 @@ DibSection ToDib(const Picture& picture, uint8_t fourth_byte, bool has_alpha) {
   return dib;
 }
 
+Picture FromDib(const DibSection& dib) {
+  Picture p{dib.Width, dib.Height, {}};
+  for (int32_t y = 0; y < dib.Height; ++y) {
+    for (int32_t x = 0; x < dib.Width; ++x) {
+      const uint8_t* px = dib.pBits.get() + dib.OffsetOf(x, y);
+      p.rgb.push_back(px[2] << 16 | px[1] << 8 | px[0]);
+    }
+  }
+  return p;
+}
+
 bool StringSink::Write(std::string_view bytes) {
   if (text.size() + bytes.size() > fail_after) return false;
   text.append(bytes);

@@ -47,6 +47,9 @@ Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors);
 /// bytes then hold noise, and at 128 or above for the others.
 DibSection ToDib(const Picture& picture, uint8_t fourth_byte = 0, bool has_alpha = false);
 
+/// The colours of a loaded picture, top row first (alpha is not kept).
+Picture FromDib(const DibSection& dib);
+
 /// Records every progress text and pump; `on_pump` runs inside each pump
 /// (a test sets `CancelFlag` there, as a click would).
 class RecordingProgress : public Progress {

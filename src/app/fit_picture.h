@@ -1,0 +1,23 @@
+// Laying out a picture reduced as --scale, --colors or --max-size ask.
+#pragma once
+
+#include <string>
+
+#include "app/options.h"
+#include "app/run.h"
+#include "image/dib.h"
+#include "layout/cell_grid.h"
+
+namespace pixtable {
+
+/// Lays `dib` out into `cells` after reducing it: by `options.scale` and
+/// `options.colors`, or as the size search chooses for `options.max_size`
+/// (its choice shown as a note). `fitted` receives the picture the cells
+/// cover, and `state.Magnification` grows by the scale. Returns true when
+/// the cells are ready to write; otherwise `code` says why not and
+/// `message`, when not empty, says it to the user. May throw
+/// `std::bad_alloc`.
+bool LayOutReduced(const Options& options, const std::string& picture_name, const DibSection& dib,
+                   DibSection& fitted, CellGrid& cells, RunState& state, Ui& ui, int& code, std::string& message);
+
+}  // namespace pixtable

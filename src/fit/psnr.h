@@ -1,0 +1,18 @@
+// How close a table's picture comes to the picture it was made from.
+#pragma once
+
+#include <cstdint>
+
+#include "image/dib.h"
+
+namespace pixtable {
+
+/// The peak signal-to-noise ratio, in dB, of the picture a table made from
+/// `reduced` at scale `k` shows, against `original`: each pixel of `reduced`
+/// stands for a k x k block, cut to the original's size, and the two are
+/// compared over red, green and blue. Pixels transparent in `original` are
+/// left out; one transparent in `reduced` where `original` is opaque counts
+/// as black. Infinity when nothing differs.
+double TablePsnr(const DibSection& original, const DibSection& reduced, int32_t k);
+
+}  // namespace pixtable

@@ -1,0 +1,81 @@
+#include "fit/recolor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "fit/color_sum.h"
+#include "fit/scale.h"
+
+namespace pixtable {
+
+ColorSum PixelsUnder(const DibSection& original, int32_t k, int32_t x, int32_t y, int32_t col_span, int32_t row_span) {
+  ColorSum s;
+  const int32_t left = x * k, right = std::min(original.Width, (x + col_span) * k);
+  const int32_t bottom = std::min(original.Height, (y + row_span) * k);
+  for (int32_t row = y * k; row < bottom; ++row) {
+    const uint8_t* p = original.pBits.get() + original.OffsetOf(left, row);
+    for (int32_t col = left; col < right; ++col, p += 4)
+      if (!IsTransparent(original, p)) s.AddPixel(p);
+  }
+  return s;
+}
+
+namespace {
+
+/// Calls `visit(record, sums)` for every opaque cell of the background
+/// colour (`background` true) or of another, with the sums of the opaque
+/// pixels of `original` under it.
+template <typename Visit>
+void ForEachCell(const DibSection& original, const DibSection& laid_out, int32_t k, const CellGrid& cells,
+                 int32_t background_color, bool background, Visit visit) {
+  for (int32_t y = 0; y < cells.H; ++y) {
+    const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
+    for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
+      const int32_t x = static_cast<int32_t>(i - row);
+      if ((cells.Color(i) == background_color) != background || TransparentCell(laid_out, x, y)) continue;
+      visit(i, PixelsUnder(original, k, x, y, cells.ColSpan(i), cells.RowSpan(i)));
+    }
+  }
+}
+
+}  // namespace
+
+void RecolorCells(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells,
+                  RunState& state) {
+  const int32_t background = state.BackgroundColor;
+  ColorSum under_background;
+  std::vector<size_t> background_cells;
+  ForEachCell(original, laid_out, k, cells, background, true, [&](size_t i, const ColorSum& s) {
+    under_background.Add(s);
+    background_cells.push_back(i);
+  });
+  ForEachCell(original, laid_out, k, cells, background, false, [&](size_t i, const ColorSum& s) {
+    if (s.n > 0) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), static_cast<int32_t>(s.Mean()));
+  });
+  if (under_background.n == 0) return;
+  state.BackgroundColor = static_cast<int32_t>(under_background.Mean());
+  for (size_t i : background_cells) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), state.BackgroundColor);
+}
+
+DibSection PaintCells(const CellGrid& cells, const DibSection& laid_out) {
+  DibSection out = AllocateDib(cells.W, cells.H);
+  if (!out.Loaded()) return out;
+  out.HasAlpha = laid_out.HasAlpha;
+  for (int32_t y = 0; y < cells.H; ++y) {
+    const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
+    for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
+      const int32_t x = static_cast<int32_t>(i - row), color = cells.Color(i);
+      uint8_t pixel[4] = {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
+                          static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(laid_out.HasAlpha ? 255 : 0)};
+      if (TransparentCell(laid_out, x, y)) std::memset(pixel, 0, 4);
+      for (int32_t r = y; r < y + cells.RowSpan(i); ++r) {
+        uint8_t* p = out.pBits.get() + out.OffsetOf(x, r);
+        for (int32_t c = 0; c < cells.ColSpan(i); ++c, p += 4) std::memcpy(p, pixel, 4);
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace pixtable

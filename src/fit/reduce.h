@@ -1,0 +1,31 @@
+// The picture a table is made from when it is to be smaller than the plain one.
+#pragma once
+
+#include <cstdint>
+
+#include "core/run_state.h"
+#include "fit/quantize.h"
+#include "fit/scale.h"
+#include "image/dib.h"
+#include "layout/cell_grid.h"
+
+namespace pixtable {
+
+/// How to reduce a picture before the layout. The defaults change nothing.
+struct Reduction {
+  int32_t scale = 1;                      ///< 1 to 10; see `ScaleDown`.
+  ScaleFilter filter = ScaleFilter::kBox;
+  int32_t colors = 0;                     ///< 0 keeps every colour; else 2 to 256.
+  bool dither = false;
+};
+
+/// `dib` shrunk and reduced in colours as `reduction` asks; an empty record
+/// when the memory is not there.
+DibSection ReducePicture(const DibSection& dib, const Reduction& reduction);
+
+/// Makes the background the colour whose cells would otherwise spend the
+/// most bytes on their own `bgcolor`: the colour of the most cells (among
+/// equals, the first to reach that count in reading order). Leaves -1 (no background) alone.
+void ChooseSavingBackground(const CellGrid& cells, RunState& state);
+
+}  // namespace pixtable

@@ -1,0 +1,33 @@
+// Shrinking a picture by a whole factor before the layout.
+#pragma once
+
+#include <cstdint>
+
+#include "image/dib.h"
+
+namespace pixtable {
+
+/// How `ScaleDown` makes one pixel of each block.
+enum class ScaleFilter {
+  kBox,      ///< The mean of the block: right for photos and anti-aliased art.
+  kNearest,  ///< The block's middle pixel: keeps the hard edges of pixel art.
+};
+
+/// Smallest and largest scale factor.
+inline constexpr int32_t kMinScale = 1;
+inline constexpr int32_t kMaxScale = 10;
+
+/// True when `dib` holds alpha and this pixel's is below 128.
+inline bool IsTransparent(const DibSection& dib, const uint8_t* pixel) { return dib.HasAlpha && pixel[3] < 128; }
+
+/// Shrinks `dib` `k` times in each direction (1 <= k <= 10): pixel (x, y) of
+/// the result stands for the block of columns k*x to k*x+k-1 and rows k*y to
+/// k*y+k-1. A size that is not a multiple of k rounds up, and the last block
+/// of a row or column holds only the pixels there are. With alpha, a block is
+/// transparent (all four bytes 0) when more than half of its pixels are, and
+/// otherwise opaque (alpha 255) with the mean of its opaque pixels; without
+/// alpha the fourth byte of the result is 0. Returns an empty record when the
+/// memory is not there.
+DibSection ScaleDown(const DibSection& dib, int32_t k, ScaleFilter filter);
+
+}  // namespace pixtable
