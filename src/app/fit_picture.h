@@ -6,7 +6,7 @@
 #include "app/options.h"
 #include "app/run.h"
 #include "image/dib.h"
-#include "layout/grid.h"
+#include "layout/cell_grid.h"
 
 namespace pixtable {
 

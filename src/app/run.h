@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/options.h"
-#include "layout/run_state.h"
+#include "core/run_state.h"
 
 namespace pixtable {
 

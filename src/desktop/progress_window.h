@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "layout/run_state.h"
+#include "core/run_state.h"
 
 namespace pixtable {
 

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "core/run_state.h"
 #include "fit/scale.h"
 #include "html/html_writer.h"
 #include "image/dib.h"
-#include "layout/grid.h"
-#include "layout/run_state.h"
+#include "layout/cell_grid.h"
 
 namespace pixtable {
 

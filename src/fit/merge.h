@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "image/dib.h"
-#include "layout/grid.h"
+#include "layout/cell_grid.h"
 
 namespace pixtable {
 

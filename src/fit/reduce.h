@@ -3,11 +3,11 @@
 
 #include <cstdint>
 
+#include "core/run_state.h"
 #include "fit/quantize.h"
 #include "fit/scale.h"
 #include "image/dib.h"
-#include "layout/grid.h"
-#include "layout/run_state.h"
+#include "layout/cell_grid.h"
 
 namespace pixtable {
 

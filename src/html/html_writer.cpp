@@ -1,6 +1,10 @@
+// Writes the cell grid as HTML text, a row at a time. Each row's text is put
+// together in one buffer that is reused, with colour codes from a table of
+// hexadecimal digit pairs, so that a cell costs a few copies and no allocation.
 #include "html/html_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -10,53 +14,98 @@
 namespace pixtable {
 namespace {
 
-void AppendNumber(std::string& out, int64_t value) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  out.append(digits, end);
+/// Two upper-case hexadecimal digits for every byte value, "00" to "FF".
+using HexTable = std::array<std::array<char, 2>, 256>;
+
+HexTable BuildHexTable() {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  HexTable hex;
+  for (int i = 0; i < 256; ++i) hex[i] = {kDigits[i >> 4], kDigits[i & 15]};
+  return hex;
 }
 
-void AppendColorCode(std::string& out, const RunState& state, int32_t color) {
-  const auto& red = state.HexTable[(color >> 16) & 255];
-  const auto& green = state.HexTable[(color >> 8) & 255];
-  const auto& blue = state.HexTable[color & 255];
-  const char code[6] = {red[0], red[1], green[0], green[1], blue[0], blue[1]};
-  out.append(code, 6);
+/// The six digits RRGGBB of `color` (0x00RRGGBB), red first.
+void PutColorCode(const HexTable& hex, int32_t color, char* out) {
+  for (int shift : {16, 8, 0}) {
+    std::memcpy(out, hex[(color >> shift) & 255].data(), 2);
+    out += 2;
+  }
 }
 
-void AppendCell(std::string& out, const RunState& state, const CellRect& cell) {
-  if (cell.Color == state.BackgroundColor) {
-    out += "<td";
+/// A line of the table, put together in one buffer that grows by doubling
+/// and is reused from row to row.
+class LineText {
+ public:
+  /// Longest cell text: "<td bgcolor=#RRGGBB colspan=N rowspan=N></td>".
+  static constexpr size_t kMaxCell = 96;
+
+  void Start(std::string_view text) {
+    if (buffer_.empty()) buffer_.resize(4096);
+    end_ = buffer_.data();
+    Put(text);
+  }
+  /// Makes room for `n` more bytes.
+  void Reserve(size_t n) {
+    const size_t used = Size();
+    if (buffer_.size() - used < n) {
+      buffer_.resize(std::max(buffer_.size() * 2, used + n));
+      end_ = buffer_.data() + used;
+    }
+  }
+  /// Appends `text`, which must fit in what was reserved.
+  void Put(std::string_view text) {
+    std::memcpy(end_, text.data(), text.size());
+    end_ += text.size();
+  }
+  void PutNumber(int32_t value) { end_ = std::to_chars(end_, end_ + 11, value).ptr; }
+  void PutNumber(int64_t value) { end_ = std::to_chars(end_, end_ + 20, value).ptr; }
+  void PutColor(const HexTable& hex, int32_t color) {
+    PutColorCode(hex, color, end_);
+    end_ += 6;
+  }
+  /// Ends the line with `text` and returns all of it.
+  std::string_view Finish(std::string_view text) {
+    Reserve(text.size());
+    Put(text);
+    return {buffer_.data(), Size()};
+  }
+
+ private:
+  size_t Size() const { return static_cast<size_t>(end_ - buffer_.data()); }
+  std::string buffer_;
+  char* end_ = nullptr;
+};
+
+/// Appends the text of one cell: its colour unless it is the table's
+/// background or transparent (the page shows through), then the spans
+/// larger than 1.
+inline void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t color, int32_t col_span,
+             int32_t row_span) {
+  line.Reserve(LineText::kMaxCell);
+  if (color == state.BackgroundColor || color == kTransparent) {
+    line.Put("<td");
   } else {
-    out += "<td bgcolor=#";
-    AppendColorCode(out, state, cell.Color);
+    line.Put("<td bgcolor=#");
+    line.PutColor(hex, color);
   }
-  if (cell.ColSpan >= 2) {
-    out += " colspan=";
-    AppendNumber(out, cell.ColSpan);
+  if (col_span >= 2) {
+    line.Put(" colspan=");
+    line.PutNumber(col_span);
   }
-  if (cell.RowSpan >= 2) {
-    out += " rowspan=";
-    AppendNumber(out, cell.RowSpan);
+  if (row_span >= 2) {
+    line.Put(" rowspan=");
+    line.PutNumber(row_span);
   }
-  out += "></td>";
+  line.Put("></td>");
 }
 
-/// Appends `cell` as cells no wider than browsers honour, left to right.
-void AppendSplitCell(std::string& out, const RunState& state, CellRect cell) {
-  const int32_t right = cell.X + cell.ColSpan;
-  for (int32_t x = cell.X; x < right; x += kBrowserMaxColSpan) {
-    cell.ColSpan = std::min(kBrowserMaxColSpan, right - x);
-    AppendCell(out, state, cell);
-  }
-}
-
-/// The cells of one row for the pixel-exact table. A cell taller than
-/// browsers honour is cut into stacked parts; the later parts begin in later
-/// rows, where this remembers to write them at their column.
+/// The cells of one row for the pixel-exact table. A cell wider than
+/// browsers honour is cut into cells side by side; one taller is cut into
+/// stacked parts, whose later parts begin in later rows, where this
+/// remembers to write them at their column.
 class ExactRowCells {
  public:
-  void Append(std::string& out, const RunState& state, const CellGrid& cells, int32_t y) {
+  void Append(LineText& line, const HexTable& hex, const RunState& state, const CellGrid& cells, int32_t y) {
     due_.clear();
     std::erase_if(tall_, [&](const CellRect& t) {
       const int32_t offset = y - t.Y;
@@ -68,20 +117,23 @@ class ExactRowCells {
       return offset + kBrowserMaxRowSpan >= t.RowSpan;
     });
     std::sort(due_.begin(), due_.end(), [](const CellRect& a, const CellRect& b) { return a.X < b.X; });
+    const auto put = [&](const CellRect& cell) {
+      const int32_t right = cell.X + cell.ColSpan;
+      for (int32_t x = cell.X; x < right; x += kBrowserMaxColSpan)
+        PutCell(line, hex, state, cell.Color, std::min(kBrowserMaxColSpan, right - x), cell.RowSpan);
+    };
     size_t next_due = 0;
     for (int32_t x = 0; x < cells.W; ++x) {
       CellRect cell = cells.At(x, y);
-      if (cell.ColSpan < 1 || cell.RowSpan < 1) continue;
-      for (; next_due < due_.size() && due_[next_due].X < x; ++next_due) AppendSplitCell(out, state, due_[next_due]);
-      cell.X = x;
-      cell.Y = y;
+      if (cell.Empty()) continue;
+      for (; next_due < due_.size() && due_[next_due].X < x; ++next_due) put(due_[next_due]);
       if (cell.RowSpan > kBrowserMaxRowSpan) {
         tall_.push_back(cell);
         cell.RowSpan = kBrowserMaxRowSpan;
       }
-      AppendSplitCell(out, state, cell);
+      put(cell);
     }
-    for (; next_due < due_.size(); ++next_due) AppendSplitCell(out, state, due_[next_due]);
+    for (; next_due < due_.size(); ++next_due) put(due_[next_due]);
   }
 
  private:
@@ -89,119 +141,60 @@ class ExactRowCells {
   std::vector<CellRect> due_;   // Their parts that begin in this row.
 };
 
-/// The text of one row, put together in one buffer that grows by doubling,
-/// so that writing a cell allocates nothing.
-class RowText {
- public:
-  /// Longest cell text: "<td bgcolor=#RRGGBB colspan=N rowspan=N></td>".
-  static constexpr size_t kMaxCell = 64;
-
-  void Start() {
-    if (buffer_.empty()) buffer_.resize(4096);
-    end_ = buffer_.data();
-    Put("<tr>", 4);
+/// The start line, and with `pixel_exact` the line that fixes column widths.
+void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_t w, int32_t h,
+              const TableFormat& format) {
+  line.Start("<table width=\"");
+  line.PutNumber(int64_t{w} * state.Magnification);
+  line.Put("\" height=\"");
+  line.PutNumber(int64_t{h} * state.Magnification);
+  line.Put("\" border=0 cellpadding=0 cellspacing=0");
+  if (state.BackgroundColor != -1) {
+    line.Put(" bgcolor=#");
+    line.PutColor(hex, state.BackgroundColor);
   }
-  /// Room for one more cell.
-  char* Reserve() {
-    const size_t used = static_cast<size_t>(end_ - buffer_.data());
-    if (buffer_.size() - used < kMaxCell) {
-      buffer_.resize(buffer_.size() * 2);
-      end_ = buffer_.data() + used;
-    }
-    return end_;
+  // WebKit's automatic table layout does not keep to the <col> widths where
+  // cells span several columns; the fixed layout takes them as given.
+  if (format.pixel_exact) line.Put(" style=\"table-layout:fixed\"");
+  line.Put(">\r\n");
+  if (!format.pixel_exact) return;
+  line.Put("<colgroup>");
+  for (int32_t x = 0; x < w; ++x) {
+    line.Reserve(LineText::kMaxCell);
+    line.Put("<col width=");
+    line.PutNumber(int64_t{state.Magnification});
+    line.Put(">");
   }
-  void Put(const char* text, size_t n) {
-    std::memcpy(end_, text, n);
-    end_ += n;
-  }
-  void PutNumber(int32_t value) { end_ = std::to_chars(end_, end_ + 11, value).ptr; }
-  void PutColor(const RunState& state, int32_t color) {
-    const auto& red = state.HexTable[(color >> 16) & 255];
-    const auto& green = state.HexTable[(color >> 8) & 255];
-    const auto& blue = state.HexTable[color & 255];
-    const char code[6] = {red[0], red[1], green[0], green[1], blue[0], blue[1]};
-    Put(code, 6);
-  }
-  std::string_view Finish() {
-    Reserve();
-    Put("</tr>\r\n", 7);
-    return {buffer_.data(), static_cast<size_t>(end_ - buffer_.data())};
-  }
-
- private:
-  std::string buffer_;
-  char* end_ = nullptr;
-};
-
-void PutCell(RowText& row, const RunState& state, int32_t color, int32_t col_span, int32_t row_span) {
-  row.Reserve();
-  if (color == state.BackgroundColor) {
-    row.Put("<td", 3);
-  } else {
-    row.Put("<td bgcolor=#", 13);
-    row.PutColor(state, color);
-  }
-  if (col_span >= 2) {
-    row.Put(" colspan=", 9);
-    row.PutNumber(col_span);
-  }
-  if (row_span >= 2) {
-    row.Put(" rowspan=", 9);
-    row.PutNumber(row_span);
-  }
-  row.Put("></td>", 6);
+  line.Reserve(LineText::kMaxCell);
+  line.Put("</colgroup>\r\n");
 }
 
 }  // namespace
 
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
                             Progress& progress, const TableFormat& format) {
-  BuildHexTable(state);
+  const HexTable hex = BuildHexTable();
   const int32_t w = dib.Width, h = dib.Height;
-
-  std::string line = "<table width=\"";
-  AppendNumber(line, int64_t{w} * state.Magnification);
-  line += "\" height=\"";
-  AppendNumber(line, int64_t{h} * state.Magnification);
-  line += "\" border=0 cellpadding=0 cellspacing=0";
-  if (state.BackgroundColor != -1) {
-    line += " bgcolor=#";
-    AppendColorCode(line, state, state.BackgroundColor);
-  }
-  // WebKit's automatic table layout does not keep to the <col> widths where
-  // cells span several columns; the fixed layout takes them as given.
-  if (format.pixel_exact) line += " style=\"table-layout:fixed\"";
-  line += ">\r\n";
-  if (format.pixel_exact) {
-    line += "<colgroup>";
-    for (int32_t x = 0; x < w; ++x) {
-      line += "<col width=";
-      AppendNumber(line, state.Magnification);
-      line += '>';
-    }
-    line += "</colgroup>\r\n";
-  }
-  if (!sink.Write(line)) return WriteOutcome::kWriteFailed;
+  LineText line;
+  PutStart(line, hex, state, w, h, format);
+  if (!sink.Write(line.Finish(""))) return WriteOutcome::kWriteFailed;
 
   ExactRowCells exact_cells;
-  RowText row;
   char caption[64];
   for (int32_t y = 0; y < h; ++y) {
     if (state.CancelFlag) return WriteOutcome::kCancelled;
+    line.Start("<tr>");
     if (format.pixel_exact) {
-      line.assign("<tr>");
-      exact_cells.Append(line, state, cells, y);
-      line += "</tr>\r\n";
+      exact_cells.Append(line, hex, state, cells, y);
     } else {
-      row.Start();
       const size_t end = cells.Index(0, y) + static_cast<size_t>(w);
       for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end))
-        PutCell(row, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
+        PutCell(line, hex, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
     }
     std::snprintf(caption, sizeof caption, "出力中...(%d/%d)", y + 1, h);
     progress.SetText(caption);
     progress.PumpEvents();
-    if (!sink.Write(format.pixel_exact ? std::string_view(line) : row.Finish())) return WriteOutcome::kWriteFailed;
+    if (!sink.Write(line.Finish("</tr>\r\n"))) return WriteOutcome::kWriteFailed;
   }
   if (!sink.Write("</table>\r\n")) return WriteOutcome::kWriteFailed;
   return WriteOutcome::kWritten;

@@ -3,9 +3,9 @@
 
 #include <string_view>
 
+#include "core/run_state.h"
 #include "image/dib.h"
-#include "layout/grid.h"
-#include "layout/run_state.h"
+#include "layout/cell_grid.h"
 
 namespace pixtable {
 
@@ -39,9 +39,10 @@ enum class WriteOutcome {
 };
 
 /// Writes `cells` as an HTML table, one CR LF line for the start tag, one a
-/// pixel row and one for "</table>". Rebuilds `state.HexTable`, reads
-/// `BackgroundColor` and `Magnification`, and shows "出力中...(r/h)" once a
-/// row, letting events run before the row's line is written.
+/// pixel row and one for "</table>". Cells of the `BackgroundColor` and
+/// transparent cells carry no colour. Reads `Magnification`, and shows
+/// "出力中...(r/h)" once a row, letting events run before the row's line is
+/// written.
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
                             Progress& progress, const TableFormat& format = {});
 

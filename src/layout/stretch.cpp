@@ -1,3 +1,5 @@
+// The stretch solver: row by row for short stretches, with the stack and
+// the hull (rolled back as the stack pops) for long ones.
 #include "layout/stretch.h"
 
 #include <algorithm>

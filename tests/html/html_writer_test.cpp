@@ -29,6 +29,10 @@ TEST(WriteHtmlTable, WorkedExamplesAreByteExact) {
       {FromRows({"b", "b"}), 1, 0,
        "<table width=\"1\" height=\"2\" border=0 cellpadding=0 cellspacing=0 bgcolor=#000000>\r\n"
        "<tr><td bgcolor=#0000FF rowspan=2></td></tr>\r\n<tr></tr>\r\n</table>\r\n"},
+      // A transparent pixel: no background, and transparent cells carry no colour.
+      {FromRows({"rt", "tt"}), 1, 0,
+       "<table width=\"2\" height=\"2\" border=0 cellpadding=0 cellspacing=0>\r\n"
+       "<tr><td bgcolor=#FF0000></td><td rowspan=2></td></tr>\r\n<tr><td></td></tr>\r\n</table>\r\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(Convert(c.picture, c.magnification, c.background).html, c.html);
   const std::vector<std::string> texts = Convert(FromRows({"rr", "rb"}), 3).texts;
@@ -107,13 +111,16 @@ std::pair<int, int> LargestSpans(const std::string& html) {
 
 TEST(PixelExactTable, FixesColumnWidthsAndSplitsWideCells) {
   // Long runs in a wide picture: the plain table has spans browsers clamp.
+  // Then a transparent band across them, through which the page shows.
   Picture p{2500, 3, std::vector<int32_t>(7500, test::kRed)};
   for (int32_t x = 1200; x < 2500; ++x) p.rgb[2500 + x] = test::kBlue;
   p.rgb[5000 + 7] = test::kBlue;
   for (int32_t mag : {1, 3}) {
+    if (mag == 3) std::fill(p.rgb.begin() + 5010, p.rgb.end() - 100, kTransparent);
     const test::Conversion plain = Convert(p, mag), exact = Convert(p, mag, 0, {true});
     EXPECT_GT(LargestSpans(plain.html).first, kBrowserMaxColSpan);
     EXPECT_LE(LargestSpans(exact.html).first, kBrowserMaxColSpan);
+    EXPECT_EQ(test::RenderTable(plain.html), p);
     EXPECT_EQ(test::RenderTable(exact.html), p);
     // The same start tag in fixed layout, then one <col> a pixel column; the same progress.
     const size_t start_end = plain.html.find(">\r\n");

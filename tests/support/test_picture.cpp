@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <regex>
 #include <sstream>
@@ -17,6 +18,7 @@ int32_t LetterColor(char letter) {
     case 'A': return 0x123456;
     case 'w': return 0xFFFFFF;
     case 'k': return 0x000000;
+    case 't': return kTransparent;
     default: return (static_cast<unsigned char>(letter) * 0x9E3779) & 0xFFFFFF;
   }
 }
@@ -49,16 +51,18 @@ Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors) {
   return p;
 }
 
-DibSection ToDib(const Picture& picture, uint8_t fourth_byte) {
+DibSection ToDib(const Picture& picture, uint8_t fourth_byte, bool has_alpha) {
   DibSection dib = AllocateDib(picture.w, picture.h);
+  dib.HasAlpha = has_alpha || std::count(picture.rgb.begin(), picture.rgb.end(), kTransparent) > 0;
   for (int32_t y = 0; y < picture.h; ++y) {
     for (int32_t x = 0; x < picture.w; ++x) {
-      const uint32_t c = static_cast<uint32_t>(picture.At(x, y));
+      const bool transparent = picture.At(x, y) == kTransparent;
+      const uint32_t c = static_cast<uint32_t>(transparent ? x * 0x10101 + y * 0x3 : picture.At(x, y));
       uint8_t* px = dib.pBits.get() + dib.OffsetOf(x, y);
       px[0] = static_cast<uint8_t>(c);
       px[1] = static_cast<uint8_t>(c >> 8);
       px[2] = static_cast<uint8_t>(c >> 16);
-      px[3] = fourth_byte;
+      px[3] = !dib.HasAlpha ? fourth_byte : transparent ? fourth_byte & 0x7F : fourth_byte | 0x80;
     }
   }
   return dib;
@@ -105,7 +109,7 @@ Picture RenderTable(const std::string& html) {
     ADD_FAILURE() << "no table start line";
     return p;
   }
-  const int32_t table_bg = m[3].matched ? static_cast<int32_t>(std::stoi(m[3].str(), nullptr, 16)) : -1;
+  const int32_t table_bg = m[3].matched ? static_cast<int32_t>(std::stoi(m[3].str(), nullptr, 16)) : kTransparent;
   std::vector<std::string> rows;
   size_t at = static_cast<size_t>(m.length(0));
   while (at < html.size()) {

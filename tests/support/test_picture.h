@@ -9,17 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "core/run_state.h"
 #include "html/html_writer.h"
 #include "image/dib.h"
-#include "layout/grid.h"
-#include "layout/run_state.h"
+#include "layout/cell_grid.h"
 
 namespace pixtable::test {
 
 inline constexpr int32_t kRed = 0xFF0000;
 inline constexpr int32_t kBlue = 0x0000FF;
 
-/// A picture as the tests think of it: colours 0x00RRGGBB, top row first.
+/// A picture as the tests think of it: colours 0x00RRGGBB or kTransparent,
+/// top row first.
 struct Picture {
   int32_t w = 0;
   int32_t h = 0;
@@ -30,7 +31,7 @@ struct Picture {
 };
 
 /// A picture from rows of letters, top row first: 'r' red, 'b' blue, 'A'
-/// 0x123456, other letters colours of their own ("AAb", "bAA").
+/// 0x123456, 't' transparent, other letters colours of their own ("AAb").
 Picture FromRows(std::initializer_list<std::string> rows);
 
 /// The colour a letter stands for in `FromRows`.
@@ -41,8 +42,10 @@ int32_t LetterColor(char letter);
 Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors);
 
 /// The picture as a loaded 32-bit bitmap; `fourth_byte` fills the byte that
-/// carries no colour.
-DibSection ToDib(const Picture& picture, uint8_t fourth_byte = 0);
+/// carries no colour. With `has_alpha` (or a transparent pixel) that byte is
+/// the alpha: `fourth_byte` below 128 for transparent pixels, whose colour
+/// bytes then hold noise, and at 128 or above for the others.
+DibSection ToDib(const Picture& picture, uint8_t fourth_byte = 0, bool has_alpha = false);
 
 /// The colours of a loaded picture, top row first (alpha is not kept).
 Picture FromDib(const DibSection& dib);
@@ -85,7 +88,8 @@ Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t ba
                    const TableFormat& format = {});
 
 /// Places the cells of an HTML table as a browser's table model does, and
-/// returns the picture it shows. Fails the current test (and returns what it
+/// returns the picture it shows (kTransparent where neither the cell nor the
+/// table has a colour). Fails the current test (and returns what it
 /// has) when cells overlap, leave holes or run past the table. A colgroup
 /// line must give every column the same width.
 Picture RenderTable(const std::string& html);

@@ -1,7 +1,8 @@
-// The values that one conversion shares between its stages.
+// The values one conversion shares between its stages, and the progress
+// interface through which the core reaches the front end. Image decoding,
+// layout and writing may all include this; it depends on nothing.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 namespace pixtable {
@@ -21,12 +22,7 @@ struct RunState {
   int32_t TotalPixels = 0;
   /// Pixels placed in cells so far.
   int32_t DonePixels = 0;
-  /// Two upper-case hexadecimal digits for every byte value.
-  std::array<std::array<char, 2>, 256> HexTable{};
 };
-
-/// Fills `state.HexTable` with "00" to "FF".
-void BuildHexTable(RunState& state);
 
 /// Progress display and event pumping, implemented by each front end.
 /// The core calls `SetText` and then `PumpEvents` at every progress point;

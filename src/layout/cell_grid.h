@@ -1,4 +1,6 @@
-// The grids the layout works on.
+// The table being built: one record a pixel position, a cell stored at its
+// top-left pixel. Records are packed into 8 bytes (colour and spans) because
+// the grid is as large as the picture and the writer walks all of it.
 #pragma once
 
 #include <cstdint>
@@ -8,48 +10,29 @@
 
 namespace pixtable {
 
-/// A rectangle of pixels: a table cell, or a candidate while covering.
-/// Empty when `ColSpan` < 1 or `RowSpan` < 1.
+/// The value of a transparent pixel, outside the 24-bit colours: the layout
+/// covers it like a colour, and the writer gives its cells no colour at all.
+inline constexpr int32_t kTransparent = 0x1000000;
+
+/// A rectangle of pixels of one colour: a table cell. Empty when `ColSpan`
+/// < 1 or `RowSpan` < 1.
 struct CellRect {
   int32_t X = 0;        ///< Left column.
   int32_t Y = 0;        ///< Top row, counted from the top.
   int32_t ColSpan = 0;  ///< Width in pixels.
   int32_t RowSpan = 0;  ///< Height in pixels.
-  int32_t Color = 0;    ///< 0x00RRGGBB.
-  int32_t Used = 0;     ///< 1 marks a retired candidate slot.
+  int32_t Color = 0;    ///< 0x00RRGGBB, or kTransparent.
 
   // Assigning to a temporary (such as `CellGrid::At`'s result) is a mistake.
   CellRect& operator=(const CellRect&) & = default;
 
   bool Empty() const { return ColSpan < 1 || RowSpan < 1; }
-  int64_t Area() const { return int64_t{ColSpan} * RowSpan; }
   friend bool operator==(const CellRect&, const CellRect&) = default;
-};
-
-/// Marks a pixel that already lies in a cell.
-inline constexpr int32_t kCovered = -1;
-
-/// The picture's colours, one value a pixel, bottom row first: the pixel in
-/// column x and row y (row 0 at the top) is at x + (H - 1 - y) * W. A value
-/// of 0 to 0xFFFFFF is a colour still to cover; `kCovered` marks a placed one.
-struct PixelGrid {
-  int32_t W = 0;
-  int32_t H = 0;
-  std::vector<int32_t, HugePageAllocator<int32_t>> Values;
-
-  int32_t& At(int32_t x, int32_t y) { return Values[static_cast<size_t>(x) + static_cast<size_t>(H - 1 - y) * W]; }
-  int32_t At(int32_t x, int32_t y) const {
-    return Values[static_cast<size_t>(x) + static_cast<size_t>(H - 1 - y) * W];
-  }
-  /// The pixels of row `y` from column `x` rightwards.
-  const int32_t* RowFrom(int32_t x, int32_t y) const {
-    return Values.data() + static_cast<size_t>(x) + static_cast<size_t>(H - 1 - y) * W;
-  }
 };
 
 /// One record a pixel position, row 0 at the top: record (x, y) is number
 /// x + y * W. A cell is stored at its top-left pixel; other records stay empty.
-/// A record takes 8 bytes (the six-field `CellRect` would take 24): a head
+/// A record takes 8 bytes (a `CellRect` would take 20): a head
 /// word with the colour, and the spans packed into a second word.
 class CellGrid {
  public:
@@ -69,16 +52,16 @@ class CellGrid {
     large_.clear();
   }
 
-  /// Stores `cell` (colour 0x00RRGGBB) as the record at (x, y); an empty
-  /// `cell` empties the record. `X`, `Y` and `Used` are not kept.
+  /// Stores `cell` (colour 0x00RRGGBB or kTransparent) as the record at
+  /// (x, y); an empty `cell` empties the record. `X` and `Y` are not kept.
   void Set(int32_t x, int32_t y, const CellRect& cell) { Set(Index(x, y), cell.ColSpan, cell.RowSpan, cell.Color); }
 
-  /// The record at (x, y): the cell that begins there with `X` = x, `Y` = y
-  /// and `Used` = 0, or the all-zero record.
+  /// The record at (x, y): the cell that begins there with `X` = x and
+  /// `Y` = y, or the all-zero record.
   CellRect At(int32_t x, int32_t y) const {
     const size_t i = Index(x, y);
     if (!Begins(i)) return CellRect{};
-    return CellRect{x, y, ColSpan(i), RowSpan(i), Color(i), 0};
+    return CellRect{x, y, ColSpan(i), RowSpan(i), Color(i)};
   }
 
   // Record-number access for the layout and the writer.
@@ -116,7 +99,7 @@ class CellGrid {
  private:
   static constexpr uint32_t kBegins = 1u << 31;
   static constexpr uint32_t kLarge = 1u << 30;
-  static constexpr uint32_t kColorMask = 0xFFFFFF;
+  static constexpr uint32_t kColorMask = 0x1FFFFFF;  ///< The colours and kTransparent.
   static constexpr int32_t kMaxPacked = 0xFFFF;
   struct Spans {
     int32_t col_span, row_span;

@@ -1,0 +1,88 @@
+// The cover of one colour: gather candidate rectangles, then place the
+// largest live one again and again, measuring anew the candidates it
+// overlaps (repair) and offering the pixels just right of and below it.
+#pragma once
+
+#include <cstdint>
+
+#include "core/run_state.h"
+#include "layout/analysis_progress.h"
+#include "layout/candidates.h"
+#include "layout/cell_grid.h"
+#include "layout/gather.h"
+#include "layout/pixel_runs.h"
+
+namespace pixtable::layout {
+
+/// Covers the colours of one picture, one colour a call.
+class ColorCover {
+ public:
+  ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress& progress);
+
+  /// Covers every uncovered pixel of colour `key`, whose runs are chained
+  /// from `first` (kNone for none), with cells. Returns the number of
+  /// single-pixel cells it placed, or 0 when cancelled (the caller tells the
+  /// two apart by `CancelFlag`).
+  int32_t CoverColor(int32_t key, int32_t first) {
+    state_.TotalPixels = runs_.w() * runs_.h();
+    // Events run only in progress displays, so the flag cannot change while
+    // gathering: testing it once stands for testing it before every pixel.
+    if (state_.CancelFlag) return 0;
+    key_ = key;
+    singles_ = 0;
+    // Most colours of a photo have one pixel: no candidates to gather.
+    if (first != kNone && runs_[first].next == kNone && runs_[first].run == 1) {
+      const int32_t row = runs_.RowFromBottom(first);
+      PlaceSingle(first - row * runs_.w(), runs_.h() - 1 - row, first);
+      caption_.Show(state_.DonePixels, progress_);
+      return state_.CancelFlag ? 0 : singles_;
+    }
+    return CoverByCandidates(first);
+  }
+
+  /// Offers `r`, the rectangle measured at pixel `i` (its top-left): nothing
+  /// happens when a live candidate contains it, a single pixel becomes a
+  /// cell, anything larger a candidate. Returns the candidate's slot, or
+  /// kNoSlot.
+  int32_t OfferRect(const Rect& r, int32_t i) {
+    if (candidates_.ContainedInLive(r)) return kNoSlot;
+    if (r.Single()) {
+      PlaceSingle(r.x, r.y, i);
+      return kNoSlot;
+    }
+    return candidates_.Add(r);
+  }
+
+ private:
+  int32_t CoverByCandidates(int32_t first);
+  void PlaceSingle(int32_t x, int32_t y, int32_t i) {
+    state_.DonePixels += 1;
+    cells_.Set(cells_.Index(x, y), 1, 1, key_);
+    runs_.CoverPixel(i, x, key_);
+    singles_ += 1;
+  }
+  /// Offers pixel (x, y) if it is of the key colour.
+  void Offer(int32_t x, int32_t y) {
+    const int32_t i = runs_.Index(x, y);
+    if (runs_[i].color != key_) return;
+    OfferRect(runs_.Measure(key_, x, y), i);
+  }
+  void Repair(const Rect& s);
+
+  // The picture, for every cover.
+  PixelRuns& runs_;
+  CellGrid& cells_;
+  RunState& state_;
+  Progress& progress_;
+  AnalysisProgress caption_;
+  /// The candidates of the cover in progress: emptied when it ends, keeping
+  /// its memory for the next.
+  Candidates candidates_;
+  Gatherer gatherer_;
+
+  // The cover in progress, set when it starts.
+  int32_t key_ = 0;
+  int32_t singles_ = 0;
+};
+
+}  // namespace pixtable::layout

@@ -1,0 +1,126 @@
+// The picture as the layout keeps it: for every pixel its colour, the run of
+// equal pixels to its right, and a link to the next run of its colour. The
+// runs make narrowing a rectangle O(1) a row and stay exact as pixels get
+// covered; the links let a cover visit only the pixels of its own colour.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "image/dib.h"
+#include "layout/big_array.h"
+#include "layout/cell_grid.h"
+#include "layout/color_numbers.h"
+#include "layout/geometry.h"
+
+namespace pixtable::layout {
+
+/// No pixel (at the end of a chain).
+inline constexpr int32_t kNone = -1;
+/// The colour of a pixel that already lies in a cell.
+inline constexpr int32_t kCovered = -1;
+
+/// What the layout keeps of a pixel, in one place for few cache misses.
+struct Pixel {
+  int32_t color;  ///< 0x00RRGGBB, kTransparent, or kCovered.
+  /// Equal uncovered pixels from here rightwards, this one included. A
+  /// covered pixel keeps the value it had when it was covered, so the
+  /// pixels it counts are all covered (by the same cover) as well.
+  int32_t run;
+  /// At the first pixel of a run: the first pixel of the next run of its
+  /// colour in reading order, or kNone. Elsewhere kNone.
+  int32_t next;
+};
+
+/// Divides pixel indexes (below 2^32) by the width with a multiplication.
+class Divider {
+ public:
+  explicit Divider(uint32_t d) : d_(d), m_(d > 1 ? ~uint64_t{0} / d + 1 : 0) {}
+  uint32_t Quotient(uint32_t q) const {
+    return d_ > 1 ? static_cast<uint32_t>((static_cast<unsigned __int128>(q) * m_) >> 64) : q;
+  }
+
+ private:
+  uint32_t d_;
+  uint64_t m_;
+};
+
+/// The pixels of one picture, bottom row first as in the bitmap: pixel
+/// (x, y), row 0 at the top, has the index x + (h - 1 - y) * w.
+class PixelRuns {
+ public:
+  PixelRuns(int32_t w, int32_t h);
+
+  /// Takes the colours over from the bitmap, finds the runs, and chains the
+  /// runs of each colour in reading order. The fourth byte of a pixel is
+  /// dropped, or with `HasAlpha` read as its alpha: below 128 the pixel is
+  /// kTransparent. Returns true when a pixel is.
+  bool Load(const DibSection& dib);
+
+  int32_t w() const { return w_; }
+  int32_t h() const { return h_; }
+  int32_t Index(int32_t x, int32_t y) const { return x + (h_ - 1 - y) * w_; }
+  /// The row of pixel `i` counted from the bottom.
+  int32_t RowFromBottom(int32_t i) const { return static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i))); }
+  const Pixel& operator[](int32_t i) const { return px_[i]; }
+  /// All pixels; the array never moves.
+  const Pixel* data() const { return px_.data(); }
+
+  /// The largest rectangle of colour `key` anchored at (x, y): the run
+  /// narrowed row by row downwards, the first of equal areas (the one with
+  /// fewer rows). Empty when (x, y) is not of colour `key`.
+  Rect Measure(int32_t key, int32_t x, int32_t y) const {
+    int32_t i = Index(x, y);
+    if (px_[i].color != key) return Rect{};
+    int32_t width = px_[i].run;
+    Rect best{x, y, width, 1};
+    int64_t best_area = width;
+    const int64_t rows = h_ - y;
+    // A row of another colour ends every rectangle: nothing below counts.
+    for (int32_t k = 1; k < rows && rows * width > best_area; ++k) {
+      i -= w_;
+      if (px_[i].color != key) break;
+      width = std::min(width, px_[i].run);
+      const int64_t area = int64_t{k + 1} * width;
+      if (area > best_area) {
+        best_area = area;
+        best.col_span = width;
+        best.row_span = k + 1;
+      }
+    }
+    return best;
+  }
+
+  /// Marks the pixels of `s`, all of colour `key`, covered.
+  void CoverRect(const Rect& s, int32_t key) {
+    for (int32_t y = s.y; y < s.y + s.row_span; ++y) {
+      const int32_t i = Index(s.x, y);
+      for (Pixel* p = &px_[i]; p < &px_[i] + s.col_span; ++p) p->color = kCovered;
+      CutRunsBefore(i, s.x, key);
+    }
+  }
+  /// Marks pixel `i`, in column `x` and of colour `key`, covered.
+  void CoverPixel(int32_t i, int32_t x, int32_t key) {
+    px_[i].color = kCovered;
+    CutRunsBefore(i, x, key);
+  }
+
+ private:
+  /// The pixel at index `i`, column `x`, was covered: the pixels of colour
+  /// `key` left of it in its run now end just before it.
+  void CutRunsBefore(int32_t i, int32_t x, int32_t key) {
+    for (int32_t j = i - 1, left = x - 1; left >= 0 && px_[j].color == key; --j, --left) px_[j].run = x - left;
+  }
+  template <typename ColorAt>
+  void LoadRows(ColorAt color, ColorNumbers& colors);
+  void Chain(ColorNumbers& colors);
+
+  const int32_t w_, h_;
+  const Divider rows_;
+  BigArray<Pixel> px_;
+  /// While loading: the first pixel of the last run of each row.
+  std::vector<int32_t> last_run_;
+};
+
+}  // namespace pixtable::layout
