@@ -54,7 +54,7 @@ bool WatchXInput(bool on) {
 /// The display has gone (the X server ended, or the connection broke):
 /// nothing can be shown or asked any more, so the run ends here.
 int OnDisplayLost(Display*) {
-  RemovePendingTemporaryFile();
+  RemovePendingTemporaryFiles();
   static const char kText[] = "pixtable: lost the connection to the X display\n";
   (void)!write(STDERR_FILENO, kText, sizeof kText - 1);
   _exit(kExitFailed);
@@ -85,7 +85,7 @@ void DesktopUi::PumpEvents() {
     g_x_input = 0;
     Fl::check();
   }
-  if (CancelSignalled()) state_.CancelFlag = true;
+  if (CancelRequested()) state_.CancelFlag = true;
 }
 
 bool DesktopUi::KeyHeld(char key) { return Fl::get_key(key) != 0; }
