@@ -31,6 +31,22 @@ for case in TERM:3 HUP:3 INT:3 QUIT:131 USR1:138 ALRM:142 'STOP+INT+TERM:130|143
   [[ $code =~ ^(${case#*:})$ ]] || fail "$signals: exit $code, expected ${case#*:}"
   kept "$signals"
 done
+# --- A batch, two pictures at a time: a cancel or an ending signal leaves every old table as it was and
+# no temporary file of either job; the picture not yet started is not begun.
+cp big.bmp big2.bmp && cp big.bmp big3.bmp
+for case in TERM:3 QUIT:131; do
+  for t in big big2 big3; do printf old >$t.html; done
+  "$pixtable" --each -j2 'big*.bmp' 2>err.txt &
+  pid=$!
+  until (($(temporaries) >= 2)) || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
+  kill -${case%:*} $pid
+  wait $pid
+  code=$?
+  [[ $code == "${case#*:}" ]] || fail "batch, $case: exit $code"
+  [[ $(cat big2.html big3.html) == oldold ]] || fail "batch, $case: a table was changed"
+  kept "batch, $case"
+done
+rm big2.bmp big3.bmp big2.html big3.html
 (trap '' HUP && exec "$pixtable" -o nohup.html big.bmp) &  # As under nohup: the signal stays ignored.
 pid=$!
 wait_temporary $pid
