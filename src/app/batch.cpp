@@ -2,14 +2,11 @@
 
 #include <pthread.h>
 #include <sched.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
-#include <cstring>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -110,13 +107,6 @@ std::string ProgressText(const Shared& shared, size_t total) {
   return text + ") " + DisplayName(shared.latest.substr(slash == std::string::npos ? 0 : slash + 1));
 }
 
-/// Makes --output-dir's folder when it is missing. False after a message.
-bool MakeOutputFolder(const Options& options, Ui& ui) {
-  if (!options.output_dir || mkdir(options.output_dir->c_str(), 0777) == 0 || errno == EEXIST) return true;
-  ui.ShowNote("pixtable: cannot make the folder " + DisplayName(*options.output_dir) + ": " + std::strerror(errno));
-  return false;
-}
-
 /// "a", "a or b", "a, b or c", each quoted.
 std::string Listed(const std::vector<std::string>& words) {
   std::string text;
@@ -150,7 +140,10 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
   }
   for (const std::string& word : plan.unmatched) ui.ShowNote("pixtable: no file matches " + QuotedName(word));
   for (const std::string& text : plan.refused) ui.ShowNote(text);
-  if (!MakeOutputFolder(options, ui)) return kExitFailed;
+  if (const std::string failure = MakeOutputFolder(options); !failure.empty()) {
+    ui.ShowNote(failure);
+    return kExitFailed;
+  }
 
   const std::vector<BatchPicture>& pictures = plan.pictures;
   const size_t jobs = std::min<size_t>(options.jobs > 0 ? options.jobs : CoresAvailable(), pictures.size());

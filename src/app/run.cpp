@@ -1,5 +1,8 @@
 #include "app/run.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -91,6 +94,11 @@ std::string OutputFor(const Options& options, const std::string& input) {
   return OutputPathIn(*options.output_dir, input);
 }
 
+std::string MakeOutputFolder(const Options& options) {
+  if (!options.output_dir || mkdir(options.output_dir->c_str(), 0777) == 0 || errno == EEXIST) return "";
+  return "pixtable: cannot make the folder " + DisplayName(*options.output_dir) + ": " + std::strerror(errno);
+}
+
 int RunConversion(const Options& options, Ui& ui, RunState& state) {
   ApplyStartOptions(options, ui, state);
   if (CancelRequested()) return kExitCancelled;  // A signal ended the magnification box.
@@ -98,6 +106,10 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   const std::optional<std::string> input = ChooseInput(options, ui);
   if (!input) return kExitUsage;
   if (input->empty()) return kExitCancelled;  // The dialog was cancelled: a quiet end.
+  if (const std::string failure = MakeOutputFolder(options); !failure.empty()) {
+    ui.ShowMessage(failure);
+    return kExitFailed;
+  }
   return ConvertPicture(options, *input, OutputFor(options, *input), ui, state, 0);
 }
 

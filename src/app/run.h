@@ -63,6 +63,10 @@ void ApplyStartOptions(const Options& options, Ui& ui, RunState& state);
 /// Where the table of `input` goes: -o, else under --output-dir, else beside it.
 std::string OutputFor(const Options& options, const std::string& input);
 
+/// Makes the folder of --output-dir when it is missing (its parent must
+/// exist). Returns the message for a failure, or "".
+std::string MakeOutputFolder(const Options& options);
+
 /// Converts the picture `input` into a table at `output` as `options` ask:
 /// loads it, opens the destination, lays the picture out and writes the
 /// table, telling `ui` of progress, notes and the one failure message.
