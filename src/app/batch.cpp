@@ -162,7 +162,10 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
       }
     }
   }
-  if (threads.empty() && !pictures.empty()) RunJob(options, pictures, state, 0, shared);
+  if (threads.empty()) {  // No thread could be started: one job on this one.
+    shared.running = 1;
+    RunJob(options, pictures, state, 0, shared);
+  }
 
   std::unique_lock lock(shared.mutex);
   for (;;) {
