@@ -103,8 +103,8 @@ LoadResult LoadDib(const std::string& path) {
 bool FdSink::WriteAll(const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = write(fd_, data, size);
-    if (n < 0 && errno == EINTR && !CancelSignalled()) continue;
-    if (n < 0 || (n < static_cast<ssize_t>(size) && CancelSignalled())) {
+    if (n < 0 && errno == EINTR && !CancelRequested()) continue;
+    if (n < 0 || (n < static_cast<ssize_t>(size) && CancelRequested())) {
       error_ = n < 0 ? errno : EINTR;
       return false;
     }

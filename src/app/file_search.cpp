@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -53,31 +54,45 @@ bool MatchesWildcard(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-std::string FindFirstMatch(const std::string& pattern) {
-  if (pattern.empty()) return "";
+namespace {
+
+/// The matches of `pattern`: all of them, or with `first_only` the first in
+/// byte order (a listing need not be sorted to find it).
+std::vector<std::string> FindMatches(const std::string& pattern, bool first_only) {
+  if (pattern.empty()) return {};
   // lstat, so that a dangling link is named too; an error other than "not
   // there" (a locked folder, a name too long) is for loading to report.
   struct stat st;
-  if (lstat(pattern.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) return pattern;
+  if (lstat(pattern.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) return {pattern};
 
   const size_t slash = pattern.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
   const std::string name_pattern = pattern.substr(dir.size());
-  if (name_pattern.find_first_of("*?") == std::string::npos) return "";
+  if (name_pattern.find_first_of("*?") == std::string::npos) return {};
 
   std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(dir.empty() ? "." : dir.c_str()), closedir);
-  if (!listing) return "";
-  std::string best;
-  bool found = false;
+  if (!listing) return {};
+  std::vector<std::string> names;
   while (const dirent* entry = readdir(listing.get())) {
     const std::string_view name = entry->d_name;
     if (name[0] == '.' || !MatchesWildcard(name_pattern, name)) continue;
-    if (found && name >= best) continue;
+    if (first_only && !names.empty() && name >= names[0]) continue;
     if (!IsRegularFile(dir + std::string(name))) continue;
-    best = name;
-    found = true;
+    if (first_only) names.clear();
+    names.emplace_back(name);
   }
-  return found ? dir + best : "";
+  std::sort(names.begin(), names.end());
+  for (std::string& name : names) name.insert(0, dir);
+  return names;
 }
+
+}  // namespace
+
+std::string FindFirstMatch(const std::string& pattern) {
+  std::vector<std::string> first = FindMatches(pattern, true);
+  return first.empty() ? "" : std::move(first[0]);
+}
+
+std::vector<std::string> FindAllMatches(const std::string& pattern) { return FindMatches(pattern, false); }
 
 }  // namespace pixtable

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pixtable {
 
@@ -19,5 +20,10 @@ bool MatchesWildcard(std::string_view pattern, std::string_view name);
 /// `pattern` names, keeping that directory part as written ("pics/*.bmp" may
 /// give "pics/a.bmp"). Empty when nothing matches.
 std::string FindFirstMatch(const std::string& pattern);
+
+/// Every picture that `pattern` names, by the rules of `FindFirstMatch`: a
+/// path that exists, or every match in byte order of names. Empty when
+/// nothing matches.
+std::vector<std::string> FindAllMatches(const std::string& pattern);
 
 }  // namespace pixtable

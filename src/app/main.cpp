@@ -1,17 +1,18 @@
-// pixtable: converts a Windows bitmap into one HTML table.
-#include <X11/Xlib.h>
+// pixtable: converts a picture into one HTML table.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "app/batch.h"
+#include "app/desktop_loader.h"
 #include "app/options.h"
 #include "app/run.h"
 #include "app/signals.h"
 #include "app/terminal_ui.h"
-#include "desktop/desktop_ui.h"
 
 namespace {
 
@@ -45,17 +46,16 @@ int main(int argc, char** argv) {
     std::fputs(UsageErrorText(parsed.error).c_str(), stderr);
     return kExitUsage;
   }
-  if (parsed.options.help) return PrintAndExit(UsageText());
-  if (parsed.options.version) return PrintAndExit("pixtable " PIXTABLE_VERSION "\n");
+  const Options& options = parsed.options;
+  if (options.help) return PrintAndExit(UsageText());
+  if (options.version) return PrintAndExit("pixtable " PIXTABLE_VERSION "\n");
 
   InstallSignalHandlers();
   RunState state;
-  // FLTK ends the process when it finds no display, so look for one first.
-  Display* display = parsed.options.terminal ? nullptr : XOpenDisplay(nullptr);
-  if (display) {
-    DesktopUi ui(state, display);
-    return RunConversion(parsed.options, ui, state);
+  const auto run = options.each ? RunBatch : RunConversion;
+  if (std::unique_ptr<Ui> desktop = options.terminal ? nullptr : OpenDesktop(state)) {
+    return run(options, *desktop, state);
   }
   TerminalUi ui(state, stderr, isatty(STDERR_FILENO) != 0);
-  return RunConversion(parsed.options, ui, state);
+  return run(options, ui, state);
 }

@@ -20,6 +20,10 @@ byte order is converted. Several words are joined with single spaces. The
 table is written beside the picture, named like it with the extension
 replaced by .html.
 
+With --each, every PATTERN word is a pattern of its own and every file it
+matches is converted (words in order, each word's matches in byte order),
+each to its own table, several at once.
+
 Options:
   -m, --magnification N  scale the table's width and height by N (1 to 10)
   -x, --no-background    give every cell its own colour, no table background
@@ -38,16 +42,25 @@ Options:
                          block; the table keeps the picture's size
       --scale-filter nearest
                          shrink by taking each block's middle pixel (pixel art)
+      --each             convert every match of every PATTERN word, each to its
+                         own table; a word that matches nothing is reported
+  -j, --jobs N           with --each: convert N pictures at once (1-256;
+                         default: one a core this process may use)
+      --output-dir DIR   write the tables into DIR (made if missing), named
+                         like their pictures; with --each, a second picture
+                         whose table would have the same name is not converted
       --terminal         never open a window
   -h, --help             show this help and exit
       --version          show the version and exit
   --                     treat every later argument as a PATTERN word
 
 Exit codes:
-  0  the table was written
+  0  the table was written (--each: every table)
   1  the picture could not be loaded, or the table could not be written
+     (--each: any picture, or a word matched nothing)
   2  usage error (bad option, no PATTERN, or no file matches it)
   3  cancelled (Ctrl-C, SIGTERM, SIGHUP) before the table was complete
+     (--each: before every table was)
 )";
 }
 
@@ -114,8 +127,9 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     auto add_word = [&] {
-      if (!o.pattern.empty()) o.pattern += ' ';
+      if (!o.words.empty()) o.pattern += ' ';
       o.pattern += arg;
+      o.words.emplace_back(arg);
     };
     if (only_words || arg == "-" || !arg.starts_with("-")) {
       add_word();
@@ -139,6 +153,27 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
       o.no_background = true;
     } else if (arg == "--dither") {
       o.dither = true;
+    } else if (arg == "--each") {
+      o.each = true;
+    } else if (is_long("--jobs") || arg.starts_with("-j")) {
+      const size_t name = arg.starts_with("--") ? std::strlen("--jobs") : 2;
+      if (!TakeValue(arg, name, argc, argv, i, value)) {
+        parsed.error = "option " + QuotedName(arg) + " needs a value";
+        return parsed;
+      }
+      const std::optional<int64_t> jobs = WholeNumber(value, 1, kMaxJobs);
+      if (!jobs) {
+        parsed.error = "option -j does not take " + QuotedName(value) + " (a whole number from 1 to " +
+                       std::to_string(kMaxJobs) + ")";
+        return parsed;
+      }
+      o.jobs = static_cast<int32_t>(*jobs);
+    } else if (is_long("--output-dir")) {
+      if (!TakeValue(arg, std::strlen("--output-dir"), argc, argv, i, value) || value.empty()) {
+        parsed.error = "option --output-dir needs a folder";
+        return parsed;
+      }
+      o.output_dir = value;
     } else if (is_long("--colors") || is_long("--scale") || is_long("--scale-filter") || is_long("--max-size")) {
       const std::string_view name = arg.substr(0, arg.find('='));
       std::optional<int64_t> number;
@@ -194,6 +229,11 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
     parsed.error = "--dither needs --colors or --max-size";
   } else if (filter_given && o.scale == 1 && o.max_size == 0) {
     parsed.error = "--scale-filter needs --scale or --max-size";
+  } else if (o.output && (o.each || o.output_dir)) {
+    parsed.error = o.each ? "--each writes a table for each picture: use --output-dir, not -o"
+                          : "-o names the table itself: leave out --output-dir";
+  } else if (o.jobs > 0 && !o.each) {
+    parsed.error = "-j needs --each";
   }
   return parsed;
 }

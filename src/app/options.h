@@ -4,15 +4,27 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fit/scale.h"
 
 namespace pixtable {
 
+/// The most pictures a batch converts at once (-j).
+inline constexpr int32_t kMaxJobs = 256;
+
 /// Everything the command line can ask for.
 struct Options {
   /// The PATTERN words joined by single spaces; empty when none were given.
   std::string pattern;
+  /// The PATTERN words one by one.
+  std::vector<std::string> words;
+  /// Convert every file that each word matches, each to its own table (--each).
+  bool each = false;
+  /// With --each: pictures converted at once (-j); 0 for one a core.
+  int32_t jobs = 0;
+  /// Write each table into this folder, named after its picture (--output-dir).
+  std::optional<std::string> output_dir;
   /// Text taken as the answer to the magnification prompt (-m).
   std::optional<std::string> magnification;
   /// Write no background colour (-x), as if X were held at start.

@@ -10,4 +10,12 @@ std::string DeriveOutputPath(const std::string& input) {
   return input + ".html";
 }
 
+std::string OutputPathIn(const std::string& dir, const std::string& input) {
+  const size_t slash = input.rfind('/');
+  std::string folder = dir;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (folder.back() != '/') folder += '/';
+  return folder + DeriveOutputPath(input.substr(slash == std::string::npos ? 0 : slash + 1));
+}
+
 }  // namespace pixtable

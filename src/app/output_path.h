@@ -11,4 +11,9 @@ namespace pixtable {
 /// extension.
 std::string DeriveOutputPath(const std::string& input);
 
+/// The HTML file for the picture at `input` in the folder `dir`: the
+/// derived name of its last path component ("out" and "pics/a.bmp" give
+/// "out/a.html").
+std::string OutputPathIn(const std::string& dir, const std::string& input);
+
 }  // namespace pixtable

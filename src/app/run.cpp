@@ -1,5 +1,8 @@
 #include "app/run.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -23,18 +26,6 @@ void Ui::ShowNote(const std::string& text) { std::fprintf(stderr, "%s\n", text.c
 namespace {
 
 constexpr const char kPreparingText[] = "準備中・・・";
-
-/// Reads the start-up keys and options into the magnification and background.
-void ApplyStartOptions(const Options& options, Ui& ui, RunState& state) {
-  state.Magnification = 1;
-  if (ui.KeyHeld('z')) {
-    state.Magnification = MagnificationFromAnswer(ui.AskMagnification(MagnificationPrompt()));
-  } else if (options.magnification) {
-    state.Magnification = MagnificationFromAnswer(*options.magnification);
-  }
-  // The X key is read only after the prompt has been answered.
-  if (ui.KeyHeld('x') || options.no_background) state.BackgroundColor = -1;
-}
 
 /// The picture to convert: the first match of the pattern, else the dialog's
 /// choice. nullopt after a usage error has been shown.
@@ -86,33 +77,62 @@ int WriteTable(TableOutput& out, const std::string& shown, const TableFormat& fo
 
 }  // namespace
 
+void ApplyStartOptions(const Options& options, Ui& ui, RunState& state) {
+  state.Magnification = 1;
+  if (ui.KeyHeld('z')) {
+    state.Magnification = MagnificationFromAnswer(ui.AskMagnification(MagnificationPrompt()));
+  } else if (options.magnification) {
+    state.Magnification = MagnificationFromAnswer(*options.magnification);
+  }
+  // The X key is read only after the prompt has been answered.
+  if (ui.KeyHeld('x') || options.no_background) state.BackgroundColor = -1;
+}
+
+std::string OutputFor(const Options& options, const std::string& input) {
+  if (options.output) return *options.output;
+  if (!options.output_dir) return DeriveOutputPath(input);
+  return OutputPathIn(*options.output_dir, input);
+}
+
+std::string MakeOutputFolder(const Options& options) {
+  if (!options.output_dir || mkdir(options.output_dir->c_str(), 0777) == 0 || errno == EEXIST) return "";
+  return "pixtable: cannot make the folder " + DisplayName(*options.output_dir) + ": " + std::strerror(errno);
+}
+
 int RunConversion(const Options& options, Ui& ui, RunState& state) {
   ApplyStartOptions(options, ui, state);
-  if (CancelSignalled()) return kExitCancelled;  // A signal ended the magnification box.
+  if (CancelRequested()) return kExitCancelled;  // A signal ended the magnification box.
 
   const std::optional<std::string> input = ChooseInput(options, ui);
   if (!input) return kExitUsage;
   if (input->empty()) return kExitCancelled;  // The dialog was cancelled: a quiet end.
+  if (const std::string failure = MakeOutputFolder(options); !failure.empty()) {
+    ui.ShowMessage(failure);
+    return kExitFailed;
+  }
+  return ConvertPicture(options, *input, OutputFor(options, *input), ui, state, 0);
+}
 
-  const std::string output = options.output.value_or(DeriveOutputPath(*input));
-  LoadResult loaded = LoadDib(*input);
+int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
+                   RunState& state, int slot) {
+  LoadResult loaded = LoadDib(input);
   if (!loaded.dib.Loaded()) {
-    ui.ShowMessage(kLoadFailureMessage + DisplayName(*input) + "\n" + loaded.reason);
+    ui.ShowMessage(kLoadFailureMessage + DisplayName(input) + "\n" + loaded.reason);
     return kExitFailed;
   }
   DibSection& dib = loaded.dib;
-  if (loaded.animated) std::fprintf(stderr, "pixtable: %s is animated; converting its first frame\n", DisplayName(*input).c_str());
+  if (loaded.animated) ui.ShowNote("pixtable: " + DisplayName(input) + " is animated; converting its first frame");
   if (options.matte) ComposeOverMatte(dib, *options.matte);
 
   // The destination is opened before the layout: one that can't be written
   // fails at once, not after minutes of work.
-  TableOutput out;
+  TableOutput out(slot);
   const bool opened = out.Open(output);
-  if (!opened || out.Writes(*input)) {
+  if (!opened || out.Writes(input)) {
     FreeDib(dib);
     out.Cancel();
     if (out.interrupted()) return kExitCancelled;
-    ui.ShowMessage(opened ? "pixtable: the output would overwrite the picture " + DisplayName(*input)
+    ui.ShowMessage(opened ? "pixtable: the output would overwrite the picture " + DisplayName(input)
                           : out.FailureMessage());
     return kExitFailed;
   }
@@ -125,7 +145,7 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   std::string message;
   try {
     const bool built = ReducesPicture(options)
-                           ? LayOutReduced(options, DisplayName(*input), dib, reduced, cells, state, ui, code, message)
+                           ? LayOutReduced(options, DisplayName(input), dib, reduced, cells, state, ui, code, message)
                            : BuildTable(dib, cells, state, ui);
     if (built) {
       code = WriteTable(out, output == "-" ? "standard output" : DisplayName(output), TableFormat{options.pixel_exact},
@@ -137,7 +157,7 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
     // A picture under the size cap can still need more memory than we are given.
     out.Cancel();
     code = kExitFailed;
-    message = "pixtable: not enough memory to convert " + DisplayName(*input);
+    message = "pixtable: not enough memory to convert " + DisplayName(input);
   }
   FreeDib(dib);
   ui.UnloadProgressWindow();

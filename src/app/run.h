@@ -47,10 +47,33 @@ class Ui : public Progress {
   virtual void ShowNote(const std::string& text);
   /// Reports a table written to `path`: its length and its cells.
   virtual void ShowWritten(const std::string& /*path*/, int64_t /*bytes*/, int64_t /*cells*/) {}
+  /// Shows the closing line of a run that a user is watching (a batch's
+  /// count), where the front end has a place for one.
+  virtual void ShowClosingLine(const std::string& /*text*/) {}
 };
 
 /// Runs one conversion as `options` ask, using `ui` for everything the user
 /// sees. `state` must be fresh. Returns the process exit code.
 int RunConversion(const Options& options, Ui& ui, RunState& state);
+
+/// Sets `state`'s magnification and background from the start-up keys (Z
+/// asks through `ui`) and from -m and -x.
+void ApplyStartOptions(const Options& options, Ui& ui, RunState& state);
+
+/// Where the table of `input` goes: -o, else under --output-dir, else beside it.
+std::string OutputFor(const Options& options, const std::string& input);
+
+/// Makes the folder of --output-dir when it is missing (its parent must
+/// exist). Returns the message for a failure, or "".
+std::string MakeOutputFolder(const Options& options);
+
+/// Converts the picture `input` into a table at `output` as `options` ask:
+/// loads it, opens the destination, lays the picture out and writes the
+/// table, telling `ui` of progress, notes and the one failure message.
+/// `state` holds the magnification and background and is otherwise fresh;
+/// `slot` is the pending-file slot of the calling job (see signals.h).
+/// Returns the exit code for this picture.
+int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
+                   RunState& state, int slot);
 
 }  // namespace pixtable

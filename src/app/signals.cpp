@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -11,13 +12,24 @@
 namespace pixtable {
 namespace {
 
-volatile std::sig_atomic_t g_cancel_signals = 0;
+// Lock-free atomics: signal handlers may read and write them, on any thread.
+std::atomic<int> g_cancel_signals{0};
+std::atomic<bool> g_cancel_requested{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
-/// The temporary file to remove: a name relative to an open folder, so that
-/// removing it needs no long path and no allocation.
-volatile std::sig_atomic_t g_pending = 0;
-int g_pending_dir = -1;
-char g_pending_name[256];
+/// A temporary file to remove: a name relative to an open folder, so that
+/// removing it needs no long path and no allocation. Only the slot's owner
+/// writes `dir` and `name`, and only while `state` is kEmpty; it publishes
+/// them by moving `state` to kSet. Removal moves every slot to kEnding,
+/// which no owner moves back: an owner that comes too late learns so from
+/// `SetPendingTemporaryFile` and removes its file itself.
+enum SlotState : int { kEmpty, kSet, kEnding };
+struct PendingSlot {
+  std::atomic<int> state{kEmpty};
+  int dir = -1;
+  char name[256];
+};
+PendingSlot g_pending[kPendingSlots];
 
 /// The actions that were in place before ours, restored before a signal that
 /// ends the process is raised again (a sanitizer's report stays intact).
@@ -26,7 +38,7 @@ struct sigaction g_previous[NSIG];
 /// Removes the temporary file, restores the earlier action and lets the
 /// signal end the process as it would have without us.
 void EndBySignal(int signal, siginfo_t* info) {
-  RemovePendingTemporaryFile();
+  RemovePendingTemporaryFiles();
   sigaction(signal, &g_previous[signal], nullptr);
   // A fault raised by the kernel comes back when the instruction runs again.
   const bool fault = signal == SIGSEGV || signal == SIGBUS || signal == SIGILL || signal == SIGFPE;
@@ -37,15 +49,16 @@ void EndBySignal(int signal, siginfo_t* info) {
 void OnEndingSignal(int signal, siginfo_t* info, void*) { EndBySignal(signal, info); }
 
 void OnCancelSignal(int signal, siginfo_t* info, void*) {
-  if (g_cancel_signals != 0) return EndBySignal(signal, info);
-  g_cancel_signals = 1;
+  if (g_cancel_signals.exchange(1) != 0) return EndBySignal(signal, info);
+  g_cancel_requested = true;
   alarm(1);
 }
 
 /// After a cancel, interrupts whatever blocks once a second (see
 /// `InstallSignalHandlers`); before one, an alarm from outside ends the run.
+/// A batch sends it to its jobs' threads after a cancel, to the same end.
 void OnAlarm(int signal, siginfo_t* info, void*) {
-  if (g_cancel_signals == 0) return EndBySignal(signal, info);
+  if (!g_cancel_requested) return EndBySignal(signal, info);
   alarm(1);
 }
 
@@ -60,7 +73,7 @@ void Install(int signal, void (*handler)(int, siginfo_t*, void*), int flags) {
   sigaction(signal, &action, nullptr);
 }
 
-void RemoveAtExit() { RemovePendingTemporaryFile(); }
+void RemoveAtExit() { RemovePendingTemporaryFiles(); }
 
 }  // namespace
 
@@ -80,21 +93,29 @@ void InstallSignalHandlers() {
   std::atexit(RemoveAtExit);
 }
 
-bool CancelSignalled() { return g_cancel_signals != 0; }
+bool CancelRequested() { return g_cancel_requested; }
 
-void SetPendingTemporaryFile(int dir_fd, const char* name) {
-  g_pending = 0;
-  g_pending_dir = dir_fd;
-  std::strncpy(g_pending_name, name, sizeof g_pending_name - 1);
-  g_pending = 1;
+void RequestCancel() { g_cancel_requested = true; }
+
+bool SetPendingTemporaryFile(int slot, int dir_fd, const char* name) {
+  PendingSlot& p = g_pending[slot];
+  if (p.state != kEmpty) return false;
+  p.dir = dir_fd;
+  std::strncpy(p.name, name, sizeof p.name - 1);
+  p.name[sizeof p.name - 1] = '\0';
+  int expected = kEmpty;
+  return p.state.compare_exchange_strong(expected, kSet);
 }
 
-void ClearPendingTemporaryFile() { g_pending = 0; }
+void ClearPendingTemporaryFile(int slot) {
+  int expected = kSet;
+  g_pending[slot].state.compare_exchange_strong(expected, kEmpty);
+}
 
-void RemovePendingTemporaryFile() {
-  if (g_pending == 0) return;
-  g_pending = 0;
-  unlinkat(g_pending_dir, g_pending_name, 0);
+void RemovePendingTemporaryFiles() {
+  for (PendingSlot& p : g_pending) {
+    if (p.state.exchange(kEnding) == kSet) unlinkat(p.dir, p.name, 0);
+  }
 }
 
 }  // namespace pixtable

@@ -1,8 +1,12 @@
 // Signals during a run, for both front ends: which ones cancel, which ones
-// are turned into errors, and the temporary file that none may leave behind.
+// are turned into errors, and the temporary files that none may leave behind.
 #pragma once
 
 namespace pixtable {
+
+/// How many temporary files may be pending at once: one for each job of a
+/// batch, each job using the slot of its own number.
+inline constexpr int kPendingSlots = 256;
 
 /// Installs the handlers for the whole run:
 /// - SIGINT, SIGTERM and SIGHUP ask the run to cancel. From the first one on,
@@ -12,20 +16,28 @@ namespace pixtable {
 /// - SIGPIPE and SIGXFSZ are ignored: a closed pipe and the file-size limit
 ///   become write errors with a message.
 /// - Every other signal that ends a process, and `exit()` (which Xlib calls
-///   when the display goes away), first removes the pending temporary file.
+///   when the display goes away), first removes the pending temporary files.
 void InstallSignalHandlers();
 
-/// True once SIGINT, SIGTERM or SIGHUP has arrived.
-bool CancelSignalled();
+/// True once SIGINT, SIGTERM or SIGHUP has arrived, or `RequestCancel` was
+/// called. Any thread may ask.
+bool CancelRequested();
 
-/// Records the temporary file `name` in the folder open as `dir_fd`, which a
-/// signal or `exit()` removes. `name` is copied; at most 255 bytes.
-void SetPendingTemporaryFile(int dir_fd, const char* name);
+/// Asks the run to cancel as a cancel signal would, without counting as one
+/// (a signal after it still only cancels). Any thread may call it.
+void RequestCancel();
 
-/// Forgets the pending temporary file (renamed or removed by its owner).
-void ClearPendingTemporaryFile();
+/// Records the temporary file `name` in the folder open as `dir_fd` in
+/// `slot` (0 to kPendingSlots - 1, used by one thread at a time), which a
+/// signal or `exit()` removes. `name` is copied; at most 255 bytes. False
+/// when the process is already ending: the caller then removes the file.
+bool SetPendingTemporaryFile(int slot, int dir_fd, const char* name);
 
-/// Removes the pending temporary file now, if any. Safe in a signal handler.
-void RemovePendingTemporaryFile();
+/// Forgets the temporary file of `slot` (renamed or removed by its owner).
+void ClearPendingTemporaryFile(int slot);
+
+/// Removes every pending temporary file now, and takes no more. Safe in a
+/// signal handler, on any thread.
+void RemovePendingTemporaryFiles();
 
 }  // namespace pixtable

@@ -105,7 +105,7 @@ bool TableOutput::OpenDirectly(const std::string& path) {
   // Opening a FIFO waits for a reader; a cancel signal ends the wait.
   do {
     fd_ = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  } while (fd_ < 0 && errno == EINTR && !CancelSignalled());
+  } while (fd_ < 0 && errno == EINTR && !CancelRequested());
   if (fd_ < 0 && errno == ENXIO) {
     struct stat st;
     if (stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) fd_ = ConnectSocket(path);
@@ -156,7 +156,11 @@ bool TableOutput::OpenReplacement(const std::string& path) {
     return false;
   }
   own_fd_ = true;
-  SetPendingTemporaryFile(dir_fd_, temp_.c_str());
+  if (!SetPendingTemporaryFile(slot_, dir_fd_, temp_.c_str())) {
+    Abandon();  // The process is ending and would leave the file behind.
+    error_ = EINTR;
+    return false;
+  }
   if (exists) {
     // The owner first: changing it clears the set-user-ID bit.
     if (fchown(fd_, old.st_uid, old.st_gid) != 0) (void)!fchown(fd_, static_cast<uid_t>(-1), old.st_gid);
@@ -181,7 +185,7 @@ bool TableOutput::Commit() {
       error_ = errno;
       ok = false;
     } else {
-      ClearPendingTemporaryFile();
+      ClearPendingTemporaryFile(slot_);
       temp_.clear();
     }
   }
@@ -200,7 +204,7 @@ void TableOutput::Abandon() {
   fd_ = -1;
   own_fd_ = false;
   if (!temp_.empty()) {
-    ClearPendingTemporaryFile();
+    ClearPendingTemporaryFile(slot_);
     unlinkat(dir_fd_, temp_.c_str(), 0);
     temp_.clear();
   }

@@ -13,7 +13,9 @@ namespace pixtable {
 /// never replaced or removed.
 class TableOutput : public FdSink {
  public:
-  TableOutput() = default;
+  /// `slot` names the pending temporary file (see signals.h): each job of a
+  /// batch has its own.
+  explicit TableOutput(int slot = 0) : slot_(slot) {}
   TableOutput(const TableOutput&) = delete;
   TableOutput& operator=(const TableOutput&) = delete;
   ~TableOutput() override { Abandon(); }
@@ -46,6 +48,7 @@ class TableOutput : public FdSink {
   bool OpenReplacement(const std::string& path);
   void Abandon();
 
+  int slot_;
   std::string name_;     ///< The destination as the user named it.
   bool own_fd_ = false;  ///< `fd_` was opened here and is closed here.
   int dir_fd_ = -1;      ///< The folder of a replaced file.

@@ -26,7 +26,7 @@ void TerminalUi::SetText(const char* text) {
 }
 
 void TerminalUi::PumpEvents() {
-  if (CancelSignalled()) state_.CancelFlag = true;
+  if (CancelRequested()) state_.CancelFlag = true;
 }
 
 void TerminalUi::ShowMessage(const std::string& text) {
@@ -44,12 +44,16 @@ void TerminalUi::ShowNote(const std::string& text) {
 }
 
 void TerminalUi::ShowWritten(const std::string& path, int64_t bytes, int64_t cells) {
-  if (!draw_progress_) return;
-  UnloadProgressWindow();
   std::string line = path + ": " + Grouped(bytes) + " bytes, " + Grouped(cells) + (cells == 1 ? " cell" : " cells");
   if (bytes > kMailClipBytes)
     line += " (many mail services clip a message over about 100 KB; --max-size 100K makes a table that fits)";
-  std::fprintf(err_, "%s\n", line.c_str());
+  ShowClosingLine(line);
+}
+
+void TerminalUi::ShowClosingLine(const std::string& text) {
+  if (!draw_progress_) return;
+  UnloadProgressWindow();
+  std::fprintf(err_, "%s\n", text.c_str());
 }
 
 void TerminalUi::UnloadProgressWindow() {

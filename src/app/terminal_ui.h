@@ -29,6 +29,8 @@ class TerminalUi : public Ui {
   /// On a terminal only: one line with the path, the length and the cells,
   /// and above 100 KB a word on mail services and --max-size.
   void ShowWritten(const std::string& path, int64_t bytes, int64_t cells) override;
+  /// On a terminal only.
+  void ShowClosingLine(const std::string& text) override;
 
  private:
   RunState& state_;

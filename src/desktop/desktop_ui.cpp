@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 
@@ -26,9 +27,10 @@ constexpr long long kRedrawIntervalMs = 40;
 
 /// Set by SIGIO when the X server has sent something, cleared before the
 /// events are run. Starts set, for anything that came before the watch.
-volatile std::sig_atomic_t g_x_input = 1;
+/// Atomic: in a batch the signal may land on any thread.
+std::atomic<bool> g_x_input{true};
 
-void OnXInput(int) { g_x_input = 1; }
+void OnXInput(int) { g_x_input = true; }
 
 /// Fl::check() polls the X connection even when nothing is pending, which
 /// is nearly always: about 3.5 us here, against a few microseconds of layout
@@ -46,7 +48,7 @@ bool WatchXInput(bool on) {
   action.sa_handler = OnXInput;
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  g_x_input = 1;
+  g_x_input = true;
   return sigaction(SIGIO, &action, nullptr) == 0 && fcntl(fd, F_SETOWN, getpid()) == 0 &&
          fcntl(fd, F_SETFL, flags | O_ASYNC) == 0;
 }
@@ -54,7 +56,7 @@ bool WatchXInput(bool on) {
 /// The display has gone (the X server ended, or the connection broke):
 /// nothing can be shown or asked any more, so the run ends here.
 int OnDisplayLost(Display*) {
-  RemovePendingTemporaryFile();
+  RemovePendingTemporaryFiles();
   static const char kText[] = "pixtable: lost the connection to the X display\n";
   (void)!write(STDERR_FILENO, kText, sizeof kText - 1);
   _exit(kExitFailed);
@@ -82,10 +84,10 @@ void DesktopUi::PumpEvents() {
   // Events pending means: signalled since the last run, or already read
   // into Xlib's queue (by a reply to one of our own requests).
   if (!watching_ || g_x_input || XQLength(fl_display) > 0) {
-    g_x_input = 0;
+    g_x_input = false;
     Fl::check();
   }
-  if (CancelSignalled()) state_.CancelFlag = true;
+  if (CancelRequested()) state_.CancelFlag = true;
 }
 
 bool DesktopUi::KeyHeld(char key) { return Fl::get_key(key) != 0; }

@@ -12,7 +12,7 @@ namespace pixtable {
 /// SIGTERM, SIGHUP) ends the run: a signal interrupts the wait, so the
 /// window goes within a second. The window is hidden on return.
 inline void RunModal(Fl_Window& window) {
-  while (window.shown() && !CancelSignalled()) Fl::wait();
+  while (window.shown() && !CancelRequested()) Fl::wait();
   window.hide();
 }
 

@@ -44,8 +44,26 @@ expect 0 "pattern words" "pics.d/*" one.bmp
 (cd pics.d/sub && "$pixtable" ../../ex.bmp -o ../../from-sub.html) || fail "relative path from a subfolder"
 "$pixtable" -o - ex.bmp | cmp -s from-sub.html - || fail "relative path converted the wrong picture"
 
+# --- --each: every word a pattern, each picture its own table beside it or under --output-dir. Words in
+# order, each word's matches in byte order; of two pictures with one table path (a.bmp and a.png, or one
+# name in two folders) the first is converted and the later reported. A bad picture and a word that
+# matches nothing are reported too (exit 1); the others are written.
+mkdir -p each/a each/b && cp ex.bmp each/a/a.bmp && "$make_bmp" rows each/a/a.png bb && cp ex.bmp each/a/b.bmp
+"$make_bmp" rows each/b/b.bmp rb && printf 'BMx' >each/a/c.bmp
+expect 1 "each" --each -j 3 -m 3 'each/a/*' none 'each/b/*.bmp'
+for t in a b; do cmp -s "each/a/$t.html" ex.html || fail "each: the table of a/$t.bmp"; done
+[[ -s each/b/b.html && ! -e each/a/c.html ]] || fail "each: tables $(ls each/*)"
+grep -q "^pixtable: not converting each/a/a.png: its table each/a/a.html would replace the table of each/a/a.bmp$" err.txt &&
+  grep -qx "ファイルのロードに失敗しました：each/a/c.bmp" err.txt && grep -q "no file matches 'none'" err.txt ||
+  fail "each: $(cat err.txt)"
+expect 1 "each into a folder" --each -j1 -m 3 --output-dir out.d/ 'each/b/*.bmp' each/a/a.bmp each/a/b.bmp
+cmp -s out.d/b.html each/b/b.html && cmp -s out.d/a.html each/a/a.html || fail "output-dir: $(ls out.d)"
+grep -q "not converting each/a/b.bmp: its table out.d/b.html would replace the table of each/b/b.bmp" err.txt ||
+  fail "output-dir: $(cat err.txt)"
+
 # --- Usage errors exit 2; help and version don't.
-for args in "--colors 1 ex.bmp" "--max-size 10Q ex.bmp" "" "--frobnicate ex.bmp" nothing-here.bmp; do
+for args in "--colors 1 ex.bmp" "--max-size 10Q ex.bmp" "" "--frobnicate ex.bmp" "--each -j0 ex.bmp" \
+  "--each -j -1 ex.bmp" "--each --jobs=x ex.bmp" "--each -o x ex.bmp" "--each none" nothing-here.bmp; do
   expect 2 "usage error '$args'" $args
 done
 grep -q "no file matches" err.txt || fail "no-match message"

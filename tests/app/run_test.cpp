@@ -31,7 +31,7 @@ class FakeUi : public Ui {
   void PumpEvents() override {
     // A cancel as the button gives it, or as a signal does (seen here as the front ends see it).
     if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : void(state_.CancelFlag = true);
-    state_.CancelFlag |= CancelSignalled();
+    state_.CancelFlag |= CancelRequested();
   }
   bool KeyHeld(char key) override { return key == 'z' ? z_held : key == 'x' && x_held; }
   std::string AskMagnification(const std::string& prompt) override {

@@ -28,9 +28,26 @@ for case in TERM:3 HUP:3 INT:3 QUIT:131 USR1:138 ALRM:142 'STOP+INT+TERM:130|143
   [[ $signals == STOP* ]] && kill -CONT $pid
   wait $pid
   code=$?
+  ((code == 147)) && { wait $pid; code=$?; }  # The shell saw the stop before the run went on.
   [[ $code =~ ^(${case#*:})$ ]] || fail "$signals: exit $code, expected ${case#*:}"
   kept "$signals"
 done
+# --- A batch, two pictures at a time: a cancel or an ending signal leaves every old table as it was and
+# no temporary file of either job; the picture not yet started is not begun.
+cp big.bmp big2.bmp && cp big.bmp big3.bmp
+for case in TERM:3 QUIT:131; do
+  for t in big big2 big3; do printf old >$t.html; done
+  "$pixtable" --each -j2 'big*.bmp' 2>err.txt &
+  pid=$!
+  until (($(temporaries) >= 2)) || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
+  kill -${case%:*} $pid
+  wait $pid
+  code=$?
+  [[ $code == "${case#*:}" ]] || fail "batch, $case: exit $code"
+  [[ $(cat big2.html big3.html) == oldold ]] || fail "batch, $case: a table was changed"
+  kept "batch, $case"
+done
+rm big2.bmp big3.bmp big2.html big3.html
 (trap '' HUP && exec "$pixtable" -o nohup.html big.bmp) &  # As under nohup: the signal stays ignored.
 pid=$!
 wait_temporary $pid
@@ -41,20 +58,26 @@ printf old >big.html
 [[ $? == 1 ]] && said "file-size limit" "pixtable: cannot write big.html: File too large" || fail "file-size limit"
 kept "file-size limit"
 
-# --- A reader that stops reading: standard output or a FIFO, blocked in a write or in opening.
+# --- A reader that stops reading: standard output or a FIFO, blocked in a write or in opening (also a
+# batch's job, on a thread of its own).
 mkfifo stalled idle
-for target in stdout stalled idle; do
-  [[ $target == idle ]] || { sleep 60 <stalled & reader=$!; }
-  if [[ $target == stdout ]]; then "$pixtable" -o - big.bmp >stalled 2>err.txt & else "$pixtable" -o $target big.bmp 2>err.txt & fi
+mkdir fifo.d && mkfifo fifo.d/big.html
+for target in stdout stalled idle batch; do
+  [[ $target == idle || $target == batch ]] || { sleep 60 <stalled & reader=$!; }
+  case $target in
+    stdout) "$pixtable" -o - big.bmp >stalled 2>err.txt & ;;
+    batch) "$pixtable" --each --output-dir fifo.d big.bmp 2>err.txt & ;;
+    *) "$pixtable" -o $target big.bmp 2>err.txt & ;;
+  esac
   pid=$!
-  [[ $target == idle ]] && sleep 0.5  # Opening a FIFO that no one reads waits.
-  [[ $target == idle ]] || in_write $pid
+  [[ $target == idle || $target == batch ]] && sleep 0.5  # Opening a FIFO that no one reads waits.
+  [[ $target == idle || $target == batch ]] || in_write $pid
   kill -TERM $pid
   ended_within 3 $pid
   wait $pid
   code=$?
   [[ $code == 3 ]] || fail "stalled $target: exit $code, expected 3"
-  [[ $target == idle ]] || kill $reader
+  [[ $target == idle || $target == batch ]] || kill $reader
 done 2>/dev/null
 
 # --- A closed or failing standard output: a message and exit 1, also for --help and --version.

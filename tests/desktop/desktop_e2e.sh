@@ -209,6 +209,22 @@ case_cancel_output() {
   check_cancelled check
 }
 
+# --each: one progress window for the batch, and its cancel stops every picture: the old tables stay,
+# nothing is left behind, no dialog comes.
+case_each_cancel() {
+  picture noise 2000x2000 xc: +noise Random
+  for n in 2 3; do cp "$pics/noise.bmp" "$pics/noise$n.bmp"; done
+  for n in "" 2 3; do echo "old table" >"$pics/noise$n.html"; done
+  start_pixtable "$pics" --each -j2 'noise*.bmp'
+  form=$(wait_window "進行状況")
+  kill -STOP "$run_pid"
+  cancel_stopped
+  finish 3
+  [[ "$(cat "$pics"/noise*.html | sort -u)" == "old table" ]] || fail "a table was changed"
+  [[ $(ls -A "$pics" | wc -l) == 6 ]] || fail "files left behind: $(ls -A "$pics")"
+  no_window "進行状況" && no_window pixtable || fail "a window is still shown"
+}
+
 case_load_failure() {  # A bad picture: one message box, nothing else.
   echo "not a picture" >"$pics/bad.bmp"
   start_pixtable "$pics" bad.bmp

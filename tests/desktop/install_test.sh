@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# `cmake --install` puts the program, its menu entry and its manual in place,
-# and the manual keeps up with the options.
+# `cmake --install` puts the program, its desktop module, its menu entry and
+# its manual in place, and the manual keeps up with the options.
 # Usage: install_test.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath "$1")
@@ -14,6 +14,8 @@ manual=$prefix/share/man/man1/pixtable.1
 [[ -x $prefix/bin/pixtable ]] || fail "no program"
 [[ -f $entry ]] || fail "no menu entry"
 [[ -f $manual ]] || fail "no manual page"
+source "$(dirname "$0")/../package/module_check.sh"
+module_check "$prefix/bin/pixtable"
 
 for line in 'Type=Application' 'Exec=pixtable %f' 'MimeType=image/bmp;image/png;image/gif;image/jpeg;image/webp;' 'Terminal=false'; do
   grep -qxF "$line" "$entry" || fail "menu entry lacks '$line'"

@@ -15,7 +15,7 @@ deb=$work/pixtable_$2_$(dpkg --print-architecture).deb
 [[ -f $deb ]] || fail "no $(basename "$deb") among: $(ls "$work")"
 
 contents=$(dpkg-deb -c "$deb" | awk '{ print $NF }')
-for f in bin/pixtable share/man/man1/pixtable.1 share/applications/pixtable.desktop share/doc/pixtable/copyright; do
+for f in bin/pixtable lib/pixtable/pixtable-desktop.so share/man/man1/pixtable.1 share/applications/pixtable.desktop share/doc/pixtable/copyright; do
   grep -qxF "./usr/$f" <<<"$contents" || fail "the package lacks /usr/$f"
 done
 # Computed, not written by hand: each library the program links, with a version.
@@ -28,4 +28,6 @@ done
 # The packaged (stripped) program runs.
 dpkg-deb -x "$deb" "$work/root"
 "$work/root/usr/bin/pixtable" --version >/dev/null || fail "the packaged program does not run"
+source "$(dirname "$0")/module_check.sh"
+module_check "$work/root/usr/bin/pixtable"
 echo "ok: $(basename "$deb"), Depends: $depends"

@@ -1,0 +1,203 @@
+#include "app/batch.h"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "app/batch_plan.h"
+#include "app/display_name.h"
+#include "app/signals.h"
+#include "fit/budget.h"
+
+namespace pixtable {
+namespace {
+
+static_assert(kMaxJobs <= kPendingSlots, "each job needs a pending-file slot of its own");
+
+/// How often the main thread shows progress and runs window events.
+constexpr auto kTick = std::chrono::milliseconds(40);
+
+/// What a job's picture tells the user, kept until the main thread shows it:
+/// only the main thread touches the batch's front end.
+class JobUi : public Ui {
+ public:
+  JobUi(RunState& state, const std::string& input) : state_(state), name_(DisplayName(input)) {}
+  void SetText(const char*) override {}
+  void PumpEvents() override {
+    if (CancelRequested()) state_.CancelFlag = true;
+  }
+  bool KeyHeld(char) override { return false; }
+  std::string AskMagnification(const std::string&) override { return ""; }
+  std::optional<std::string> ShowOpenDialog() override { return std::nullopt; }
+  void ShowMessage(const std::string& text) override { said.push_back(text); }
+  void ShowUsageError(const std::string& text) override { said.push_back(text); }
+  void ShowProgressWindow() override {}
+  void UnloadProgressWindow() override {}
+  /// A note that does not name the picture (the size search's choice) gets
+  /// its name in front.
+  void ShowNote(const std::string& text) override {
+    said.push_back(text.starts_with("pixtable: ") ? text : name_ + ": " + text);
+  }
+
+  std::vector<std::string> said;
+
+ private:
+  RunState& state_;
+  std::string name_;
+};
+
+/// What the jobs and the main thread share, under `mutex`.
+struct Shared {
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t next = 0;           ///< The next picture to start.
+  size_t done = 0, written = 0, failed = 0;
+  bool cancelled = false;    ///< A picture ended by a cancel.
+  int running = 0;           ///< Jobs not yet ended.
+  std::string latest;        ///< The picture started last.
+  std::vector<std::string> said;  ///< Messages not yet shown.
+};
+
+/// One job: converts pictures one after another until none is left or the
+/// batch is cancelled.
+void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, const RunState& start, int slot,
+            Shared& shared) {
+  std::unique_lock lock(shared.mutex);
+  while (shared.next < pictures.size() && !CancelRequested()) {
+    const BatchPicture& picture = pictures[shared.next++];
+    shared.latest = picture.input;
+    lock.unlock();
+    RunState state;
+    state.Magnification = start.Magnification;
+    state.BackgroundColor = start.BackgroundColor;
+    JobUi ui(state, picture.input);
+    int code;
+    try {
+      code = ConvertPicture(options, picture.input, picture.output, ui, state, slot);
+    } catch (const std::bad_alloc&) {
+      code = kExitFailed;
+      ui.said.push_back("pixtable: not enough memory to convert " + DisplayName(picture.input));
+    }
+    lock.lock();
+    ++shared.done;
+    shared.written += code == kExitWritten;
+    shared.failed += code == kExitFailed;
+    shared.cancelled |= code == kExitCancelled;
+    for (std::string& text : ui.said) shared.said.push_back(std::move(text));
+    if (!ui.said.empty()) shared.changed.notify_one();
+  }
+  --shared.running;
+  shared.changed.notify_one();
+}
+
+/// "変換中・・・(done/total、失敗 n) name": the count and the latest picture.
+std::string ProgressText(const Shared& shared, size_t total) {
+  std::string text = "変換中・・・(" + std::to_string(shared.done) + "/" + std::to_string(total);
+  if (shared.failed > 0) text += "、失敗 " + std::to_string(shared.failed);
+  const size_t slash = shared.latest.rfind('/');
+  return text + ") " + DisplayName(shared.latest.substr(slash == std::string::npos ? 0 : slash + 1));
+}
+
+/// "a", "a or b", "a, b or c", each quoted.
+std::string Listed(const std::vector<std::string>& words) {
+  std::string text;
+  for (size_t i = 0; i < words.size(); ++i) {
+    if (i > 0) text += i + 1 == words.size() ? " or " : ", ";
+    text += QuotedName(words[i]);
+  }
+  return text;
+}
+
+}  // namespace
+
+int32_t CoresAvailable() {
+  cpu_set_t set;
+  const int count = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set)
+                                                                : static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp<int32_t>(count, 1, kMaxJobs);
+}
+
+int RunBatch(const Options& options, Ui& ui, RunState& state) {
+  ApplyStartOptions(options, ui, state);
+  if (CancelRequested()) return kExitCancelled;  // A signal ended the magnification box.
+  if (options.words.empty()) {
+    ui.ShowUsageError("no picture given");
+    return kExitUsage;
+  }
+  BatchPlan plan = PlanBatch(options);
+  if (plan.pictures.empty() && plan.refused.empty()) {
+    ui.ShowUsageError("no file matches " + Listed(plan.unmatched));
+    return kExitUsage;
+  }
+  for (const std::string& word : plan.unmatched) ui.ShowNote("pixtable: no file matches " + QuotedName(word));
+  for (const std::string& text : plan.refused) ui.ShowNote(text);
+  if (const std::string failure = MakeOutputFolder(options); !failure.empty()) {
+    ui.ShowNote(failure);
+    return kExitFailed;
+  }
+
+  const std::vector<BatchPicture>& pictures = plan.pictures;
+  const size_t jobs = std::min<size_t>(options.jobs > 0 ? options.jobs : CoresAvailable(), pictures.size());
+  Shared shared;
+  std::vector<std::thread> threads;
+  ui.ShowProgressWindow();
+  {
+    std::lock_guard lock(shared.mutex);
+    for (size_t slot = 0; slot < jobs; ++slot) {
+      try {
+        threads.emplace_back(RunJob, std::cref(options), std::cref(pictures), std::cref(state), static_cast<int>(slot),
+                             std::ref(shared));
+        ++shared.running;
+      } catch (const std::system_error&) {
+        break;  // The jobs that started do the work.
+      }
+    }
+  }
+  if (threads.empty()) {  // No thread could be started: one job on this one.
+    shared.running = 1;
+    RunJob(options, pictures, state, 0, shared);
+  }
+
+  std::unique_lock lock(shared.mutex);
+  for (;;) {
+    shared.changed.wait_for(lock, kTick, [&] { return !shared.said.empty() || shared.running == 0; });
+    std::vector<std::string> said = std::move(shared.said);
+    shared.said.clear();
+    const std::string text = ProgressText(shared, pictures.size());
+    const bool ended = shared.running == 0;
+    lock.unlock();
+    for (const std::string& message : said) ui.ShowNote(message);
+    if (ended) break;
+    ui.SetText(text.c_str());
+    ui.PumpEvents();
+    if (state.CancelFlag) RequestCancel();
+    // A job waiting on a stalled reader or a FIFO's open wakes to see the cancel.
+    if (CancelRequested()) {
+      for (std::thread& thread : threads) pthread_kill(thread.native_handle(), SIGALRM);
+    }
+    lock.lock();
+  }
+  for (std::thread& thread : threads) thread.join();
+  ui.UnloadProgressWindow();
+
+  const bool cancelled = shared.cancelled || CancelRequested();
+  const size_t failed = shared.failed + plan.unmatched.size() + plan.refused.size();
+  std::string summary = Grouped(static_cast<int64_t>(shared.written)) + " of " +
+                        Grouped(static_cast<int64_t>(pictures.size())) + " tables written";
+  if (failed > 0) summary += ", " + Grouped(static_cast<int64_t>(failed)) + " failed";
+  if (cancelled) summary += ", cancelled";
+  ui.ShowClosingLine(summary);
+  if (cancelled) return kExitCancelled;
+  return failed > 0 ? kExitFailed : kExitWritten;
+}
+
+}  // namespace pixtable

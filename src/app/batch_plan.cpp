@@ -1,0 +1,69 @@
+#include "app/batch_plan.h"
+
+#include <sys/stat.h>
+
+#include <map>
+#include <set>
+
+#include "app/display_name.h"
+#include "app/file_search.h"
+#include "app/run.h"
+
+namespace pixtable {
+namespace {
+
+/// Tells files apart however they are named: by device and inode when the
+/// path can be looked at, else by the path itself.
+struct FileKey {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  std::string rest;
+  auto operator<=>(const FileKey&) const = default;
+};
+
+FileKey KeyOfFile(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return {st.st_dev, st.st_ino, ""};
+  return {0, 0, path};
+}
+
+/// A table's path that may not exist yet: its folder and its name.
+FileKey KeyOfTable(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  FileKey key = KeyOfFile(folder);
+  key.rest = key.rest.empty() ? path.substr(slash + 1) : path;
+  return key;
+}
+
+}  // namespace
+
+BatchPlan PlanBatch(const Options& options) {
+  BatchPlan plan;
+  std::set<FileKey> inputs;
+  for (const std::string& word : options.words) {
+    const std::vector<std::string> matches = FindAllMatches(word);
+    if (matches.empty()) plan.unmatched.push_back(word);
+    for (const std::string& input : matches) {
+      if (inputs.insert(KeyOfFile(input)).second) plan.pictures.push_back({input, OutputFor(options, input)});
+    }
+  }
+  // Two tables of one path would replace each other: the later picture is
+  // left out.
+  std::vector<BatchPicture> kept;
+  std::map<FileKey, std::string> tables;  // The picture of each table.
+  for (BatchPicture& picture : plan.pictures) {
+    const auto [first, fresh] = tables.emplace(KeyOfTable(picture.output), picture.input);
+    if (!fresh) {
+      plan.refused.push_back("pixtable: not converting " + DisplayName(picture.input) + ": its table " +
+                             DisplayName(picture.output) + " would replace the table of " +
+                             DisplayName(first->second));
+    } else {
+      kept.push_back(std::move(picture));
+    }
+  }
+  plan.pictures = std::move(kept);
+  return plan;
+}
+
+}  // namespace pixtable

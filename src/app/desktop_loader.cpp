@@ -1,0 +1,52 @@
+#include "app/desktop_loader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace pixtable {
+namespace {
+
+constexpr const char kModuleName[] = "pixtable-desktop.so";
+
+/// The folder of the running program, from the kernel (never from argv[0],
+/// which the caller chooses); empty when unknown.
+std::string ProgramFolder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "";
+  const std::string program(path, static_cast<size_t>(n));
+  return program.substr(0, program.rfind('/') + 1);
+}
+
+}  // namespace
+
+std::unique_ptr<Ui> OpenDesktop(RunState& state) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) return nullptr;
+  const std::string folder = ProgramFolder();
+  std::string why = std::string(kModuleName) + " is not installed";
+  void* module = nullptr;
+  // The build tree has the module beside the program; an installed program
+  // finds it under its prefix (PIXTABLE_MODULE_DIR is relative to the
+  // program's folder).
+  for (const std::string& path : {folder + kModuleName, folder + PIXTABLE_MODULE_DIR "/" + kModuleName}) {
+    if (access(path.c_str(), F_OK) != 0) continue;
+    module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) why = dlerror();
+    break;
+  }
+  OpenDesktopFunction open = nullptr;
+  if (module && !(open = reinterpret_cast<OpenDesktopFunction>(dlsym(module, kDesktopEntry)))) why = dlerror();
+  if (!open) {
+    std::fprintf(stderr, "pixtable: no windows (%s); working in the terminal\n", why.c_str());
+    return nullptr;
+  }
+  // The module stays loaded until the process ends: the front end's code is in it.
+  return std::unique_ptr<Ui>(open(&state));
+}
+
+}  // namespace pixtable
