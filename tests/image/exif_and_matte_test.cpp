@@ -1,0 +1,40 @@
+// The two small steps after decoding: reading the EXIF orientation, and
+// composing a picture with alpha over a matte colour.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "image/matte.h"
+#include "image/orientation.h"
+
+namespace pixtable {
+namespace {
+
+TEST(ExifOrientation, CutAnywhereMeansUpright) {
+  // EXIF payloads with one tag, the orientation (6), in Intel and Motorola byte order.
+  const std::vector<uint8_t> payloads[] = {
+      {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0},
+      {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0}};
+  for (const std::vector<uint8_t>& payload : payloads) {
+    EXPECT_EQ(ExifOrientation(payload), 6);
+    for (size_t size = 0; size < payload.size() - 6; ++size)
+      EXPECT_EQ(ExifOrientation(std::span(payload).first(size)), 1) << size;
+  }
+}
+
+TEST(Matte, ComposesByAlphaAndClearsIt) {
+  DibSection dib = AllocateDib(3, 1);
+  dib.HasAlpha = true;
+  const uint8_t pixels[] = {200, 0, 10, 255, 200, 0, 10, 0, 200, 0, 10, 128};  // Blue, green, red, alpha.
+  std::copy(std::begin(pixels), std::end(pixels), dib.pBits.get());
+  ComposeOverMatte(dib, 0x0A0064);  // Red 10, green 0, blue 100.
+  EXPECT_FALSE(dib.HasAlpha);
+  const uint8_t composed[] = {200, 0, 10, 0, 100, 0, 10, 0, 150, 0, 10, 0};
+  EXPECT_TRUE(std::equal(std::begin(composed), std::end(composed), dib.pBits.get()));
+  ComposeOverMatte(dib, 0xFFFFFF);  // Without alpha nothing changes.
+  EXPECT_TRUE(std::equal(std::begin(composed), std::end(composed), dib.pBits.get()));
+}
+
+}  // namespace
+}  // namespace pixtable

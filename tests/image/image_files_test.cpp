@@ -1,0 +1,117 @@
+// Every picture in tests/data/image decodes as its manifest says: to a size and
+// a hash of its pixels, near a reference picture (lossy formats), or refused for
+// its reason. The files the fuzzer found must fail cleanly or decode soundly.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "image/picture_decoder.h"
+
+namespace pixtable {
+namespace {
+
+const std::filesystem::path kData = PIXTABLE_TEST_DATA;
+
+std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << path;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// Byte `k` (0 blue ... 3 alpha) of pixel `i`, counted row by row from the top.
+int Byte(const DibSection& dib, size_t i, int k) {
+  return dib.pBits[dib.OffsetOf(static_cast<int32_t>(i % dib.Width), static_cast<int32_t>(i / dib.Width)) + k];
+}
+
+/// Channel `k` of pixel `i`; alpha is 255 in a picture without it.
+int Channel(const DibSection& dib, size_t i, int k) { return k == 3 && !dib.HasAlpha ? 255 : Byte(dib, i, k); }
+
+/// The manifest's form of a result: "WxH HASH [alpha] [animated]", where HASH
+/// is FNV-1a over every pixel's four bytes, or "!ERROR [detail]".
+std::string Summary(const DecodeResult& r) {
+  static const char* const kErrors[] = {"kNone", "kCannotRead", "kTooShort", "kBadSignature", "kBadHeaderSize",
+                                        "kBadDimensions", "kBadPlanes", "kUnsupportedFormat", "kBadPalette",
+                                        "kBadMasks", "kBadDataOffset", "kTruncatedPixels", "kTooLarge",
+                                        "kOutOfMemory", "kDamaged"};
+  std::ostringstream out;
+  if (!r.dib.Loaded()) {
+    out << '!' << kErrors[static_cast<int>(r.error)] << (r.detail.empty() ? "" : " ") << r.detail;
+    return out.str();
+  }
+  EXPECT_EQ(r.dib.BitsPerPixel, 32);
+  EXPECT_EQ(r.dib.BytesPerLine, r.dib.Width * 4);
+  uint64_t hash = 1469598103934665603u;
+  for (size_t i = 0; i < size_t{1} * r.dib.Width * r.dib.Height; ++i)
+    for (int k = 0; k < 4; ++k) hash = (hash ^ static_cast<uint64_t>(Byte(r.dib, i, k))) * 1099511628211u;
+  out << r.dib.Width << 'x' << r.dib.Height << ' ' << std::hex << hash << (r.dib.HasAlpha ? " alpha" : "")
+      << (r.animated ? " animated" : "");
+  return out.str();
+}
+
+/// The largest channel difference between two pictures of one size; colour
+/// counts only where either pixel shows.
+int Distance(const DibSection& a, const DibSection& b) {
+  int worst = 0;
+  for (size_t i = 0; i < size_t{1} * a.Width * a.Height; ++i)
+    for (int k = 3; k >= 0 && (k == 3 || Channel(a, i, 3) || Channel(b, i, 3)); --k)
+      worst = std::max(worst, std::abs(Channel(a, i, k) - Channel(b, i, k)));
+  return worst;
+}
+
+TEST(ImageFiles, DecodeAsTheManifestSays) {
+  std::ifstream manifest(kData / "image" / "manifest.txt");
+  int cases = 0;
+  for (std::string line; std::getline(manifest, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string name, expected;
+    int64_t max_pixels = kMaxPixels;
+    fields >> name >> std::ws;
+    if (fields.peek() == 'm') fields.ignore(4) >> max_pixels >> std::ws;
+    std::getline(fields, expected);
+    const std::vector<uint8_t> bytes = ReadFile(kData / "image" / name);
+    const DecodeResult r = DecodePicture(bytes, max_pixels);
+    ++cases;
+    if (expected[0] == '~') {
+      std::istringstream reference(expected.substr(1));
+      std::string reference_name;
+      int tolerance = 0;
+      reference >> reference_name >> tolerance;
+      const DecodeResult want = DecodePicture(ReadFile(kData / "image" / reference_name));
+      ASSERT_TRUE(r.dib.Loaded() && want.dib.Loaded()) << name;
+      ASSERT_TRUE(r.dib.Width == want.dib.Width && r.dib.Height == want.dib.Height) << name;
+      EXPECT_LE(Distance(r.dib, want.dib), tolerance) << name;
+      continue;
+    }
+    const bool cuts = expected.ends_with(" cuts");
+    if (cuts) expected.resize(expected.size() - 5);
+    EXPECT_EQ(Summary(r), expected) << name;
+    for (size_t size = 0; cuts && size < bytes.size(); ++size) {
+      const DecodeResult cut = DecodePicture(std::span(bytes.data(), size));
+      EXPECT_TRUE(cut.error != LoadError::kNone && !cut.dib.Loaded()) << name << " cut at " << size;
+    }
+  }
+  EXPECT_GT(cases, 500);
+}
+
+TEST(ImageFiles, EveryFuzzerFindingFailsCleanlyOrDecodes) {
+  int files = 0;
+  for (const char* dir : {"crashers", "fuzz_corpus"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(kData / dir)) {
+      if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
+      ++files;
+      const DecodeResult r = DecodePicture(ReadFile(entry.path()));
+      const std::string name = entry.path().filename().string();
+      EXPECT_EQ(r.error == LoadError::kNone, r.dib.Loaded()) << name;
+      if (r.dib.Loaded()) Summary(r);  // Checks the record's shape.
+      EXPECT_TRUE(!r.dib.Loaded() || std::min(r.dib.Width, r.dib.Height) >= 1) << name;
+    }
+  }
+  EXPECT_GT(files, 100);
+}
+
+}  // namespace
+}  // namespace pixtable
