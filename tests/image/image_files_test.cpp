@@ -84,6 +84,7 @@ TEST(ImageFiles, DecodeAsTheManifestSays) {
       ASSERT_TRUE(r.dib.Loaded() && want.dib.Loaded()) << name;
       ASSERT_TRUE(r.dib.Width == want.dib.Width && r.dib.Height == want.dib.Height) << name;
       EXPECT_LE(Distance(r.dib, want.dib), tolerance) << name;
+      EXPECT_FALSE(r.animated) << name;
       continue;
     }
     const bool cuts = expected.ends_with(" cuts");
