@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <map>
 #include <random>
 #include <string>
@@ -31,8 +30,9 @@ struct Picture {
 };
 
 /// A picture from rows of letters, top row first: 'r' red, 'b' blue, 'A'
-/// 0x123456, 't' transparent, other letters colours of their own ("AAb").
-Picture FromRows(std::initializer_list<std::string> rows);
+/// 0x123456, 'w' white, 'k' black, 't' transparent, other letters colours of
+/// their own; a number after a letter repeats it ("A2b" = "AAb").
+Picture FromRows(const std::vector<std::string>& rows);
 
 /// The colour a letter stands for in `FromRows`.
 int32_t LetterColor(char letter);
@@ -87,11 +87,30 @@ struct Conversion {
 Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t background = 0,
                    const TableFormat& format = {});
 
+/// A conversion's settings for `Outcome`: the user clicks cancel in pump
+/// `cancel_at` (never when 0, before the start when -1); the sink fails every
+/// write after `fail_after` bytes.
+struct RunSettings {
+  int32_t magnification = 1, background = 0;
+  int cancel_at = 0;
+  TableFormat format{};
+  bool has_alpha = false;
+  size_t fail_after = SIZE_MAX;
+};
+
+/// Everything a run of `layout` and then `WriteHtmlTable` shows, a line each:
+/// the progress texts with "|" for each pump, the run values, then the table.
+/// The picture's fourth byte is 0x80 (an opaque alpha at its threshold);
+/// `cells` may hold an earlier run's grid.
+using LayoutFunction = bool (*)(const DibSection&, CellGrid&, RunState&, Progress&);
+std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells);
+
 /// Places the cells of an HTML table as a browser's table model does, and
 /// returns the picture it shows (kTransparent where neither the cell nor the
 /// table has a colour). Fails the current test (and returns what it
 /// has) when cells overlap, leave holes or run past the table. A colgroup
-/// line must give every column the same width.
+/// line must give every column the same width, and then no span may pass
+/// the ones browsers honour.
 Picture RenderTable(const std::string& html);
 
 }  // namespace pixtable::test
