@@ -91,19 +91,9 @@ bool StringSink::Write(std::string_view bytes) {
 }
 
 Conversion Convert(const Picture& picture, int32_t magnification, int32_t background, const TableFormat& format) {
-  Conversion c;
-  c.state.Magnification = magnification;
-  c.state.BackgroundColor = background;
-  const DibSection dib = ToDib(picture);
-  RecordingProgress progress;
-  c.built = BuildTable(dib, c.cells, c.state, progress);
-  if (c.built) {
-    StringSink sink;
-    EXPECT_EQ(WriteHtmlTable(sink, dib, c.cells, c.state, progress, format), WriteOutcome::kWritten);
-    c.html = sink.text;
-  }
-  c.texts = progress.texts;
-  return c;
+  CellGrid cells;
+  const std::string out = Outcome(BuildTable, picture, {magnification, background, 0, format}, cells);
+  return {out.ends_with("</table>\r\n") ? out.substr(out.find("<table")) : ""};
 }
 
 std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells) {
@@ -112,27 +102,19 @@ std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSett
   state.BackgroundColor = run.background;
   state.DonePixels = 99;  // Left over from nothing: the sweep starts from 0.
   state.CancelFlag = run.cancel_at == -1;
-  struct Log : Progress {
-    void SetText(const char* text) override { (out += text) += '\n'; }
-    void PumpEvents() override {
-      out += "|\n";
-      *cancel |= ++pumps == cancel_at;
-    }
-    std::string out;
-    int pumps = 0, cancel_at = 0;
-    bool* cancel = nullptr;
-  } log;
-  log.cancel_at = run.cancel_at;
-  log.cancel = &state.CancelFlag;
+  RecordingProgress progress;
+  progress.on_pump = [&] { state.CancelFlag |= progress.pumps == run.cancel_at; };
   const DibSection dib = ToDib(picture, 0x80, run.has_alpha);
   StringSink sink;
   sink.fail_after = run.fail_after;
-  const bool built = layout(dib, cells, state, log);
-  const int written = built ? static_cast<int>(WriteHtmlTable(sink, dib, cells, state, log, run.format)) : -1;
+  const bool built = layout(dib, cells, state, progress);
+  const int written = built ? static_cast<int>(WriteHtmlTable(sink, dib, cells, state, progress, run.format)) : -1;
+  std::string out;
+  for (const std::string& text : progress.texts) out += text + '\n';
   for (int32_t v : {int32_t{built}, written, state.BackgroundColor, state.BestCount, state.DonePixels,
-                    state.TotalPixels, int32_t{state.CancelFlag}})
-    log.out += std::to_string(v) + ' ';
-  return log.out + '\n' + sink.text;
+                    state.TotalPixels, int32_t{state.CancelFlag}, progress.pumps})
+    out += std::to_string(v) + ' ';
+  return out + '\n' + sink.text;
 }
 
 Picture RenderTable(const std::string& html) {

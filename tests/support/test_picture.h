@@ -21,8 +21,7 @@ inline constexpr int32_t kBlue = 0x0000FF;
 /// A picture as the tests think of it: colours 0x00RRGGBB or kTransparent,
 /// top row first.
 struct Picture {
-  int32_t w = 0;
-  int32_t h = 0;
+  int32_t w = 0, h = 0;
   std::vector<int32_t> rgb;
 
   int32_t At(int32_t x, int32_t y) const { return rgb[static_cast<size_t>(y) * w + x]; }
@@ -72,38 +71,33 @@ class StringSink : public OutputSink {
   size_t fail_after = SIZE_MAX;
 };
 
-/// The result of laying a picture out and writing it.
-struct Conversion {
-  bool built = false;
-  CellGrid cells;
-  RunState state;
-  std::vector<std::string> texts;  ///< Every progress text, in order.
-  std::string html;                ///< Empty unless built.
-};
-
-/// Lays `picture` out with `BuildTable` and writes it with `WriteHtmlTable`
-/// in `format`. `background` -1 is the X key; `magnification` as the prompt
-/// gave it.
-Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t background = 0,
-                   const TableFormat& format = {});
-
 /// A conversion's settings for `Outcome`: the user clicks cancel in pump
 /// `cancel_at` (never when 0, before the start when -1); the sink fails every
 /// write after `fail_after` bytes.
 struct RunSettings {
-  int32_t magnification = 1, background = 0;
-  int cancel_at = 0;
+  int32_t magnification = 1, background = 0, cancel_at = 0;
   TableFormat format{};
   bool has_alpha = false;
   size_t fail_after = SIZE_MAX;
 };
 
-/// Everything a run of `layout` and then `WriteHtmlTable` shows, a line each:
-/// the progress texts with "|" for each pump, the run values, then the table.
+/// Everything a run of `layout` and then `WriteHtmlTable` shows: a line for
+/// each progress text; the run values (built, the write's outcome, the
+/// background, the best single count, done and total pixels, the cancel flag
+/// and the count of pumps) on one line; then the table.
 /// The picture's fourth byte is 0x80 (an opaque alpha at its threshold);
 /// `cells` may hold an earlier run's grid.
 using LayoutFunction = bool (*)(const DibSection&, CellGrid&, RunState&, Progress&);
 std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells);
+
+/// The table of `picture` laid out with `BuildTable` (empty unless written)
+/// in `format`. `background` -1 is the X key; `magnification` as the prompt
+/// gave it.
+struct Conversion {
+  std::string html;
+};
+Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t background = 0,
+                   const TableFormat& format = {});
 
 /// Places the cells of an HTML table as a browser's table model does, and
 /// returns the picture it shows (kTransparent where neither the cell nor the
