@@ -141,11 +141,15 @@ TEST(Differential, LargerPicturesMatchThePlainLayout) {
   for (const Picture& p : pictures) EXPECT_EQ(Plain(p, {.magnification = 3}), Fast(p, {.magnification = 3}));
   // Thousands of live candidates of each colour, too many for the plain
   // layout: squares of three greys, and noise; the table must show them.
-  Picture squares{1024, 520, std::vector<int32_t>(1024 * 520)};
-  for (int32_t i = 0; i < 1024 * 520; ++i)
-    squares.rgb[i] = rng() % 64 ? (i % 1024 / 5 + i / 1024 / 5) % 3 * 0x404040 : static_cast<int32_t>(rng() & 0xFFFFFF);
-  const std::string fast = Fast(squares, {});
-  EXPECT_EQ(test::RenderTable(fast.substr(fast.find("<table"))), squares);
+  std::mt19937 grey_rng(5);
+  for (int32_t side : {16, 5}) {
+    Picture squares{1024, 520, std::vector<int32_t>(1024 * 520)};
+    for (int32_t i = 0; i < 1024 * 520; ++i)
+      squares.rgb[i] = grey_rng() % 64 ? (i % 1024 / side + i / 1024 / side) % 3 * 0x404040
+                                       : static_cast<int32_t>(grey_rng() & 0xFFFFFF);
+    const std::string fast = Fast(squares, {});
+    EXPECT_EQ(test::RenderTable(fast.substr(fast.find("<table"))), squares) << side;
+  }
 }
 
 }  // namespace
