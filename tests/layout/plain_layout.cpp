@@ -4,7 +4,6 @@
 #include "layout/plain_layout.h"
 
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace pixtable::plain {
@@ -12,65 +11,28 @@ namespace {
 
 constexpr int32_t kCovered = -1;
 
-/// The picture's values, bottom row first: pixel (x, y), row 0 at the top,
-/// is at x + (H - 1 - y) * W. A value of 0 or more is still to cover.
-struct PixelGrid {
-  int32_t W, H;
-  std::vector<int32_t> Values;
-  int32_t& At(int32_t x, int32_t y) { return Values[static_cast<size_t>(x) + static_cast<size_t>(H - 1 - y) * W]; }
-};
-
-/// A candidate rectangle; `Used` = 1 marks a retired slot.
+/// A rectangle of one colour; `Used` = 1 marks a retired candidate slot.
 struct Slot {
   int32_t X = 0, Y = 0, ColSpan = 0, RowSpan = 0, Color = 0, Used = 0;
   bool Empty() const { return ColSpan < 1 || RowSpan < 1; }
   int64_t Area() const { return int64_t{ColSpan} * RowSpan; }
 };
 
-bool Contains(const Slot& e, const Slot& r) {
-  return r.X >= e.X && r.Y >= e.Y && r.X + r.ColSpan <= e.X + e.ColSpan && r.Y + r.RowSpan <= e.Y + e.RowSpan;
-}
-
-bool Overlaps(const Slot& a, const Slot& b) {
-  return a.X < b.X + b.ColSpan && b.X < a.X + a.ColSpan && a.Y < b.Y + b.RowSpan && b.Y < a.Y + a.RowSpan;
-}
-
-/// The largest rectangle at (x, y) whose pixels all hold that pixel's colour;
-/// among equal areas the one with fewer rows. Empty outside or when covered.
-Slot LargestRectAt(PixelGrid& pixels, int32_t x, int32_t y) {
-  Slot best;
-  const int32_t w = pixels.W, h = pixels.H;
-  if (x < 0 || y < 0 || x >= w || y > h - 1) return best;
-  const int32_t c = pixels.At(x, y);
-  if (c < 0) return best;
-  int32_t width = w - x;
-  const int64_t height_bound = h - y;
-  for (int32_t i = 0; i < h - y; ++i) {
-    if (height_bound * width <= best.Area()) break;
-    for (int32_t j = 0; j < width; ++j) {
-      if (pixels.At(x + j, y + i) != c) {
-        width = j;
-        break;
-      }
-    }
-    if (int64_t{i + 1} * width > best.Area()) best = Slot{x, y, width, i + 1, c, 0};
-  }
-  return best;
-}
-
-/// One call of the cover of colour `key`. The candidate list always ends
-/// with a spare slot; passes over the list stop before it.
+/// One call of the cover of colour `key` over the picture's values, top row
+/// first; a value of 0 or more is still to cover. The candidate list always
+/// ends with a spare slot; passes over the list stop before it.
 struct Cover {
   CellGrid& cells;
-  PixelGrid& pixels;
+  std::vector<int32_t>& pixels;
   RunState& state;
   Progress& progress;
-  const int32_t key;
+  const int32_t key, w = cells.W, h = cells.H;
   std::vector<Slot> list{Slot{}};
   int32_t singles = 0;
 
+  int32_t& At(int32_t x, int32_t y) { return pixels[static_cast<size_t>(y) * w + x]; }
+
   int32_t Run() {
-    const int32_t w = pixels.W, h = pixels.H;
     state.TotalPixels = w * h;
     for (int32_t y = 0; y < h; ++y) {
       for (int32_t x = 0; x < w; ++x) {
@@ -87,15 +49,18 @@ struct Cover {
       if (chosen < 0) return singles;
       const Slot s = list[chosen];
       for (int32_t y = s.Y; y < s.Y + s.RowSpan; ++y)
-        for (int32_t x = s.X; x < s.X + s.ColSpan; ++x) pixels.At(x, y) = kCovered;
+        for (int32_t x = s.X; x < s.X + s.ColSpan; ++x) At(x, y) = kCovered;
       cells.Set(s.X, s.Y, CellRect{s.X, s.Y, s.ColSpan, s.RowSpan, s.Color});
       state.DonePixels += s.ColSpan * s.RowSpan;
       if (iteration % 10 == 1) ShowProgress();
       list[chosen].Used = 1;
       // Repair: measure again every live candidate that s overlaps.
       for (size_t k = 0, n = list.size() - 1; k < n; ++k) {
-        if (list[k].Used == 1 || !Overlaps(list[k], s)) continue;
-        const Slot r = LargestRectAt(pixels, list[k].X, list[k].Y);
+        const Slot& o = list[k];
+        if (o.Used == 1 || o.X >= s.X + s.ColSpan || s.X >= o.X + o.ColSpan || o.Y >= s.Y + s.RowSpan ||
+            s.Y >= o.Y + o.RowSpan)
+          continue;
+        const Slot r = LargestRectAt(o.X, o.Y);
         list[k].Used = 1;
         if (r.Empty() || ContainedInLive(r)) continue;
         if (r.ColSpan == 1 && r.RowSpan == 1) {
@@ -111,6 +76,22 @@ struct Cover {
     }
   }
 
+  /// The largest rectangle at (x, y) whose pixels all hold that pixel's
+  /// colour; among equal areas the one with fewer rows. Empty when covered.
+  Slot LargestRectAt(int32_t x, int32_t y) {
+    Slot best;
+    const int32_t c = At(x, y);
+    if (c < 0) return best;
+    int32_t width = w - x;
+    for (int32_t i = 0; i < h - y && int64_t{h - y} * width > best.Area(); ++i) {
+      for (int32_t j = 0; j < width; ++j) {
+        if (At(x + j, y + i) != c) width = j;
+      }
+      if (int64_t{i + 1} * width > best.Area()) best = Slot{x, y, width, i + 1, c, 0};
+    }
+    return best;
+  }
+
   void ShowProgress() {
     char text[64];
     std::snprintf(text, sizeof text, "解析中・・・(%d/%d)", state.DonePixels, state.TotalPixels);
@@ -119,21 +100,25 @@ struct Cover {
   }
 
   bool ContainedInLive(const Slot& r) const {
-    for (size_t k = 0; k + 1 < list.size(); ++k)
-      if (list[k].Used == 0 && Contains(list[k], r)) return true;
+    for (size_t k = 0; k + 1 < list.size(); ++k) {
+      const Slot& e = list[k];
+      if (e.Used == 0 && r.X >= e.X && r.Y >= e.Y && r.X + r.ColSpan <= e.X + e.ColSpan &&
+          r.Y + r.RowSpan <= e.Y + e.RowSpan)
+        return true;
+    }
     return false;
   }
 
   void PlaceSingle(const Slot& r) {
     state.DonePixels += 1;
     cells.Set(r.X, r.Y, CellRect{r.X, r.Y, 1, 1, r.Color});
-    pixels.At(r.X, r.Y) = kCovered;
+    At(r.X, r.Y) = kCovered;
     singles += 1;
   }
 
   void Offer(int32_t x, int32_t y) {
-    if (x >= pixels.W || pixels.At(x, y) != key) return;  // The bottom rescan may reach past the edge.
-    const Slot r = LargestRectAt(pixels, x, y);
+    if (x >= w || At(x, y) != key) return;  // The bottom rescan may reach past the edge.
+    const Slot r = LargestRectAt(x, y);
     if (r.Empty() || ContainedInLive(r)) return;
     if (r.ColSpan == 1 && r.RowSpan == 1) return PlaceSingle(r);
     for (size_t k = 0; k + 1 < list.size(); ++k) {  // AddCandidate: the first retired slot, or the spare.
@@ -152,29 +137,29 @@ struct Cover {
 bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress) {
   const int32_t w = dib.Width, h = dib.Height;
   state.TotalPixels = w * h;
-  PixelGrid pixels{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
   cells.Resize(w, h);
-  std::memcpy(pixels.Values.data(), dib.pBits.get(), static_cast<size_t>(dib.BytesPerLine) * h);
   // The fourth byte carries no colour, unless it is the alpha: then a pixel
   // below 128 is transparent, and a picture with one has no background.
-  for (int32_t& v : pixels.Values) {
-    const bool transparent = dib.HasAlpha && static_cast<uint32_t>(v) >> 24 < 128;
-    v = transparent ? kTransparent : v & 0xFFFFFF;
-    if (transparent) state.BackgroundColor = -1;
+  std::vector<int32_t> pixels;
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      const uint8_t* p = dib.pBits.get() + dib.OffsetOf(x, y);
+      const bool transparent = dib.HasAlpha && p[3] < 128;
+      pixels.push_back(transparent ? kTransparent : p[2] << 16 | p[1] << 8 | p[0]);
+      if (transparent) state.BackgroundColor = -1;
+    }
   }
   // The sweep: cover the colour of every pixel still uncovered, in reading
   // order; the background is the colour whose cover placed the most singles.
   state.DonePixels = 0;
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) {
-      const int32_t c = pixels.At(x, y);
-      if (c < 0) continue;
-      const int32_t r = Cover{cells, pixels, state, progress, c}.Run();
-      if (state.CancelFlag) return false;
-      if (r > state.BestCount && state.BackgroundColor != -1) {
-        state.BestCount = r;
-        state.BackgroundColor = c;
-      }
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const int32_t c = pixels[i];
+    if (c < 0) continue;
+    const int32_t r = Cover{cells, pixels, state, progress, c}.Run();
+    if (state.CancelFlag) return false;
+    if (r > state.BestCount && state.BackgroundColor != -1) {
+      state.BestCount = r;
+      state.BackgroundColor = c;
     }
   }
   return true;

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <array>
+#include <cctype>
 #include <regex>
-#include <sstream>
 
 #include "layout/layout.h"
 
@@ -23,12 +23,17 @@ int32_t LetterColor(char letter) {
   }
 }
 
-Picture FromRows(std::initializer_list<std::string> rows) {
-  Picture p;
-  p.h = static_cast<int32_t>(rows.size());
+Picture FromRows(const std::vector<std::string>& rows) {
+  Picture p{0, static_cast<int32_t>(rows.size()), {}};
   for (const std::string& row : rows) {
-    p.w = static_cast<int32_t>(row.size());
-    for (char c : row) p.rgb.push_back(LetterColor(c));
+    const size_t before = p.rgb.size();
+    for (size_t i = 0, digits = 0; i < row.size(); i += digits) {
+      const int32_t color = LetterColor(row[i++]);
+      digits = 0;
+      const int count = i < row.size() && std::isdigit(row[i]) ? std::stoi(row.substr(i), &digits) : 1;
+      p.rgb.insert(p.rgb.end(), static_cast<size_t>(count), color);
+    }
+    p.w = static_cast<int32_t>(p.rgb.size() - before);
   }
   return p;
 }
@@ -86,108 +91,95 @@ bool StringSink::Write(std::string_view bytes) {
 }
 
 Conversion Convert(const Picture& picture, int32_t magnification, int32_t background, const TableFormat& format) {
-  Conversion c;
-  c.state.Magnification = magnification;
-  c.state.BackgroundColor = background;
-  const DibSection dib = ToDib(picture);
+  CellGrid cells;
+  const std::string out = Outcome(BuildTable, picture, {magnification, background, 0, format}, cells);
+  return {out.ends_with("</table>\r\n") ? out.substr(out.find("<table")) : ""};
+}
+
+std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells) {
+  RunState state;
+  state.Magnification = run.magnification;
+  state.BackgroundColor = run.background;
+  state.DonePixels = 99;  // Left over from nothing: the sweep starts from 0.
+  state.CancelFlag = run.cancel_at == -1;
   RecordingProgress progress;
-  c.built = BuildTable(dib, c.cells, c.state, progress);
-  if (c.built) {
-    StringSink sink;
-    EXPECT_EQ(WriteHtmlTable(sink, dib, c.cells, c.state, progress, format), WriteOutcome::kWritten);
-    c.html = sink.text;
-  }
-  c.texts = progress.texts;
-  return c;
+  progress.on_pump = [&] { state.CancelFlag |= progress.pumps == run.cancel_at; };
+  const DibSection dib = ToDib(picture, 0x80, run.has_alpha);
+  StringSink sink;
+  sink.fail_after = run.fail_after;
+  const bool built = layout(dib, cells, state, progress);
+  const int written = built ? static_cast<int>(WriteHtmlTable(sink, dib, cells, state, progress, run.format)) : -1;
+  std::string out;
+  for (const std::string& text : progress.texts) out += text + '\n';
+  for (int32_t v : {int32_t{built}, written, state.BackgroundColor, state.BestCount, state.DonePixels,
+                    state.TotalPixels, int32_t{state.CancelFlag}, progress.pumps})
+    out += std::to_string(v) + ' ';
+  return out + '\n' + sink.text;
 }
 
 Picture RenderTable(const std::string& html) {
   Picture p;
   std::smatch m;
   static const std::regex start(R"re(^<table width="(\d+)" height="(\d+)" border=0 cellpadding=0 cellspacing=0(?: bgcolor=#([0-9A-F]{6}))?(?: style="table-layout:fixed")?>\r\n)re");
-  if (!std::regex_search(html, m, start)) {
-    ADD_FAILURE() << "no table start line";
+  if (!std::regex_search(html, m, start) || !html.ends_with("</table>\r\n")) {
+    ADD_FAILURE() << "no table start or end line";
     return p;
   }
   const int32_t table_bg = m[3].matched ? static_cast<int32_t>(std::stoi(m[3].str(), nullptr, 16)) : kTransparent;
   std::vector<std::string> rows;
-  size_t at = static_cast<size_t>(m.length(0));
-  while (at < html.size()) {
-    const size_t end = html.find("\r\n", at);
-    if (end == std::string::npos) {
-      ADD_FAILURE() << "line without CR LF";
-      break;
-    }
-    rows.push_back(html.substr(at, end - at));
-    at = end + 2;
+  for (size_t at = static_cast<size_t>(m.length(0)), end; at + 10 < html.size(); at = end + 2) {
+    rows.push_back(html.substr(at, (end = html.find("\r\n", at)) - at));
+    EXPECT_EQ(rows.back().find('\n'), std::string::npos) << "line without CR LF";
   }
-  if (rows.empty() || rows.back() != "</table>") {
-    ADD_FAILURE() << "no end line";
-    return p;
-  }
-  rows.pop_back();
-  int32_t colgroup_columns = -1;
-  if (!rows.empty() && rows.front().starts_with("<colgroup>")) {
+  std::vector<int32_t> col_widths;  // A colgroup line fixes every width and bounds the spans.
+  if (!rows.empty() && rows[0].starts_with("<colgroup>") && rows[0].ends_with("</colgroup>")) {
     static const std::regex col(R"re(<col width=(\d+)>)re");
-    const std::string& line = rows.front();
-    colgroup_columns = 0;
-    for (std::sregex_iterator it(line.begin(), line.end(), col), end; it != end; ++it) ++colgroup_columns;
-    EXPECT_TRUE(line.ends_with("</colgroup>")) << "colgroup line";
+    for (std::sregex_iterator it(rows[0].begin(), rows[0].end(), col), end; it != end; ++it)
+      col_widths.push_back(std::stoi((*it)[1].str()));
     rows.erase(rows.begin());
   }
-
-  // First pass: cells per row; the width comes from the first row's spans.
-  struct Cell {
-    int32_t color, colspan, rowspan;
-  };
-  static const std::regex cell(R"(<td(?: bgcolor=#([0-9A-F]{6}))?(?: colspan=(\d+))?(?: rowspan=(\d+))?></td>)");
-  std::vector<std::vector<Cell>> cells(rows.size());
-  for (size_t y = 0; y < rows.size(); ++y) {
-    const std::string& row = rows[y];
-    if (!row.starts_with("<tr>") || !row.ends_with("</tr>")) {
-      ADD_FAILURE() << "bad row " << row;
-      return p;
-    }
-    std::string body = row.substr(4, row.size() - 9);
-    for (std::sregex_iterator it(body.begin(), body.end(), cell), end; it != end; ++it) {
+  // A row's cells: (colour, colspan, rowspan).
+  const auto cells_of = [&](const std::string& row) {
+    static const std::regex cell(R"(<td(?: bgcolor=#([0-9A-F]{6}))?(?: colspan=(\d+))?(?: rowspan=(\d+))?></td>)");
+    std::vector<std::array<int32_t, 3>> cells;
+    size_t matched = 9;  // "<tr>" and "</tr>"
+    for (std::sregex_iterator it(row.begin(), row.end(), cell), end; it != end; ++it) {
       const std::smatch& c = *it;
-      cells[y].push_back({c[1].matched ? static_cast<int32_t>(std::stoi(c[1].str(), nullptr, 16)) : table_bg,
-                          c[2].matched ? std::stoi(c[2].str()) : 1, c[3].matched ? std::stoi(c[3].str()) : 1});
-      EXPECT_FALSE(c[2].matched && std::stoi(c[2].str()) < 2) << "needless colspan in " << row;
-      EXPECT_FALSE(c[3].matched && std::stoi(c[3].str()) < 2) << "needless rowspan in " << row;
+      matched += static_cast<size_t>(c.length(0));
+      cells.push_back({c[1].matched ? static_cast<int32_t>(std::stoi(c[1].str(), nullptr, 16)) : table_bg,
+                       c[2].matched ? std::stoi(c[2].str()) : 1, c[3].matched ? std::stoi(c[3].str()) : 1});
+      EXPECT_TRUE(c[2].matched == (cells.back()[1] > 1) && c[3].matched == (cells.back()[2] > 1)) << row;
+      EXPECT_TRUE(col_widths.empty() || (cells.back()[1] <= kBrowserMaxColSpan && cells.back()[2] <= kBrowserMaxRowSpan))
+          << "a span browsers clamp in " << row;
     }
-  }
+    EXPECT_TRUE(row.starts_with("<tr>") && row.ends_with("</tr>") && matched == row.size()) << "bad row " << row;
+    return cells;
+  };
   p.h = static_cast<int32_t>(rows.size());
-  for (const Cell& c : cells.empty() ? std::vector<Cell>{} : cells[0]) p.w += c.colspan;
+  for (const auto& c : rows.empty() ? decltype(cells_of("")){} : cells_of(rows[0])) p.w += c[1];
   p.rgb.assign(static_cast<size_t>(p.w) * p.h, -2);
-  if (colgroup_columns >= 0) {
-    EXPECT_EQ(colgroup_columns, p.w) << "colgroup columns";
+  if (!col_widths.empty()) {
+    EXPECT_EQ(col_widths, std::vector<int32_t>(p.w, std::stoi(m[1].str()) / std::max(p.w, 1))) << "colgroup";
   }
-
-  // Second pass: the table model puts each cell in the first free slot of its row.
+  // The table model puts each cell in the first free slot of its row.
   for (int32_t y = 0; y < p.h; ++y) {
     int32_t x = 0;
-    for (const Cell& c : cells[y]) {
+    for (const auto& [color, colspan, rowspan] : cells_of(rows[y])) {
       while (x < p.w && p.rgb[static_cast<size_t>(y) * p.w + x] != -2) ++x;
-      if (x + c.colspan > p.w || y + c.rowspan > p.h) {
+      if (x + colspan > p.w || y + rowspan > p.h) {
         ADD_FAILURE() << "cell runs past the table at row " << y;
         return p;
       }
-      for (int32_t dy = 0; dy < c.rowspan; ++dy)
-        for (int32_t dx = 0; dx < c.colspan; ++dx) {
-          int32_t& slot = p.rgb[static_cast<size_t>(y + dy) * p.w + x + dx];
-          if (slot != -2) ADD_FAILURE() << "cells overlap at " << x + dx << "," << y + dy;
-          slot = c.color;
+      for (int32_t v = y; v < y + rowspan; ++v)
+        for (int32_t u = x; u < x + colspan; ++u) {
+          int32_t& slot = p.rgb[static_cast<size_t>(v) * p.w + u];
+          if (slot != -2) ADD_FAILURE() << "cells overlap at " << u << "," << v;
+          slot = color;
         }
-      x += c.colspan;
+      x += colspan;
     }
   }
-  for (int32_t v : p.rgb) {
-    if (v == -2) {
-      ADD_FAILURE() << "a pixel lies in no cell";
-      break;
-    }
-  }
+  if (std::count(p.rgb.begin(), p.rgb.end(), -2)) ADD_FAILURE() << "a pixel lies in no cell";
   return p;
 }
 

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <map>
 #include <random>
 #include <string>
@@ -22,8 +21,7 @@ inline constexpr int32_t kBlue = 0x0000FF;
 /// A picture as the tests think of it: colours 0x00RRGGBB or kTransparent,
 /// top row first.
 struct Picture {
-  int32_t w = 0;
-  int32_t h = 0;
+  int32_t w = 0, h = 0;
   std::vector<int32_t> rgb;
 
   int32_t At(int32_t x, int32_t y) const { return rgb[static_cast<size_t>(y) * w + x]; }
@@ -31,8 +29,9 @@ struct Picture {
 };
 
 /// A picture from rows of letters, top row first: 'r' red, 'b' blue, 'A'
-/// 0x123456, 't' transparent, other letters colours of their own ("AAb").
-Picture FromRows(std::initializer_list<std::string> rows);
+/// 0x123456, 'w' white, 'k' black, 't' transparent, other letters colours of
+/// their own; a number after a letter repeats it ("A2b" = "AAb").
+Picture FromRows(const std::vector<std::string>& rows);
 
 /// The colour a letter stands for in `FromRows`.
 int32_t LetterColor(char letter);
@@ -72,18 +71,31 @@ class StringSink : public OutputSink {
   size_t fail_after = SIZE_MAX;
 };
 
-/// The result of laying a picture out and writing it.
-struct Conversion {
-  bool built = false;
-  CellGrid cells;
-  RunState state;
-  std::vector<std::string> texts;  ///< Every progress text, in order.
-  std::string html;                ///< Empty unless built.
+/// A conversion's settings for `Outcome`: the user clicks cancel in pump
+/// `cancel_at` (never when 0, before the start when -1); the sink fails every
+/// write after `fail_after` bytes.
+struct RunSettings {
+  int32_t magnification = 1, background = 0, cancel_at = 0;
+  TableFormat format{};
+  bool has_alpha = false;
+  size_t fail_after = SIZE_MAX;
 };
 
-/// Lays `picture` out with `BuildTable` and writes it with `WriteHtmlTable`
+/// Everything a run of `layout` and then `WriteHtmlTable` shows: a line for
+/// each progress text; the run values (built, the write's outcome, the
+/// background, the best single count, done and total pixels, the cancel flag
+/// and the count of pumps) on one line; then the table.
+/// The picture's fourth byte is 0x80 (an opaque alpha at its threshold);
+/// `cells` may hold an earlier run's grid.
+using LayoutFunction = bool (*)(const DibSection&, CellGrid&, RunState&, Progress&);
+std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells);
+
+/// The table of `picture` laid out with `BuildTable` (empty unless written)
 /// in `format`. `background` -1 is the X key; `magnification` as the prompt
 /// gave it.
+struct Conversion {
+  std::string html;
+};
 Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t background = 0,
                    const TableFormat& format = {});
 
@@ -91,7 +103,8 @@ Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t ba
 /// returns the picture it shows (kTransparent where neither the cell nor the
 /// table has a colour). Fails the current test (and returns what it
 /// has) when cells overlap, leave holes or run past the table. A colgroup
-/// line must give every column the same width.
+/// line must give every column the same width, and then no span may pass
+/// the ones browsers honour.
 Picture RenderTable(const std::string& html);
 
 }  // namespace pixtable::test
