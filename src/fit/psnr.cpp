@@ -13,11 +13,11 @@ double TablePsnr(const DibSection& original, const DibSection& reduced, int32_t 
     const uint8_t* p = original.pBits.get() + original.OffsetOf(0, y);
     const uint8_t* row = reduced.pBits.get() + reduced.OffsetOf(0, y / k);
     for (int32_t x = 0; x < original.Width; ++x, p += 4) {
-      if (IsTransparent(original, p)) continue;
       const uint8_t* q = row + 4 * (x / k);
-      const bool black = IsTransparent(reduced, q);
+      const bool was_transparent = IsTransparent(original, p), is_transparent = IsTransparent(reduced, q);
+      if (was_transparent && is_transparent) continue;
       for (int c = 0; c < 3; ++c) {
-        const int d = int{p[c]} - (black ? 0 : int{q[c]});
+        const int d = was_transparent != is_transparent ? 255 : int{p[c]} - int{q[c]};
         squared_error += static_cast<uint64_t>(d * d);
       }
       samples += 3;

@@ -43,8 +43,9 @@ TEST(TablePsnr, HandWorked) {
   // Errors 75, 25, 25, 75 in the full block and 25, 25 in the half one: MSE 13750 / 6.
   EXPECT_NEAR(TablePsnr(Grey(3, {0, 100, 200, 50, 150, 250}), Grey(2, {75, 225}), 2),
               10 * std::log10(65025.0 * 6 / 13750), 1e-9);
-  // A transparent original pixel is left out; a transparent table pixel over an opaque one is black.
-  EXPECT_NEAR(TablePsnr(Grey(2, {100, 7}, {255, 0}), Grey(2, {9, 50}, {0, 255}), 1), 10 * std::log10(6.5025), 1e-9);
+  // Opaque turned transparent and the reverse: the largest error; transparent in both: left out.
+  EXPECT_NEAR(TablePsnr(Grey(4, {100, 7, 3, 60}, {255, 0, 0, 255}), Grey(4, {9, 50, 80, 50}, {0, 255, 0, 255}), 1),
+              10 * std::log10(65025.0 * 3 / 130150), 1e-9);
   EXPECT_TRUE(std::isinf(TablePsnr(Grey(2, {1, 2}), Grey(2, {1, 2}), 1)));
 }
 
