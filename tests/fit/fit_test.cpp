@@ -37,6 +37,10 @@ TEST(ScaleDown, BlocksRoundUpAndTransparencyGoesByMajority) {
   EXPECT_EQ(s.pBits[s.OffsetOf(0, 0) + 3], 0);
   EXPECT_EQ(FromDib(s).At(1, 0), 66 * 0x010101);
   EXPECT_EQ(s.pBits[s.OffsetOf(1, 0) + 3], 255);
+  // Nearest keeps the picked pixel's transparency: (1, 1) is transparent, (3, 1) opaque.
+  const DibSection n = ScaleDown(a, 2, ScaleFilter::kNearest);
+  EXPECT_EQ(n.pBits[n.OffsetOf(0, 0) + 3], 0);
+  EXPECT_EQ(n.pBits[n.OffsetOf(1, 0) + 3], 255);
 }
 
 TEST(TablePsnr, HandWorked) {
@@ -139,6 +143,7 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
   const BudgetResult result = FitToBudget(dib, request, state, progress);
   ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
   ASSERT_GT(result.choice.scale, 1);
+  EXPECT_EQ(state.BackgroundColor, -1);  // The page shows through: no table background.
   const DibSection blocks = ScaleDown(dib, result.choice.scale, ScaleFilter::kBox);
   for (size_t i = 3; i < static_cast<size_t>(blocks.Width) * blocks.Height * 4; i += 4)
     ASSERT_EQ(result.choice.picture.pBits[i], blocks.pBits[i]) << i / 4;
