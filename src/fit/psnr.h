@@ -11,9 +11,9 @@ namespace pixtable {
 /// `reduced` at scale `k` shows, against `original`: each pixel of `reduced`
 /// stands for a k x k block, cut to the original's size, and the two are
 /// compared over red, green and blue. Pixels transparent in both are left
-/// out; a pixel transparent in one and opaque in the other counts as the
-/// largest error in every channel, since the page colour it shows (or
-/// hides) can be anything. Infinity when nothing differs.
+/// out; a pixel transparent on one side only shows the page there, whose
+/// colour is unknown: its error is the mean of the errors on a black and on
+/// a white page. Infinity when nothing differs.
 double TablePsnr(const DibSection& original, const DibSection& reduced, int32_t k);
 
 }  // namespace pixtable
