@@ -8,23 +8,25 @@
 namespace pixtable {
 
 double TablePsnr(const DibSection& original, const DibSection& reduced, int32_t k) {
-  uint64_t squared_error = 0, samples = 0;
+  uint64_t squared_error = 0, samples = 0;  // Twice the squared error: the page term halves.
   for (int32_t y = 0; y < original.Height; ++y) {
     const uint8_t* p = original.pBits.get() + original.OffsetOf(0, y);
     const uint8_t* row = reduced.pBits.get() + reduced.OffsetOf(0, y / k);
     for (int32_t x = 0; x < original.Width; ++x, p += 4) {
-      if (IsTransparent(original, p)) continue;
       const uint8_t* q = row + 4 * (x / k);
-      const bool black = IsTransparent(reduced, q);
+      const bool was_transparent = IsTransparent(original, p), is_transparent = IsTransparent(reduced, q);
+      if (was_transparent && is_transparent) continue;
       for (int c = 0; c < 3; ++c) {
-        const int d = int{p[c]} - (black ? 0 : int{q[c]});
-        squared_error += static_cast<uint64_t>(d * d);
+        // Opaque on one side only: the other shows the page, black or white (light or dark mode).
+        const int v = was_transparent ? q[c] : p[c], d = int{p[c]} - int{q[c]};
+        squared_error += static_cast<uint64_t>(was_transparent != is_transparent ? v * v + (255 - v) * (255 - v)
+                                                                                  : 2 * d * d);
       }
       samples += 3;
     }
   }
   if (squared_error == 0) return std::numeric_limits<double>::infinity();
-  const double mse = static_cast<double>(squared_error) / static_cast<double>(samples);
+  const double mse = static_cast<double>(squared_error) / static_cast<double>(2 * samples);
   return 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 

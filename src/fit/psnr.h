@@ -10,9 +10,10 @@ namespace pixtable {
 /// The peak signal-to-noise ratio, in dB, of the picture a table made from
 /// `reduced` at scale `k` shows, against `original`: each pixel of `reduced`
 /// stands for a k x k block, cut to the original's size, and the two are
-/// compared over red, green and blue. Pixels transparent in `original` are
-/// left out; one transparent in `reduced` where `original` is opaque counts
-/// as black. Infinity when nothing differs.
+/// compared over red, green and blue. Pixels transparent in both are left
+/// out; a pixel transparent on one side only shows the page there, whose
+/// colour is unknown: its error is the mean of the errors on a black and on
+/// a white page. Infinity when nothing differs.
 double TablePsnr(const DibSection& original, const DibSection& reduced, int32_t k);
 
 }  // namespace pixtable

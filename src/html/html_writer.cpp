@@ -42,6 +42,7 @@ class LineText {
   void Start(std::string_view text) {
     if (buffer_.empty()) buffer_.resize(4096);
     end_ = buffer_.data();
+    cells = 0;
     Put(text);
   }
   /// Makes room for `n` more bytes.
@@ -69,6 +70,7 @@ class LineText {
     Put(text);
     return {buffer_.data(), Size()};
   }
+  int64_t cells = 0;  ///< The cells put since `Start`.
 
  private:
   size_t Size() const { return static_cast<size_t>(end_ - buffer_.data()); }
@@ -97,6 +99,7 @@ inline void PutCell(LineText& line, const HexTable& hex, const RunState& state, 
     line.PutNumber(row_span);
   }
   line.Put("></td>");
+  ++line.cells;
 }
 
 /// The cells of one row for the pixel-exact table. A cell wider than
@@ -194,6 +197,7 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
     std::snprintf(caption, sizeof caption, "出力中...(%d/%d)", y + 1, h);
     progress.SetText(caption);
     progress.PumpEvents();
+    sink.CountCells(line.cells);
     if (!sink.Write(line.Finish("</tr>\r\n"))) return WriteOutcome::kWriteFailed;
   }
   if (!sink.Write("</table>\r\n")) return WriteOutcome::kWriteFailed;

@@ -16,6 +16,9 @@ class OutputSink {
   virtual ~OutputSink() = default;
   /// Appends `bytes`; returns false once writing has failed.
   virtual bool Write(std::string_view bytes) = 0;
+  /// Told, before each `Write`, how many cells its text holds; a sink that
+  /// counts cells overrides it.
+  virtual void CountCells(int64_t /*cells*/) {}
 };
 
 /// Browsers honour `colspan` up to this many columns...

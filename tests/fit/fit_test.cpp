@@ -37,14 +37,20 @@ TEST(ScaleDown, BlocksRoundUpAndTransparencyGoesByMajority) {
   EXPECT_EQ(s.pBits[s.OffsetOf(0, 0) + 3], 0);
   EXPECT_EQ(FromDib(s).At(1, 0), 66 * 0x010101);
   EXPECT_EQ(s.pBits[s.OffsetOf(1, 0) + 3], 255);
+  // Nearest keeps the picked pixel's transparency: (1, 1) is transparent, (3, 1) opaque.
+  const DibSection n = ScaleDown(a, 2, ScaleFilter::kNearest);
+  EXPECT_EQ(n.pBits[n.OffsetOf(0, 0) + 3], 0);
+  EXPECT_EQ(n.pBits[n.OffsetOf(1, 0) + 3], 255);
 }
 
 TEST(TablePsnr, HandWorked) {
   // Errors 75, 25, 25, 75 in the full block and 25, 25 in the half one: MSE 13750 / 6.
   EXPECT_NEAR(TablePsnr(Grey(3, {0, 100, 200, 50, 150, 250}), Grey(2, {75, 225}), 2),
               10 * std::log10(65025.0 * 6 / 13750), 1e-9);
-  // A transparent original pixel is left out; a transparent table pixel over an opaque one is black.
-  EXPECT_NEAR(TablePsnr(Grey(2, {100, 7}, {255, 0}), Grey(2, {9, 50}, {0, 255}), 1), 10 * std::log10(6.5025), 1e-9);
+  // Opaque turned transparent and the reverse: the mean error on a black and a white page (100 and 155,
+  // 50 and 205); transparent in both: left out.
+  EXPECT_NEAR(TablePsnr(Grey(4, {100, 7, 3, 60}, {255, 0, 0, 255}), Grey(4, {9, 50, 80, 50}, {0, 255, 0, 255}), 1),
+              10 * std::log10(65025.0 * 3 / ((100 * 100 + 155 * 155 + 50 * 50 + 205 * 205) / 2.0 + 100)), 1e-9);
   EXPECT_TRUE(std::isinf(TablePsnr(Grey(2, {1, 2}), Grey(2, {1, 2}), 1)));
 }
 
@@ -138,6 +144,7 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
   const BudgetResult result = FitToBudget(dib, request, state, progress);
   ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
   ASSERT_GT(result.choice.scale, 1);
+  EXPECT_EQ(state.BackgroundColor, -1);  // The page shows through: no table background.
   const DibSection blocks = ScaleDown(dib, result.choice.scale, ScaleFilter::kBox);
   for (size_t i = 3; i < static_cast<size_t>(blocks.Width) * blocks.Height * 4; i += 4)
     ASSERT_EQ(result.choice.picture.pBits[i], blocks.pBits[i]) << i / 4;

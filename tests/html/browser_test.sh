@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders tables in Chromium, Firefox and WebKitGTK and counts the pixels that
-# differ from the picture scaled by nearest neighbour.
+# differ from the picture scaled by nearest neighbour, on a page of a known
+# colour that transparent cells must show.
 #   browser_test.sh [--full] PIXTABLE MAKE_BMP OUT_DIR
 # Pixel-exact tables must come out with 0 wrong pixels in every engine, at
 # magnifications 1 and 3, with and without a DOCTYPE. The default tables are
@@ -23,6 +24,7 @@ xvfb=""
 trap '[[ -n $xvfb ]] && kill "$xvfb"; rm -rf "$work"' EXIT
 im=/usr/bin  # ImageMagick's own binaries, not a stand-in earlier on PATH
 margin=16
+page='#3A7D5C'  # the page's colour, shown by margins and transparent cells
 limit=120  # seconds for one screenshot
 [[ $full == yes ]] && limit=900
 
@@ -40,9 +42,15 @@ done
 for name in rose logo wizard; do
   $im/convert "$name:" -type TrueColor "BMP3:$work/$name.bmp"
 done
+# A PNG with a transparent background and soft edges (alphas 0 to 255); its
+# view (the .bmp beside it) is what pixtable reads: alpha < 128 shows the page.
+$im/convert -size 64x40 xc:none -fill '#C03020' -draw 'circle 20 20 20 3' -fill '#2050D0A0' \
+  -draw 'rectangle 30 6 60 30' -fill '#20A0407F' -draw 'roundrectangle 8 26 56 37 5 5' "PNG32:$work/glyph.png"
+$im/convert "$work/glyph.png" -channel A -threshold 50% +channel -background "$page" -flatten \
+  -type TrueColor "BMP3:$work/glyph.bmp"
 # Picture and magnifications. The tables of a 640 x 480 picture of flat
 # artwork take WebKit seconds each, so the larger ones come with --full only.
-sets=(sample:1,3 clipart:1,3 photo:1,3 wide:1,3 rose:1,3 logo:1)
+sets=(sample:1,3 clipart:1,3 photo:1,3 wide:1,3 rose:1,3 glyph:1,3 logo:1)
 [[ $full == yes ]] && sets=("${sets[@]/logo:1/logo:1,3}" wizard:1,3)
 
 # ---- the page layout: one box a table, on shelves --------------------------------
@@ -74,15 +82,16 @@ for i in "${!names[@]}"; do
   w=$((bw[i] - margin)) h=$((bh[i] - margin))
   flags=(--terminal -m "${mags[i]}")
   [[ ${modes[i]} == exact ]] && flags+=(--pixel-exact)
-  "$pixtable" "${flags[@]}" -o "$work/table-$i.html" "$work/${names[i]}.bmp" ||
-    { echo "pixtable failed on ${names[i]}"; exit 1; }
-  # The expected view: the picture enlarged by pixel repetition on a white page.
-  $im/convert "$work/${names[i]}.bmp" -sample "${w}x${h}!" -background white -extent "${bw[i]}x${bh[i]}" \
+  picture=$work/${names[i]}.png
+  [[ -e $picture ]] || picture=$work/${names[i]}.bmp
+  "$pixtable" "${flags[@]}" -o "$work/table-$i.html" "$picture" || { echo "pixtable failed on $picture"; exit 1; }
+  # The expected view: the picture enlarged by pixel repetition on the page.
+  $im/convert "$work/${names[i]}.bmp" -sample "${w}x${h}!" -background "$page" -extent "${bw[i]}x${bh[i]}" \
     -depth 8 "$work/want-$i.ppm"
 done
 for doctype in no yes; do
   { [[ $doctype == yes ]] && printf '<!DOCTYPE html>\n'
-    printf '<html><head><meta charset="utf-8"><style>body{margin:0} div{position:absolute}</style></head><body>\n'
+    printf '<html><head><meta charset="utf-8"><style>body{margin:0;background:%s} div{position:absolute}</style></head><body>\n' "$page"
     for i in "${!names[@]}"; do
       printf '<div style="left:%dpx;top:%dpx">\n' "${bx[i]}" "${by[i]}"
       cat "$work/table-$i.html"

@@ -6,6 +6,8 @@
 #include <array>
 #include <cctype>
 #include <regex>
+#include <sstream>
+#include <utility>
 
 #include "layout/layout.h"
 
@@ -85,6 +87,9 @@ Picture FromDib(const DibSection& dib) {
 }
 
 bool StringSink::Write(std::string_view bytes) {
+  int64_t cells = 0;
+  for (size_t at = bytes.find("<td"); at != std::string_view::npos; at = bytes.find("<td", at + 1)) ++cells;
+  EXPECT_EQ(std::exchange(reported, 0), cells) << bytes;
   if (text.size() + bytes.size() > fail_after) return false;
   text.append(bytes);
   return true;

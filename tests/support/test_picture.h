@@ -66,8 +66,11 @@ class RecordingProgress : public Progress {
 /// Collects written bytes; fails every write after `fail_after` bytes.
 class StringSink : public OutputSink {
  public:
+  /// Also checks that the writer reported the cells of `bytes`.
   bool Write(std::string_view bytes) override;
+  void CountCells(int64_t n) override { reported = n; }
   std::string text;
+  int64_t reported = 0;
   size_t fail_after = SIZE_MAX;
 };
 
