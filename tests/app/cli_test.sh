@@ -27,6 +27,12 @@ expect 0 "magnification clamps" -x -m 99999999999999999999 ex.bmp
 [[ $(head -1 ex.html) == '<table width="20" height="20" border=0 cellpadding=0 cellspacing=0>'$'\r' ]] ||
   fail "huge magnification without background: $(head -1 ex.html)"
 
+# --- Scale and colours reach the table: byte for byte against kept tables.
+for args in "--scale 3" "--colors 4 --dither" "--scale 2 --colors 5 --scale-filter nearest"; do
+  golden=$source_dir/tests/data/app/sample-$(tr -d ' -' <<<"$args").html
+  "$pixtable" -m 2 $args -o - "$source_dir/examples/sample.bmp" | cmp -s - "$golden" || fail "$args: not as $golden"
+done
+
 # --- A size: the choice on standard error, its bytes those of the file; when no table fits, no file.
 plain=$(stat -c %s sample.html)
 expect 0 "max-size" --max-size "$plain" -o fit.html "$source_dir/examples/sample.bmp"

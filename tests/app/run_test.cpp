@@ -1,5 +1,4 @@
-// One run through a fake front end: the keys and options, the dialog, cancels, the size options,
-// and destinations that only a program can make (a descriptor of its own, a socket).
+// One run through a fake front end: the keys and options, cancels, and destinations that only a program can make (a descriptor of its own, a socket).
 #include "app/run.h"
 
 #include <fcntl.h>
@@ -13,7 +12,6 @@
 #include <cstring>
 
 #include "app/temp_dir.h"
-#include "fit/reduce.h"
 #include "support/bmp_writer.h"
 
 namespace pixtable {
@@ -32,14 +30,13 @@ class FakeUi : public Ui {
     prompts.push_back(prompt);
     return answer;
   }
-  std::optional<std::string> ShowOpenDialog() override { return dialog; }
+  std::optional<std::string> ShowOpenDialog() override { return std::nullopt; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowUsageError(const std::string& text) override { messages.push_back(text); }
   void ShowProgressWindow() override { ++windows; }
   void UnloadProgressWindow() override { --windows; }
 
   std::string keys, answer;
-  std::optional<std::string> dialog;
   int cancel_at_pump = 0, pumps = 0, windows = 0;
   Names texts, prompts, messages;
 
@@ -51,8 +48,8 @@ const test::Picture kPicture = test::FromRows({"rrb", "rbb", "AAA", "AbA"});
 
 /// One run of the conversion of p.bmp in a scratch directory.
 struct RunFixture {
-  explicit RunFixture(const test::Picture& picture = kPicture) : ui(state) {
-    dir.Write("p.bmp", test::EncodeBmp(picture));
+  RunFixture() : ui(state) {
+    dir.Write("p.bmp", test::EncodeBmp(kPicture));
     options.pattern = dir / "p.bmp";
   }
   int Run() { return RunConversion(options, ui, state); }
@@ -94,18 +91,6 @@ TEST(RunConversion, KeysWinOverOptions) {
   }
 }
 
-TEST(RunConversion, WithoutAPictureAsksTheDialog) {
-  RunFixture f;
-  f.options.pattern = "";
-  EXPECT_EQ(f.Run(), kExitUsage);  // A terminal has no dialog.
-  f.ui.dialog = "";  // The dialog cancelled: a quiet end.
-  EXPECT_EQ(f.Run(), kExitCancelled);
-  EXPECT_EQ(f.ui.messages.size(), 1u);
-  f.ui.dialog = f.dir / "p.bmp";  // A picture chosen there gets its table beside it.
-  EXPECT_EQ(f.Run(), kExitWritten);
-  EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture).html);
-}
-
 TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
   // Pump 1 follows red's gathering, pump 3 falls in another colour's analysis; the last pumps are the
   // output's rows, and a click during the last row's update comes too late: no check point follows.
@@ -120,29 +105,6 @@ TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
     EXPECT_EQ(f.dir.Read("p.html"), pump == total ? test::Convert(kPicture).html : old ? "old table" : "") << pump;
     EXPECT_EQ(f.ui.windows, 0);
     EXPECT_TRUE(f.ui.messages.empty());
-  }
-}
-
-TEST(RunConversion, SizeOptionsLayOutTheReducedPictureAtItsScale) {
-  std::mt19937 rng(5);
-  const test::Picture picture = test::RandomPicture(rng, 40, 30, 30);
-  const struct {
-    int32_t scale, colors;
-    bool dither;
-    ScaleFilter filter;
-  } cases[] = {{3, 0, false, ScaleFilter::kBox}, {1, 4, true, ScaleFilter::kBox}, {2, 5, false, ScaleFilter::kNearest}};
-  for (const auto& c : cases) {
-    RunFixture f(picture);
-    f.options.magnification = "2";
-    f.options.scale = c.scale;
-    f.options.colors = c.colors;
-    f.options.dither = c.dither;
-    f.options.scale_filter = c.filter;
-    ASSERT_EQ(f.Run(), kExitWritten);
-    const std::string html = f.dir.Read("p.html");
-    EXPECT_EQ(test::RenderTable(html), test::FromDib(ReducePicture(test::ToDib(picture), {c.scale, c.filter, c.colors, c.dither})));
-    const int32_t w = (40 + c.scale - 1) / c.scale * c.scale * 2, h = (30 + c.scale - 1) / c.scale * c.scale * 2;
-    EXPECT_TRUE(html.starts_with("<table width=\"" + std::to_string(w) + "\" height=\"" + std::to_string(h) + "\"")) << c.scale;
   }
 }
 
