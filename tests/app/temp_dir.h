@@ -17,10 +17,7 @@ class TempDir {
     std::string pattern = (std::filesystem::temp_directory_path() / "pixtable-test-XXXXXX").string();
     path_ = mkdtemp(pattern.data());
   }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
+  ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
   const std::filesystem::path& path() const { return path_; }
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
@@ -44,6 +41,7 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+  std::error_code ignored_;
 };
 
 }  // namespace pixtable::test

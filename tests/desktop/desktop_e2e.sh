@@ -2,24 +2,19 @@
 # Drives pixtable's windows on a private Xvfb with xdotool, as a user would.
 # Usage: desktop_e2e.sh PIXTABLE ARTEFACT_DIR CASE   (screenshots go to ARTEFACT_DIR/CASE)
 set -euo pipefail
-pixtable=$(realpath "$1")
-case_name=$3
-shots="$2/$3"
-mkdir -p "$shots"
-rm -f "$shots"/*.png
+pixtable=$(realpath "$1") case_name=$3 shots="$2/$3"
+mkdir -p "$shots" && rm -f "$shots"/*.png
 work=$(mktemp -d)
 pics=$work/pictures  # Where pixtable runs; only pictures and tables.
 mkdir "$pics"
 im=/usr/bin  # ImageMagick's own tools: another `convert` may come first on PATH.
-run_env=()
-pids=()
+run_env=() pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null || true; kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
-
 fail() {
   echo "FAIL ($case_name): $*" >&2
   [[ -s $work/stderr ]] && { echo "--- pixtable's standard error:" >&2; cat "$work/stderr" >&2; }
@@ -51,11 +46,9 @@ export LSAN_OPTIONS="suppressions=$(dirname "$(realpath "$0")")/x11_leaks.supp:p
 until_true() {  # until_true SECONDS COMMAND...: polls COMMAND until it succeeds.
   local end=$((SECONDS + $1))
   shift
-  until "$@"; do
-    ((SECONDS < end)) || return 1
-    sleep 0.05
-  done
+  until "$@"; do ((SECONDS < end)) || return 1; sleep 0.05; done
 }
+running() { kill -0 "$run_pid" 2>/dev/null; }
 
 # find_window TITLE: prints the id of a visible FLTK window titled TITLE.
 # The old-style title property isn't UTF-8, so compare getwindowname's.
@@ -67,27 +60,22 @@ find_window() {
   return 1
 }
 no_window() { ! find_window "$1" >/dev/null; }
-
 wait_window() {  # wait_window TITLE: prints the window's id once it is shown.
   local end=$((SECONDS + 60)) w
   until w=$(find_window "$1"); do
     ((SECONDS < end)) || fail "no window titled '$1'"
-    kill -0 "$run_pid" 2>/dev/null || fail "pixtable ended before showing '$1'"
+    running || fail "pixtable ended before showing '$1'"
     sleep 0.05
   done
   echo "$w"
 }
 
 start_pixtable() {  # start_pixtable DIR ARGS...: runs pixtable in DIR in the background.
-  local dir=$1
-  shift
-  (cd "$dir" && exec env "${run_env[@]}" "$pixtable" "$@") >"$work/stdout" 2>"$work/stderr" &
-  run_pid=$!
-  pids+=("$run_pid")
+  (cd "$1" && exec env "${run_env[@]}" "$pixtable" "${@:2}") >"$work/stdout" 2>"$work/stderr" &
+  run_pid=$! && pids+=("$run_pid")
 }
-
-finish() {  # finish [CODE]: waits for pixtable to end, with exit code CODE if given.
-  until_true 120 bash -c "! kill -0 $run_pid 2>/dev/null" || fail "pixtable did not end"
+finish() {  # finish [CODE [SECONDS]]: waits for pixtable to end, with exit code CODE if given.
+  until_true "${2:-120}" eval '! running' || fail "pixtable did not end within ${2:-120} s"
   code=0
   wait "$run_pid" || code=$?
   [[ -z ${1:-} || $code == "$1" ]] || fail "exit code $code, expected $1"
@@ -97,6 +85,7 @@ shot() { "$im/import" -window "$1" "$shots/$2.png"; }
 focus() { xdotool windowfocus --sync "$1"; }
 enter() { xdotool type "$1"; xdotool key Return; }
 picture() { "$im/convert" -size "$2" "${@:3}" -depth 8 "BMP3:$pics/$1.bmp"; }  # picture NAME WxH IM-ARGS...
+noise() { picture "$1" 2000x2000 xc: +noise Random; }  # noise NAME: a picture whose layout takes seconds.
 
 expect_copied() {  # expect_copied WINDOW TEXT: Ctrl+C in WINDOW copies TEXT (first line).
   focus "$1"
@@ -104,32 +93,40 @@ expect_copied() {  # expect_copied WINDOW TEXT: Ctrl+C in WINDOW copies TEXT (fi
   until_true 10 test "$(xclip -o -selection clipboard 2>/dev/null | head -1)" = "$2" ||
     fail "copied '$(xclip -o -selection clipboard 2>/dev/null)', not '$2'"
 }
+# message WANTED TEXT...: a message box with TEXT shows (WANTED: its first line); Return closes it.
+message() { expect_copied "$(wait_window pixtable)" "$1"; xdotool key Return; }
 
 # hold KEY...: holds the keys down from one xdotool process until `release`.
 hold() {
   xdotool $(printf 'keydown %s ' "$@") exec --sync --args 2 touch "$work/held" sleep 120 &
-  holder=$!
-  pids+=("$holder")
+  holder=$! && pids+=("$holder")
   until_true 20 test -e "$work/held" || fail "keys not held"
 }
 release() { kill "$holder" 2>/dev/null || true; xdotool keyup "$@"; }
 
-# start_stopped NAME IM-ARGS...: a run on a 2000 x 2000 picture beside an old
-# table, stopped once its progress window (`form`) shows.
+# start_stopped ARGS...: a run with ARGS, every picture beside an old table, stopped once its progress
+# window (`form`) shows.
 start_stopped() {
-  picture "$1" 2000x2000 "${@:2}"
-  echo "old table" >"$pics/$1.html"
-  start_pixtable "$pics" "$1.bmp"
+  for p in "$pics"/*.bmp; do echo "old table" >"${p%.bmp}.html"; done
+  start_pixtable "$pics" "$@"
   form=$(wait_window "進行状況")
   kill -STOP "$run_pid"
 }
-
 # cancel_stopped: clicks キャンセル (at 188,52 in Form1) while pixtable is
 # stopped, so the click waits for the next progress update whatever the load.
 cancel_stopped() {
   xdotool mousemove --window "$form" 188 52 click 1
   shot "$form" form1
   kill -CONT "$run_pid"
+}
+# kept CODE: pixtable ends with CODE, every old table kept, nothing left, no window.
+kept() {
+  finish "$1"
+  [[ "$(cat "$pics"/*.html | sort -u)" == "old table" ]] || fail "an existing table was changed"
+  local left
+  left=$(ls -A "$pics" | grep -v -e '\.bmp$' -e '\.html$' || true)
+  [[ -z $left ]] || fail "files left behind: $left"
+  no_window "進行状況" && no_window pixtable || fail "a window is still shown"
 }
 
 # output_begun: the table's temporary file, made before the layout, has text in it.
@@ -139,12 +136,8 @@ output_begun() {
   for file in "$pics"/.*.pixtable-*; do [[ -s $file ]] && return 0; done
   return 1
 }
-
-# A pipe that never delivers: `read -t` on it sleeps without a process.
-exec {never_fd}<> <(:)
-
-# stop_at_output: runs the stopped pixtable in short slices until its output has begun.
-stop_at_output() {
+exec {never_fd}<> <(:)  # A pipe that never delivers: `read -t` on it sleeps without a process.
+stop_at_output() {  # stop_at_output: runs the stopped pixtable in short slices until its output has begun.
   local end=$((SECONDS + 300))
   until output_begun; do
     ((SECONDS < end)) || fail "the output never began"
@@ -152,15 +145,6 @@ stop_at_output() {
     read -r -t 0.005 -u "$never_fd" || true
     kill -STOP "$run_pid" 2>/dev/null || fail "pixtable ended before its output was seen"
   done
-}
-
-check_cancelled() {  # check_cancelled NAME: exit 3, the old table kept, nothing left, no window.
-  finish 3
-  [[ "$(cat "$pics/$1.html")" == "old table" ]] || fail "the existing $1.html was changed"
-  local left
-  left=$(ls -A "$pics" | grep -v -x -e "$1.bmp" -e "$1.html" || true)
-  [[ -z $left ]] || fail "files left behind: $left"
-  no_window "進行状況" || fail "the progress window is still shown"
 }
 
 # convert_red KEYS WIDTH BGCOLOR: a 40 x 30 red picture converted with KEYS
@@ -194,46 +178,35 @@ case_zoom_no_background() { convert_red "z x" 120 no; }
 case_no_background() { convert_red x 40 no; }
 
 case_cancel_analysis() {
-  start_stopped noise xc: +noise Random
+  noise noise && start_stopped noise.bmp
   ! output_begun || fail "the analysis was over before the click"
   cancel_stopped
-  check_cancelled noise
+  kept 3
 }
 
 case_cancel_output() {
-  start_stopped check pattern:gray50
+  picture check 2000x2000 pattern:gray50 && start_stopped check.bmp
   focus "$form"
   xdotool key Escape  # A close by other means neither cancels nor closes the window.
   stop_at_output
   cancel_stopped
-  check_cancelled check
+  kept 3
 }
 
-# --each: one progress window for the batch, and its cancel stops every picture: the old tables stay,
-# nothing is left behind, no dialog comes.
+# --each: one progress window for the batch, and its cancel stops every picture.
 case_each_cancel() {
-  picture noise 2000x2000 xc: +noise Random
-  for n in 2 3; do cp "$pics/noise.bmp" "$pics/noise$n.bmp"; done
-  for n in "" 2 3; do echo "old table" >"$pics/noise$n.html"; done
-  start_pixtable "$pics" --each -j2 'noise*.bmp'
-  form=$(wait_window "進行状況")
-  kill -STOP "$run_pid"
+  noise noise && cp "$pics/noise.bmp" "$pics/noise2.bmp" && cp "$pics/noise.bmp" "$pics/noise3.bmp"
+  start_stopped --each -j2 'noise*.bmp'
   cancel_stopped
-  finish 3
-  [[ "$(cat "$pics"/noise*.html | sort -u)" == "old table" ]] || fail "a table was changed"
-  [[ $(ls -A "$pics" | wc -l) == 6 ]] || fail "files left behind: $(ls -A "$pics")"
-  no_window "進行状況" && no_window pixtable || fail "a window is still shown"
+  kept 3
 }
 
 case_load_failure() {  # A bad picture: one message box, nothing else.
   echo "not a picture" >"$pics/bad.bmp"
   start_pixtable "$pics" bad.bmp
-  local box
-  box=$(wait_window pixtable)
-  shot "$box" message_box
-  expect_copied "$box" "ファイルのロードに失敗しました：bad.bmp"
+  shot "$(wait_window pixtable)" message_box
   no_window "進行状況" || fail "a progress window is shown"
-  xdotool key Return
+  message "ファイルのロードに失敗しました：bad.bmp"
   finish 1
   [[ ! -e $pics/bad.html ]] || fail "a table was written"
 }
@@ -247,8 +220,7 @@ case_dialog_open() {  # No argument: the dialog; a typed path is converted besid
   shot "$dialog" open_dialog
   focus "$dialog"
   enter "$pics/absent"  # A missing name: a message, and the dialog stays.
-  expect_copied "$(wait_window pixtable)" "$pics/absent"
-  xdotool key Return
+  message "$pics/absent"
   until_true 20 no_window pixtable || fail "the missing-file message stays"
   find_window "テクスチャ画像ファイル名" >/dev/null || fail "the dialog went away after a missing name"
   # Ctrl+L from the list, and again in the name field, selects the name: typing replaces it. Control
@@ -282,8 +254,7 @@ case_signals() {
     start_pixtable "$pics" $file
     wait_window "$title" >/dev/null
     kill -TERM "$run_pid"
-    until_true 2 bash -c "! kill -0 $run_pid 2>/dev/null" || fail "'$title' stayed after SIGTERM"
-    finish "$code"
+    finish "$code" 2
     [[ -n $keys ]] && release $keys
     no_window "$title" || fail "'$title' is still shown"
   done
@@ -292,23 +263,21 @@ case_signals() {
 
 # The X server goes away during the layout: exit 1 with a message, the old table kept, nothing left.
 case_display_lost() {
-  start_stopped noise xc: +noise Random
+  noise noise && start_stopped noise.bmp
   kill "${pids[0]}"  # Xvfb
   kill -CONT "$run_pid"
   finish 1
   grep -q "lost the connection to the X display" "$work/stderr" || fail "no message"
-  [[ "$(cat "$pics/noise.html")" == "old table" ]] || fail "the existing table was changed"
-  [[ -z $(ls -A "$pics" | grep pixtable-) ]] || fail "a temporary file was left"
+  [[ "$(cat "$pics/noise.html")" == "old table" && -z $(ls -A "$pics" | grep pixtable-) ]] ||
+    fail "the existing table was changed or a temporary file left"
 }
 
 # `-o -` with standard output closed: a message, not the table written into the X connection.
 case_closed_stdout() {
   picture red 40x30 xc:red
   (cd "$pics" && exec "$pixtable" -o - red.bmp >&- 2>"$work/stderr") &
-  run_pid=$!
-  pids+=("$run_pid")
-  expect_copied "$(wait_window pixtable)" "pixtable: cannot write standard output: Bad file descriptor"
-  xdotool key Return
+  run_pid=$! && pids+=("$run_pid")
+  message "pixtable: cannot write standard output: Bad file descriptor"
   finish 1
 }
 
@@ -316,7 +285,7 @@ case_closed_stdout() {
 # a run with that font configuration.
 label_pixels() {
   run_env=(${1:+FONTCONFIG_FILE=$1})
-  start_stopped noise xc: +noise Random
+  start_stopped noise.bmp
   shot "$form" "$2"
   cancel_stopped
   finish
@@ -324,21 +293,22 @@ label_pixels() {
   "$im/convert" "$shots/$2.png" -crop 20x25+8+8 +repage "$work/$2-label.png"
   "$im/convert" "$shots/$2.png" -crop 73x25+152+40 +repage "$work/$2-button.png"
 }
+differ() { "$im/compare" -metric AE "$work/japanese-$1.png" "$work/boxes-$1.png" null: 2>&1 || true; }
 
 case_japanese_font() {  # The labels show glyphs, not the boxes of a font without Japanese.
   # The system's fonts less every font that covers Japanese.
-  cat >"$work/fonts.conf" <<EOF
+  cat >"$work/fonts.conf" <<EOT
 <?xml version="1.0"?>
 <fontconfig>
   <include>/etc/fonts/fonts.conf</include>
   <selectfont><rejectfont><pattern><patelt name="lang"><string>ja</string></patelt></pattern></rejectfont></selectfont>
 </fontconfig>
-EOF
+EOT
+  noise noise
   label_pixels "" japanese
   label_pixels "$work/fonts.conf" boxes
   local label button
-  label=$("$im/compare" -metric AE "$work/japanese-label.png" "$work/boxes-label.png" null: 2>&1 || true)
-  button=$("$im/compare" -metric AE "$work/japanese-button.png" "$work/boxes-button.png" null: 2>&1 || true)
+  label=$(differ label) button=$(differ button)
   # Boxes for boxes would match exactly; real glyphs differ in many pixels.
   echo "pixels that differ from boxes: label $label, button $button"
   ((label > 30 && button > 30)) || fail "labels look like boxes: $label and $button pixels differ"
