@@ -9,7 +9,7 @@ chmod 755 "$work"  # The ordinary user below works here too.
 cp ex.bmp picture.orig
 is_table() { cmp -s "$1" table.txt || fail "$2: $1 does not hold the table"; }
 
-# --- Special files are written into: a device, a full device, a FIFO, our own descriptors.
+# --- Special files are written into: a device, a full device, a FIFO, a socket, our own descriptors.
 mknod null c 1 3 && mknod full c 1 7 && mkfifo fifo || fail "cannot make the special files"
 expect 0 "device" -o null ex.bmp
 expect 1 "full device" -o full ex.bmp
@@ -18,7 +18,14 @@ timeout 20 cat fifo >from-fifo &
 expect 0 "FIFO" -o fifo ex.bmp
 wait $!
 is_table from-fifo FIFO
-[[ -c null && -c full && -p fifo ]] || fail "a special file was replaced: $(ls -l null full fifo)"
+# A socket is written into through a connection (the listener ends after 20 s if none comes).
+/usr/bin/python3 -c 'import socket, sys; s = socket.socket(socket.AF_UNIX); s.bind("sock"); s.listen(1); s.settimeout(20)
+open("ready", "w").close(); sys.stdout.buffer.write(s.accept()[0].makefile("rb").read())' >from-socket &
+until [[ -e ready ]] || ! kill -0 $! 2>/dev/null; do sleep 0.01; done
+expect 0 "socket" -o sock ex.bmp
+wait $!
+is_table from-socket socket
+[[ -c null && -c full && -p fifo && -S sock ]] || fail "a special file was replaced: $(ls -l null full fifo sock)"
 printf 'head\r\n' >appended
 "$pixtable" -o /dev/stdout ex.bmp >>appended || fail "-o /dev/stdout"
 [[ "$(cat appended)" == "$(printf 'head\r\n'; cat table.txt)" ]] || fail "/dev/stdout was not written into"

@@ -1,19 +1,12 @@
-// One run through a fake front end: the keys and options, cancels, and destinations that only a program can make (a descriptor of its own, a socket).
+// One run through a fake front end: the keys and options, cancels, and a descriptor of its own as destination.
 #include "app/run.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <cstring>
-
-#include "app/signals.h"
 #include "app/temp_dir.h"
 #include "support/bmp_writer.h"
 
@@ -27,10 +20,7 @@ class FakeUi : public Ui {
  public:
   explicit FakeUi(RunState& state) : state_(state) {}
   void SetText(const char* text) override { texts.emplace_back(text); }
-  void PumpEvents() override {  // A cancel as the button gives it, or as a signal does (seen as the front ends see it).
-    if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : void(state_.CancelFlag = true);
-    state_.CancelFlag |= CancelRequested();
-  }
+  void PumpEvents() override { state_.CancelFlag |= ++pumps == cancel_at_pump; }  // A click on cancel.
   bool KeyHeld(char key) override { return keys.find(key) != std::string::npos; }
   std::string AskMagnification(const std::string& prompt) override {
     prompts.push_back(prompt);
@@ -44,7 +34,6 @@ class FakeUi : public Ui {
 
   std::string keys, answer;
   int cancel_at_pump = 0, pumps = 0, windows = 0;
-  bool signal_cancel = false;
   Names texts, prompts, messages;
 
  private:
@@ -55,8 +44,8 @@ const test::Picture kPicture = test::FromRows({"rrb", "rbb", "AAA", "AbA"});
 
 /// One run of the conversion of p.bmp in a scratch directory.
 struct RunFixture {
-  explicit RunFixture(const test::Picture& picture = kPicture) : ui(state) {
-    dir.Write("p.bmp", test::EncodeBmp(picture));
+  RunFixture() : ui(state) {
+    dir.Write("p.bmp", test::EncodeBmp(kPicture));
     options.pattern = dir / "p.bmp";
   }
   int Run() { return RunConversion(options, ui, state); }
@@ -67,8 +56,8 @@ struct RunFixture {
 };
 
 /// Pumps in a conversion of p.bmp that runs to the end; the last ones are the output's rows.
-int PumpsOfAWholeRun(const test::Picture& picture = kPicture) {
-  RunFixture f(picture);
+int PumpsOfAWholeRun() {
+  RunFixture f;
   f.Run();
   return f.ui.pumps;
 }
@@ -90,7 +79,7 @@ TEST(RunConversion, KeysWinOverOptions) {
     if (c.magnification) f.options.magnification = c.magnification;
     f.options.no_background = c.no_background;
     EXPECT_EQ(f.Run(), kExitWritten) << c.keys;
-    EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture, c.scale, c.background).html) << c.keys;
+    EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture, c.scale, c.background)) << c.keys;
     EXPECT_EQ(f.ui.prompts, c.keys[0] == 'z' ? Names{"拡大する場合倍率を1-10の整数で入力してください"} : Names{});
     EXPECT_EQ(f.ui.texts.front(), "準備中・・・");
     EXPECT_EQ(f.ui.texts.back(), "出力中...(4/4)");
@@ -109,14 +98,14 @@ TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
     f.ui.cancel_at_pump = pump;
     EXPECT_EQ(f.Run(), pump == total ? kExitWritten : kExitCancelled) << pump;
     EXPECT_EQ(f.dir.Names(), old ? (Names{"p.bmp", "p.html"}) : Names{"p.bmp"}) << pump;
-    EXPECT_EQ(f.dir.Read("p.html"), pump == total ? test::Convert(kPicture).html : old ? "old table" : "") << pump;
+    EXPECT_EQ(f.dir.Read("p.html"), pump == total ? test::Convert(kPicture) : old ? "old table" : "") << pump;
     EXPECT_EQ(f.ui.windows, 0);
     EXPECT_TRUE(f.ui.messages.empty());
   }
 }
 
 TEST(RunConversion, CancelInTheOutputFlushesTheRowsWrittenIntoADescriptor) {
-  const std::string table = test::Convert(kPicture).html;
+  const std::string table = test::Convert(kPicture);
   for (bool full : {false, true}) {  // A full device fails every write: the flush of a cancel must say so.
     RunFixture f;
     const std::string target = f.dir / "target";
@@ -136,54 +125,6 @@ TEST(RunConversion, CancelInTheOutputFlushesTheRowsWrittenIntoADescriptor) {
       EXPECT_TRUE(f.ui.messages.empty());
     }
   }
-}
-
-TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
-  std::mt19937 rng(1);  // A table of about 250 KB, all of it buffered when the cancel comes.
-  const test::Picture picture = test::RandomPicture(rng, 100, 100, 5000);
-  RunFixture f(picture);
-  int reader[2];  // Never read from, and as small as a pipe gets.
-  ASSERT_EQ(pipe2(reader, O_CLOEXEC), 0);
-  fcntl(reader[1], F_SETPIPE_SZ, 4096);
-  f.options.output = "/dev/fd/" + std::to_string(reader[1]);
-  f.ui.cancel_at_pump = PumpsOfAWholeRun(picture) - 1;
-  f.ui.signal_cancel = true;
-  const pid_t child = fork();
-  if (child == 0) {  // The signal handlers are the program's, so the run goes in a process of its own.
-    InstallSignalHandlers();
-    _exit(f.Run());
-  }
-  int status = 0;
-  for (int waited = 0; waited < 1000 && waitpid(child, &status, WNOHANG) == 0; ++waited) usleep(10'000);
-  if (kill(child, SIGKILL) == 0) {
-    waitpid(child, &status, 0);
-    FAIL() << "the run did not end within 10 s";
-  }
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitCancelled) << status;
-  close(reader[0]);
-  close(reader[1]);
-}
-
-TEST(RunConversion, ASocketIsWrittenIntoThroughAConnection) {
-  RunFixture f;
-  const std::string path = f.dir / "socket";
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  ASSERT_LT(path.size(), sizeof address.sun_path);
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  // Non-blocking: a run that made no connection fails the test instead of hanging it.
-  const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 1), 0);
-  f.options.output = path;
-  EXPECT_EQ(f.Run(), kExitWritten);  // The table fits in the socket's buffer: no reader needed yet.
-  const int connection = accept(listener, nullptr, nullptr);
-  ASSERT_GE(connection, 0) << "no connection";
-  std::string got(4096, '\0');
-  got.resize(static_cast<size_t>(std::max<ssize_t>(0, recv(connection, got.data(), got.size(), MSG_WAITALL))));
-  EXPECT_EQ(got, test::Convert(kPicture).html);
-  close(connection);
-  close(listener);
 }
 
 }  // namespace
