@@ -79,14 +79,6 @@ TEST(ColorReducer, AtMostNColoursAndTransparencyKept) {
   EXPECT_EQ(FromDib(reducer.Reduce(3, false)), FromDib(few));
 }
 
-/// The table of a choice, written as the run writes it.
-std::string Written(const BudgetChoice& choice, RunState& state, const TableFormat& format) {
-  test::StringSink sink;
-  test::RecordingProgress progress;
-  EXPECT_EQ(WriteHtmlTable(sink, choice.picture, choice.cells, state, progress, format), WriteOutcome::kWritten);
-  return sink.text;
-}
-
 TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   std::mt19937 rng(3);
   const Picture picture = test::RandomPicture(rng, 90, 70, 60);
@@ -97,21 +89,15 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   } formats[] = {{1, 0, false, true}, {3, -1, true, true}, {2, 0, false, false}};
   for (const auto& f : formats) {
     const TableFormat format{f.pixel_exact};
+    test::RecordingProgress progress;
     auto fit = [&](int64_t max_bytes, RunState& state) {
       state.Magnification = f.magnification;
       state.BackgroundColor = f.background;
-      BudgetRequest request;
-      request.max_bytes = max_bytes;
-      request.format = format;
-      request.merge_cells = f.merge;
-      test::RecordingProgress progress;
-      return FitToBudget(dib, request, state, progress);
+      return FitToBudget(dib, {.max_bytes = max_bytes, .format = format, .merge_cells = f.merge}, state, progress);
     };
     // An exact table, its length the size: accepted as it is. A byte less refuses that table.
     RunState state;
-    const int64_t exact =
-        fit(static_cast<int64_t>(test::Convert(picture, f.magnification, f.background, format).html.size()), state)
-            .choice.bytes;
+    const int64_t exact = fit(std::ssize(test::Convert(picture, f.magnification, f.background, format)), state).choice.bytes;
     for (const int64_t max_bytes : {exact, exact - 1, exact / 4, int64_t{300}}) {
       SCOPED_TRACE(max_bytes);
       const BudgetResult result = fit(max_bytes, state);
@@ -121,12 +107,14 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
         continue;
       }
       ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
-      const std::string html = Written(result.choice, state, format);
-      EXPECT_EQ(static_cast<int64_t>(html.size()), result.choice.bytes);
+      test::StringSink sink;  // The table written as the run writes it.
+      EXPECT_EQ(WriteHtmlTable(sink, result.choice.picture, result.choice.cells, state, progress, format),
+                WriteOutcome::kWritten);
+      EXPECT_EQ(std::ssize(sink.text), result.choice.bytes);
       EXPECT_LE(result.choice.bytes, max_bytes);
       EXPECT_TRUE(max_bytes < exact || std::isinf(result.choice.psnr));
       EXPECT_EQ(state.Magnification, f.magnification * result.choice.scale);
-      EXPECT_EQ(test::RenderTable(html), FromDib(result.choice.picture));
+      EXPECT_EQ(test::RenderTable(sink.text), FromDib(result.choice.picture));
     }
   }
 }
@@ -138,10 +126,8 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
   for (int32_t y = 5; y < 40; ++y)
     for (int32_t x = 9 + y / 3; x < 50; ++x) dib.pBits[static_cast<size_t>(dib.OffsetOf(x, y)) + 3] = 0;
   RunState state;
-  BudgetRequest request;
-  request.max_bytes = 6000;
   test::RecordingProgress progress;
-  const BudgetResult result = FitToBudget(dib, request, state, progress);
+  const BudgetResult result = FitToBudget(dib, {.max_bytes = 6000, .format = {}}, state, progress);
   ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
   ASSERT_GT(result.choice.scale, 1);
   EXPECT_EQ(state.BackgroundColor, -1);  // The page shows through: no table background.

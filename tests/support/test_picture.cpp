@@ -95,10 +95,10 @@ bool StringSink::Write(std::string_view bytes) {
   return true;
 }
 
-Conversion Convert(const Picture& picture, int32_t magnification, int32_t background, const TableFormat& format) {
+std::string Convert(const Picture& picture, int32_t magnification, int32_t background, const TableFormat& format) {
   CellGrid cells;
   const std::string out = Outcome(BuildTable, picture, {magnification, background, 0, format}, cells);
-  return {out.ends_with("</table>\r\n") ? out.substr(out.find("<table")) : ""};
+  return out.ends_with("</table>\r\n") ? out.substr(out.find("<table")) : "";
 }
 
 std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells) {

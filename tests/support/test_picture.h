@@ -96,11 +96,8 @@ std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSett
 /// The table of `picture` laid out with `BuildTable` (empty unless written)
 /// in `format`. `background` -1 is the X key; `magnification` as the prompt
 /// gave it.
-struct Conversion {
-  std::string html;
-};
-Conversion Convert(const Picture& picture, int32_t magnification = 1, int32_t background = 0,
-                   const TableFormat& format = {});
+std::string Convert(const Picture& picture, int32_t magnification = 1, int32_t background = 0,
+                    const TableFormat& format = {});
 
 /// Places the cells of an HTML table as a browser's table model does, and
 /// returns the picture it shows (kTransparent where neither the cell nor the
