@@ -201,16 +201,6 @@ case_each_cancel() {
   kept 3
 }
 
-case_load_failure() {  # A bad picture: one message box, nothing else.
-  echo "not a picture" >"$pics/bad.bmp"
-  start_pixtable "$pics" bad.bmp
-  shot "$(wait_window pixtable)" message_box
-  no_window "進行状況" || fail "a progress window is shown"
-  message "ファイルのロードに失敗しました：bad.bmp"
-  finish 1
-  [[ ! -e $pics/bad.html ]] || fail "a table was written"
-}
-
 case_dialog_open() {  # No argument: the dialog; a typed path is converted beside it.
   mkdir "$pics/elsewhere"
   picture red 40x30 xc:red
@@ -244,7 +234,8 @@ case_dialog_cancel() {  # No argument, dialog cancelled: a quiet end.
 }
 
 # A signal ends a modal window within a second: the dialog and the magnification box as a cancel
-# (exit 3, nothing loaded or written), the message box of a load failure with that failure's exit 1.
+# (exit 3, nothing loaded or written), the message box of a load failure (the only window a bad
+# picture shows) with that failure's exit 1.
 case_signals() {
   echo "not a picture" >"$pics/bad.bmp"
   local title keys code file
@@ -253,6 +244,11 @@ case_signals() {
     [[ -n $keys ]] && hold $keys
     start_pixtable "$pics" $file
     wait_window "$title" >/dev/null
+    if [[ $code == 1 ]]; then
+      shot "$(wait_window pixtable)" message_box
+      no_window "進行状況" || fail "a progress window is shown"
+      expect_copied "$(wait_window pixtable)" "ファイルのロードに失敗しました：bad.bmp"
+    fi
     kill -TERM "$run_pid"
     finish "$code" 2
     [[ -n $keys ]] && release $keys
