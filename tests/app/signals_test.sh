@@ -11,9 +11,15 @@ kept() {  # kept WHAT: the old table is still there and nothing else was left.
   [[ "$(cat big.html)" == old ]] || fail "$1 changed the existing table"
   (($(temporaries) == 0)) || fail "$1 left a temporary file"
 }
-ended_within() {  # ended_within SECONDS PID: the run ended that soon.
-  local end=$((SECONDS + $1))
-  while kill -0 "$2" 2>/dev/null; do ((SECONDS <= end)) || { fail "no end within $1 s"; kill -KILL "$2"; }; sleep 0.02; done
+exits() {  # exits PID CODES WHAT [SECONDS]: the run ends (that soon, if given) with an exit code CODES matches.
+  local end=$((SECONDS + ${4:-0})) code=0
+  while [[ -n ${4:-} ]] && kill -0 "$1" 2>/dev/null; do
+    ((SECONDS <= end)) || { fail "$3: no end within $4 s"; kill -KILL "$1"; }
+    sleep 0.02
+  done
+  wait "$1" || code=$?
+  ((code == 147)) && { wait "$1"; code=$?; }  # The shell saw a stop before the run went on.
+  [[ $code =~ ^($2)$ ]] || fail "$3: exit $code, expected $2"
 }
 
 # --- During the layout: cancels exit 3, other signals end the process as they would, and the
@@ -26,10 +32,7 @@ for case in TERM:3 HUP:3 INT:3 QUIT:131 USR1:138 ALRM:142 'STOP+INT+TERM:130|143
   signals=${case%:*}
   for s in ${signals//+/ }; do kill -$s $pid; done
   [[ $signals == STOP* ]] && kill -CONT $pid
-  wait $pid
-  code=$?
-  ((code == 147)) && { wait $pid; code=$?; }  # The shell saw the stop before the run went on.
-  [[ $code =~ ^(${case#*:})$ ]] || fail "$signals: exit $code, expected ${case#*:}"
+  exits $pid "${case#*:}" "$signals"
   kept "$signals"
 done
 # --- A batch, two pictures at a time: a cancel or an ending signal leaves every old table as it was and
@@ -41,9 +44,7 @@ for case in TERM:3 QUIT:131; do
   pid=$!
   until (($(temporaries) >= 2)) || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
   kill -${case%:*} $pid
-  wait $pid
-  code=$?
-  [[ $code == "${case#*:}" ]] || fail "batch, $case: exit $code"
+  exits $pid "${case#*:}" "batch, $case"
   [[ $(cat big2.html big3.html) == oldold ]] || fail "batch, $case: a table was changed"
   kept "batch, $case"
 done
@@ -75,10 +76,7 @@ for target in stdout buffered stalled idle batch; do
   [[ $target == idle || $target == batch ]] && sleep 0.5  # Opening a FIFO that no one reads waits.
   [[ $target == idle || $target == batch ]] || in_write $pid
   kill -TERM $pid
-  ended_within 3 $pid
-  wait $pid
-  code=$?
-  [[ $code == 3 ]] || fail "stalled $target: exit $code, expected 3"
+  exits $pid 3 "stalled $target" 3
   [[ $target == idle || $target == batch ]] || kill $reader
 done 2>/dev/null
 
@@ -104,10 +102,7 @@ pid=$!
 wait_temporary $pid
 sleep 0.3
 printf '\003' >&3
-ended_within 5 $pid
-wait $pid
-code=$?
-[[ $code == 3 ]] || fail "Ctrl-C on a terminal: exit $code"
+exits $pid 3 "Ctrl-C on a terminal" 5
 grep -q $'\r解析中・・・(' typescript || fail "no progress line on the terminal: $(head -c 200 typescript)"
 grep -qF $'\r\e[K' typescript || fail "the progress line was not cleared"
 kept "Ctrl-C"
