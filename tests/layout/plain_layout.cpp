@@ -34,12 +34,9 @@ struct Cover {
 
   int32_t Run() {
     state.TotalPixels = w * h;
-    for (int32_t y = 0; y < h; ++y) {
-      for (int32_t x = 0; x < w; ++x) {
-        if (state.CancelFlag) return 0;
-        Offer(x, y);
-      }
-    }
+    if (state.CancelFlag) return 0;  // Only a pump sets it, and offers make none.
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) Offer(x, y);
     ShowProgress();
     for (int32_t iteration = 1;; ++iteration) {
       if (state.CancelFlag) return 0;
@@ -63,11 +60,8 @@ struct Cover {
         const Slot r = LargestRectAt(o.X, o.Y);
         list[k].Used = 1;
         if (r.Empty() || ContainedInLive(r)) continue;
-        if (r.ColSpan == 1 && r.RowSpan == 1) {
-          PlaceSingle(r);
-        } else {
-          list[k] = r;
-        }
+        if (r.ColSpan == 1 && r.RowSpan == 1) PlaceSingle(r);
+        else list[k] = r;
       }
       if (s.X + s.ColSpan < w)
         for (int32_t y = s.Y; y < s.Y + s.RowSpan; ++y) Offer(s.X + s.ColSpan, y);
@@ -84,9 +78,8 @@ struct Cover {
     if (c < 0) return best;
     int32_t width = w - x;
     for (int32_t i = 0; i < h - y && int64_t{h - y} * width > best.Area(); ++i) {
-      for (int32_t j = 0; j < width; ++j) {
+      for (int32_t j = 0; j < width; ++j)
         if (At(x + j, y + i) != c) width = j;
-      }
       if (int64_t{i + 1} * width > best.Area()) best = Slot{x, y, width, i + 1, c, 0};
     }
     return best;
@@ -141,14 +134,13 @@ bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progres
   // The fourth byte carries no colour, unless it is the alpha: then a pixel
   // below 128 is transparent, and a picture with one has no background.
   std::vector<int32_t> pixels;
-  for (int32_t y = 0; y < h; ++y) {
+  for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) {
       const uint8_t* p = dib.pBits.get() + dib.OffsetOf(x, y);
       const bool transparent = dib.HasAlpha && p[3] < 128;
       pixels.push_back(transparent ? kTransparent : p[2] << 16 | p[1] << 8 | p[0]);
       if (transparent) state.BackgroundColor = -1;
     }
-  }
   // The sweep: cover the colour of every pixel still uncovered, in reading
   // order; the background is the colour whose cover placed the most singles.
   state.DonePixels = 0;

@@ -61,7 +61,7 @@ Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors) {
 DibSection ToDib(const Picture& picture, uint8_t fourth_byte, bool has_alpha) {
   DibSection dib = AllocateDib(picture.w, picture.h);
   dib.HasAlpha = has_alpha || std::count(picture.rgb.begin(), picture.rgb.end(), kTransparent) > 0;
-  for (int32_t y = 0; y < picture.h; ++y) {
+  for (int32_t y = 0; y < picture.h; ++y)
     for (int32_t x = 0; x < picture.w; ++x) {
       const bool transparent = picture.At(x, y) == kTransparent;
       const uint32_t c = static_cast<uint32_t>(transparent ? x * 0x10101 + y * 0x3 : picture.At(x, y));
@@ -71,18 +71,16 @@ DibSection ToDib(const Picture& picture, uint8_t fourth_byte, bool has_alpha) {
       px[2] = static_cast<uint8_t>(c >> 16);
       px[3] = !dib.HasAlpha ? fourth_byte : transparent ? fourth_byte & 0x7F : fourth_byte | 0x80;
     }
-  }
   return dib;
 }
 
 Picture FromDib(const DibSection& dib) {
   Picture p{dib.Width, dib.Height, {}};
-  for (int32_t y = 0; y < dib.Height; ++y) {
+  for (int32_t y = 0; y < dib.Height; ++y)
     for (int32_t x = 0; x < dib.Width; ++x) {
       const uint8_t* px = dib.pBits.get() + dib.OffsetOf(x, y);
       p.rgb.push_back(px[2] << 16 | px[1] << 8 | px[0]);
     }
-  }
   return p;
 }
 
