@@ -21,26 +21,6 @@ fail() {
   exit 1
 }
 
-# A display number at random, so that a test starting while another one's
-# server is still shutting down doesn't take over its number.
-start_x() {
-  local n=$((RANDOM % 900 + 100)) end=$((SECONDS + 30))
-  [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && return 1
-  # -noreset: a server that resets when its last client leaves refuses the next.
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$work/xvfb.log" &
-  pids+=($!)
-  until xdpyinfo -display ":$n" >/dev/null 2>&1; do
-    kill -0 "${pids[-1]}" 2>/dev/null && ((SECONDS < end)) || return 1
-    sleep 0.05
-  done
-  export DISPLAY=":$n"
-}
-unset DISPLAY
-for _ in $(seq 20); do start_x && break; done
-[[ -n ${DISPLAY:-} ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-# X libraries leak a little on purpose at exit; only our own leaks count.
-export LSAN_OPTIONS="suppressions=$(dirname "$(realpath "$0")")/x11_leaks.supp:print_suppressions=0"
-
 # ---- helpers -----------------------------------------------------------------
 
 until_true() {  # until_true SECONDS COMMAND...: polls COMMAND until it succeeds.
@@ -309,6 +289,15 @@ EOT
   echo "pixels that differ from boxes: label $label, button $button"
   ((label > 30 && button > 30)) || fail "labels look like boxes: $label and $button pixels differ"
 }
+
+# A private X server on a display that it picks itself; -noreset: a server that resets when its last
+# client leaves refuses the next.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+until_true 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(cat "$work/display")"
+# X libraries leak a little on purpose at exit; only our own leaks count.
+export LSAN_OPTIONS="suppressions=$(dirname "$(realpath "$0")")/x11_leaks.supp:print_suppressions=0"
 
 "case_$case_name"
 echo "ok: $case_name"
