@@ -24,6 +24,10 @@ temporaries() { ls -A "${1:-.}" | grep -c 'pixtable-'; }  # temporaries [DIR]: h
 wait_temporary() {  # wait_temporary PID: until the run's temporary file exists (the layout has begun).
   until (($(temporaries) > 0)) || ! kill -0 "$1" 2>/dev/null; do sleep 0.01; done
 }
+kept() {  # kept WHAT [TABLE]: TABLE (big.html) still holds "old" and no temporary file was left.
+  [[ "$(cat "${2:-big.html}")" == old ]] || fail "$1 changed the existing table"
+  (($(temporaries) == 0)) || fail "$1 left a temporary file"
+}
 in_write() {  # in_write PID: until the run waits in a write (or has ended); 30 s at most.
   local end=$((SECONDS + 30))
   until [[ $(cut -d' ' -f1 /proc/$1/syscall 2>/dev/null) == 1 ]] || ! kill -0 "$1" 2>/dev/null; do

@@ -19,8 +19,7 @@ using test::Picture;
 DibSection Grey(int32_t w, std::vector<int> levels, std::vector<uint8_t> alpha = {}) {
   Picture p{w, static_cast<int32_t>(levels.size()) / w, {}};
   for (int v : levels) p.rgb.push_back(v * 0x010101);
-  DibSection dib = test::ToDib(p);
-  dib.HasAlpha = !alpha.empty();
+  DibSection dib = test::ToDib(p, 0, !alpha.empty());
   for (size_t i = 0; i < alpha.size(); ++i)
     dib.pBits[static_cast<size_t>(dib.OffsetOf(static_cast<int32_t>(i) % w, static_cast<int32_t>(i) / w)) + 3] = alpha[i];
   return dib;
@@ -56,8 +55,7 @@ TEST(TablePsnr, HandWorked) {
 
 TEST(ColorReducer, AtMostNColoursAndTransparencyKept) {
   std::mt19937 rng(7);
-  DibSection dib = test::ToDib(test::RandomPicture(rng, 60, 40, 100), 255);
-  dib.HasAlpha = true;
+  DibSection dib = test::ToDib(test::RandomPicture(rng, 60, 40, 100), 255, true);
   for (int32_t i = 0; i < 60 * 40; i += 7) dib.pBits[static_cast<size_t>(i) * 4 + 3] = static_cast<uint8_t>(i % 128);
   ColorReducer reducer;
   ASSERT_TRUE(reducer.Count(dib));
@@ -121,8 +119,7 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
 
 TEST(FitToBudget, TransparentBlocksStayTransparent) {
   std::mt19937 rng(11);
-  DibSection dib = test::ToDib(test::RandomPicture(rng, 64, 48, 40), 255);
-  dib.HasAlpha = true;
+  DibSection dib = test::ToDib(test::RandomPicture(rng, 64, 48, 40), 255, true);
   for (int32_t y = 5; y < 40; ++y)
     for (int32_t x = 9 + y / 3; x < 50; ++x) dib.pBits[static_cast<size_t>(dib.OffsetOf(x, y)) + 3] = 0;
   RunState state;

@@ -54,10 +54,7 @@ Picture FromDib(const DibSection& dib);
 class RecordingProgress : public Progress {
  public:
   void SetText(const char* text) override { texts.emplace_back(text); }
-  void PumpEvents() override {
-    ++pumps;
-    if (on_pump) on_pump();
-  }
+  void PumpEvents() override { ++pumps; if (on_pump) on_pump(); }
   std::vector<std::string> texts;
   int pumps = 0;
   std::function<void()> on_pump;
