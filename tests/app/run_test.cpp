@@ -1,12 +1,16 @@
-// One run through a fake front end: the keys and options, cancels, and a descriptor of its own as destination.
+// One run through a fake front end: the keys and options, cancels, and destinations that only a program can make.
 #include "app/run.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
+#include "app/signals.h"
 #include "app/temp_dir.h"
 #include "support/bmp_writer.h"
 
@@ -20,7 +24,10 @@ class FakeUi : public Ui {
  public:
   explicit FakeUi(RunState& state) : state_(state) {}
   void SetText(const char* text) override { texts.emplace_back(text); }
-  void PumpEvents() override { state_.CancelFlag |= ++pumps == cancel_at_pump; }  // A click on cancel.
+  void PumpEvents() override {  // A cancel as the button gives it, or as a signal does (seen as the front ends see it).
+    if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : void(state_.CancelFlag = true);
+    state_.CancelFlag |= CancelRequested();
+  }
   bool KeyHeld(char key) override { return keys.find(key) != std::string::npos; }
   std::string AskMagnification(const std::string& prompt) override {
     prompts.push_back(prompt);
@@ -34,6 +41,7 @@ class FakeUi : public Ui {
 
   std::string keys, answer;
   int cancel_at_pump = 0, pumps = 0, windows = 0;
+  bool signal_cancel = false;
   Names texts, prompts, messages;
 
  private:
@@ -44,8 +52,8 @@ const test::Picture kPicture = test::FromRows({"rrb", "rbb", "AAA", "AbA"});
 
 /// One run of the conversion of p.bmp in a scratch directory.
 struct RunFixture {
-  RunFixture() : ui(state) {
-    dir.Write("p.bmp", test::EncodeBmp(kPicture));
+  explicit RunFixture(const test::Picture& picture = kPicture) : ui(state) {
+    dir.Write("p.bmp", test::EncodeBmp(picture));
     options.pattern = dir / "p.bmp";
   }
   int Run() { return RunConversion(options, ui, state); }
@@ -56,8 +64,8 @@ struct RunFixture {
 };
 
 /// Pumps in a conversion of p.bmp that runs to the end; the last ones are the output's rows.
-int PumpsOfAWholeRun() {
-  RunFixture f;
+int PumpsOfAWholeRun(const test::Picture& picture = kPicture) {
+  RunFixture f(picture);
   f.Run();
   return f.ui.pumps;
 }
@@ -81,8 +89,7 @@ TEST(RunConversion, KeysWinOverOptions) {
     EXPECT_EQ(f.Run(), kExitWritten) << c.keys;
     EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture, c.scale, c.background)) << c.keys;
     EXPECT_EQ(f.ui.prompts, c.keys[0] == 'z' ? Names{"拡大する場合倍率を1-10の整数で入力してください"} : Names{});
-    EXPECT_EQ(f.ui.texts.front(), "準備中・・・");
-    EXPECT_EQ(f.ui.texts.back(), "出力中...(4/4)");
+    EXPECT_EQ(Names({f.ui.texts.front(), f.ui.texts.back()}), Names({"準備中・・・", "出力中...(4/4)"}));
     EXPECT_EQ(f.ui.windows, 0) << "the progress window was not unloaded";
   }
 }
@@ -99,8 +106,7 @@ TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
     EXPECT_EQ(f.Run(), pump == total ? kExitWritten : kExitCancelled) << pump;
     EXPECT_EQ(f.dir.Names(), old ? (Names{"p.bmp", "p.html"}) : Names{"p.bmp"}) << pump;
     EXPECT_EQ(f.dir.Read("p.html"), pump == total ? test::Convert(kPicture) : old ? "old table" : "") << pump;
-    EXPECT_EQ(f.ui.windows, 0);
-    EXPECT_TRUE(f.ui.messages.empty());
+    EXPECT_TRUE(f.ui.windows == 0 && f.ui.messages.empty()) << "a window left or a message shown";
   }
 }
 
@@ -122,6 +128,32 @@ TEST(RunConversion, CancelInTheOutputFlushesTheRowsWrittenIntoADescriptor) {
                                   : Names{});
     EXPECT_TRUE(full || f.dir.Read("target") == table.substr(0, rows_1_to_3)) << "not rows 1 to 3 of the table";
   }
+}
+
+TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
+  std::mt19937 rng(1);  // A table of about 250 KB, all of it buffered when the cancel comes.
+  const test::Picture picture = test::RandomPicture(rng, 100, 100, 5000);
+  RunFixture f(picture);
+  int reader[2];  // Never read from, and as small as a pipe gets.
+  ASSERT_EQ(pipe2(reader, O_CLOEXEC), 0);
+  fcntl(reader[1], F_SETPIPE_SZ, 4096);
+  f.options.output = "/dev/fd/" + std::to_string(reader[1]);
+  f.ui.cancel_at_pump = PumpsOfAWholeRun(picture) - 1;
+  f.ui.signal_cancel = true;
+  const pid_t child = fork();
+  if (child == 0) {  // The signal handlers are the program's, so the run goes in a process of its own.
+    InstallSignalHandlers();
+    _exit(f.Run());
+  }
+  int status = 0;
+  for (int waited = 0; waited < 1000 && waitpid(child, &status, WNOHANG) == 0; ++waited) usleep(10'000);
+  if (kill(child, SIGKILL) == 0) {
+    waitpid(child, &status, 0);
+    FAIL() << "the run did not end within 10 s";
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitCancelled) << status;
+  close(reader[0]);
+  close(reader[1]);
 }
 
 }  // namespace
