@@ -24,9 +24,6 @@ class TempDir {
   void Write(const std::string& name, std::string_view bytes) const {
     std::ofstream(path_ / name, std::ios::binary) << bytes;
   }
-  void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    Write(name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-  }
   std::string Read(const std::string& name) const {
     std::ifstream in(path_ / name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

@@ -2,11 +2,11 @@
 
 namespace pixtable::test {
 
-std::vector<uint8_t> EncodeBmp(const Picture& picture) {
+std::string EncodeBmp(const Picture& picture) {
   const size_t row = (static_cast<size_t>(picture.w) * 3 + 3) / 4 * 4, data = row * picture.h;
-  std::vector<uint8_t> bytes(54 + data, 0);
+  std::string bytes(54 + data, '\0');
   auto put = [&](size_t at, uint64_t value, int size) {
-    for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
   };
   put(0, 'B' | 'M' << 8, 2);
   put(2, bytes.size(), 4);

@@ -135,8 +135,6 @@ int main(int argc, char** argv) {
   } else {
     return Usage();
   }
-  const std::vector<uint8_t> bytes = pixtable::test::EncodeBmp(picture);
-  std::ofstream(out, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(out, std::ios::binary) << pixtable::test::EncodeBmp(picture);
   return 0;
 }
