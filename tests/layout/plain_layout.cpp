@@ -114,14 +114,10 @@ struct Cover {
     const Slot r = LargestRectAt(x, y);
     if (r.Empty() || ContainedInLive(r)) return;
     if (r.ColSpan == 1 && r.RowSpan == 1) return PlaceSingle(r);
-    for (size_t k = 0; k + 1 < list.size(); ++k) {  // AddCandidate: the first retired slot, or the spare.
-      if (list[k].Used == 1) {
-        list[k] = r;
-        return;
-      }
-    }
-    list.back() = r;
-    list.emplace_back();
+    size_t k = 0;  // AddCandidate: the first retired slot, or the spare (and a new spare after it).
+    while (k + 1 < list.size() && list[k].Used == 0) ++k;
+    list[k] = r;
+    if (k + 1 == list.size()) list.emplace_back();
   }
 };
 
