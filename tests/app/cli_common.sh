@@ -11,11 +11,9 @@ cd "$work"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() {  # expect CODE WHAT ARGS...: runs pixtable; its output in out.txt and err.txt.
-  local want=$1 what=$2
-  shift 2
-  "$pixtable" "$@" >out.txt 2>err.txt
+  "$pixtable" "${@:3}" >out.txt 2>err.txt
   local got=$?
-  [[ $got == "$want" ]] || fail "$what: exit $got, expected $want; stderr: $(cat err.txt)"
+  [[ $got == "$1" ]] || fail "$2: exit $got, expected $1; stderr: $(cat err.txt)"
 }
 said() {  # said WHAT TEXT: standard error held exactly TEXT.
   [[ "$(cat err.txt)" == "$2" ]] || fail "$1: said '$(cat err.txt)', not '$2'"

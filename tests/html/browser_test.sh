@@ -146,11 +146,7 @@ printf 'picture\tsize\tmode\tmagnification\tdoctype\tbrowser\twrong_pixels\tpixe
 for doctype in no yes; do
   for engine in "${engines[@]}"; do
     shot=$out/doctype_$doctype-$engine.png
-    if [[ ! -s $shot ]]; then
-      echo "FAIL: no screenshot from $engine (doctype=$doctype)"
-      failures=$((failures + 1))
-      continue
-    fi
+    [[ -s $shot ]] || { echo "FAIL: no screenshot from $engine (doctype=$doctype)"; failures=$((failures + 1)); continue; }
     # Cut the boxes out in one pass over the screenshot.
     crops=()
     for i in "${!names[@]}"; do
@@ -163,17 +159,12 @@ for doctype in no yes; do
       w=$((bw[i] - margin)) h=$((bh[i] - margin))
       printf '%s\t%sx%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "${names[i]}" $((w / mags[i])) $((h / mags[i])) "${modes[i]}" \
         "${mags[i]}" "$doctype" "$engine" "$wrong" $((w * h)) >>"$out/browser-results.tsv"
-      if [[ ${modes[i]} == exact && $wrong != 0 ]]; then
+      [[ ${modes[i]} == exact && $wrong != 0 ]] && failures=$((failures + 1)) &&
         echo "FAIL: ${names[i]} x${mags[i]} doctype=$doctype in $engine: $wrong wrong pixels" \
           "(box ${bw[i]}x${bh[i]}+${bx[i]}+${by[i]} of $shot)"
-        failures=$((failures + 1))
-      fi
     done
   done
 done
 column -t -s $'\t' "$out/browser-results.tsv"
-if ((failures)); then
-  echo "$failures failure(s)"
-  exit 1
-fi
+((failures == 0)) || { echo "$failures failure(s)"; exit 1; }
 echo "pixel-exact tables are exact in Chromium, Firefox and WebKit"

@@ -66,13 +66,13 @@ TEST(GoldenTables, LayoutAndTableAreByteExact) {
 
 TEST(PixelExactTable, SplitsCellsBrowsersWouldClamp) {
   // Runs longer than the colspan browsers honour, and a transparent band across them.
-  Picture wide{2500, 3, std::vector<int32_t>(7500, test::kRed)};
-  std::fill(wide.rgb.begin() + 3700, wide.rgb.begin() + 5000, test::kBlue);
+  Picture wide{2500, 3, std::vector<int32_t>(7500, 0xFF0000)};
+  std::fill(wide.rgb.begin() + 3700, wide.rgb.begin() + 5000, 0x0000FF);
   std::fill(wide.rgb.begin() + 5010, wide.rgb.end() - 100, kTransparent);
   // A column taller than the rowspan browsers honour, and cells that end inside its parts.
   const int32_t h = 2 * kBrowserMaxRowSpan + 10;
-  Picture tall{3, h, std::vector<int32_t>(3 * static_cast<size_t>(h), test::kRed)};
-  for (int32_t y = 0; y < h; ++y) tall.rgb[3 * y + 1] = tall.rgb[3 * y + 2] = y < 70000 ? test::kBlue : 0x00FF00;
+  Picture tall{3, h, std::vector<int32_t>(3 * static_cast<size_t>(h), 0xFF0000)};
+  for (int32_t y = 0; y < h; ++y) tall.rgb[3 * y + 1] = tall.rgb[3 * y + 2] = y < 70000 ? 0x0000FF : 0x00FF00;
   for (const Picture* p : {&wide, &tall}) {
     CellGrid cells;
     const std::string seen = test::Outcome(BuildTable, *p, {.magnification = 3, .format = {true}}, cells);

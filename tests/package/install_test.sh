@@ -39,9 +39,8 @@ opens :99999 || fail "the desktop module is not loaded on a display"
 ! opens "" || fail "the desktop module is loaded without a display"
 
 entry=$usr/share/applications/pixtable.desktop
-for line in 'Type=Application' 'Exec=pixtable %f' 'MimeType=image/bmp;image/png;image/gif;image/jpeg;image/webp;' 'Terminal=false'; do
-  grep -qxF "$line" "$entry" || fail "menu entry lacks '$line'"
-done
+(($(grep -cxF -e 'Type=Application' -e 'Exec=pixtable %f' -e 'Terminal=false' \
+  -e 'MimeType=image/bmp;image/png;image/gif;image/jpeg;image/webp;' "$entry") == 4)) || fail "menu entry: $(cat "$entry")"
 grep -q '^Name=' "$entry" && grep -q '^Name\[ja\]=' "$entry" || fail "menu entry lacks an English or Japanese name"
 manual=$usr/share/man/man1/pixtable.1
 warnings=$(preconv "$manual" | groff -man -Tutf8 -ww -z 2>&1)
@@ -50,7 +49,5 @@ warnings=$(preconv "$manual" | groff -man -Tutf8 -ww -z 2>&1)
 for option in $("$pixtable" --help | grep -o -e '--[a-z][a-z-]*' | sort -u); do
   grep -qF -- "${option//-/\\-}" "$manual" || fail "the manual doesn't mention $option"
 done
-for section in OPTIONS KEYS 'EXIT STATUS' FILES; do
-  grep -q "^\.SH $section" "$manual" || fail "the manual has no $section section"
-done
+(($(grep -cE '^\.SH (OPTIONS|KEYS|EXIT STATUS|FILES)' "$manual") == 4)) || fail "the manual lacks a section: $(grep '^\.SH' "$manual")"
 echo "ok: ${deb:-install}"

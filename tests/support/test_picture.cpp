@@ -15,8 +15,8 @@ namespace pixtable::test {
 
 int32_t LetterColor(char letter) {
   switch (letter) {
-    case 'r': return kRed;
-    case 'b': return kBlue;
+    case 'r': return 0xFF0000;
+    case 'b': return 0x0000FF;
     case 'A': return 0x123456;
     case 'w': return 0xFFFFFF;
     case 'k': return 0x000000;

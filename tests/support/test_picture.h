@@ -15,9 +15,6 @@
 
 namespace pixtable::test {
 
-inline constexpr int32_t kRed = 0xFF0000;
-inline constexpr int32_t kBlue = 0x0000FF;
-
 /// A picture as the tests think of it: colours 0x00RRGGBB or kTransparent,
 /// top row first.
 struct Picture {
