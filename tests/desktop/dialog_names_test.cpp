@@ -16,7 +16,6 @@ TEST(OpenDialog, TypedNamesLeadToFilesFoldersOrAMessage) {
   for (const char* folder : {"dir.x", "both", "sub"}) fs::create_directory(t.path() / folder);
   for (const char* file : {"pic.bmp", "photo.BMP", "notes.txt", "both.bmp", "dir.x/inner.bmp"}) t.Write(file, "x");
   using enum TypedName::Kind;
-  const std::string in_x = dir + "/dir.x";
   const struct {
     std::string folder, typed;
     TypedName::Kind kind;
@@ -30,7 +29,7 @@ TEST(OpenDialog, TypedNamesLeadToFilesFoldersOrAMessage) {
       {dir, "notes.txt", kFile, dir + "/notes.txt"},
       // Absolute names ignore the folder; "." and ".." disappear.
       {"/nowhere", dir + "/pic", kFile, dir + "/pic.bmp"},
-      {in_x, "../././pic.bmp", kFile, dir + "/pic.bmp"},
+      {dir + "/dir.x", "../././pic.bmp", kFile, dir + "/pic.bmp"},
       // A folder wins over the file that ".bmp" would name.
       {dir, "both", kFolder, dir + "/both"},
       {dir, "sub/", kFolder, dir + "/sub"},

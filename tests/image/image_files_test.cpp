@@ -41,8 +41,7 @@ std::string Summary(const DecodeResult& r) {
     out << '!' << kErrors[static_cast<int>(r.error)] << (r.detail.empty() ? "" : " ") << r.detail;
     return out.str();
   }
-  EXPECT_EQ(r.dib.BitsPerPixel, 32);
-  EXPECT_EQ(r.dib.BytesPerLine, r.dib.Width * 4);
+  EXPECT_TRUE(r.dib.BitsPerPixel == 32 && r.dib.BytesPerLine == r.dib.Width * 4) << "not 32 bits a pixel, unpadded";
   uint64_t hash = 1469598103934665603u;
   for (size_t i = 0; i < size_t{1} * r.dib.Width * r.dib.Height; ++i)
     for (int k = 0; k < 4; ++k) hash = (hash ^ static_cast<uint64_t>(Byte(r.dib, i, k))) * 1099511628211u;
