@@ -134,9 +134,10 @@ TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
   std::mt19937 rng(1);  // A table of about 250 KB, all of it buffered when the cancel comes.
   const test::Picture picture = test::RandomPicture(rng, 100, 100, 5000);
   RunFixture f(picture);
-  int reader[2];  // Never read from, and as small as a pipe gets.
-  ASSERT_EQ(pipe2(reader, O_CLOEXEC), 0);
-  fcntl(reader[1], F_SETPIPE_SZ, 4096);
+  int reader[2];  // Never read from, as small as a pipe gets, and full before the run: the flush blocks
+  ASSERT_EQ(pipe2(reader, O_CLOEXEC), 0);  // before its first byte, so only a wake-up with EINTR can end it.
+  ASSERT_EQ(fcntl(reader[1], F_SETPIPE_SZ, 4096), 4096);
+  ASSERT_EQ(write(reader[1], std::string(4096, 'x').data(), 4096), 4096);
   f.options.output = "/dev/fd/" + std::to_string(reader[1]);
   f.ui.cancel_at_pump = PumpsOfAWholeRun(picture) - 1;
   f.ui.signal_cancel = true;
