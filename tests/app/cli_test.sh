@@ -14,7 +14,7 @@ while IFS='|' read -r code args text; do
   expect "$code" "'$args'" $args
   [[ $code == 2 ]] && text+="\nTry 'pixtable --help' for more information."
   said "'$args'" "$(printf '%b' "$text")"
-done <"$(dirname "$0")/cli_cases.txt"
+done <"$(dirname "$0")/../data/app/cli_cases.txt"
 set +f
 (($(ls | wc -l) == 9)) || fail "the case table left files: $(ls)"
 

@@ -1,4 +1,4 @@
-// The small rules of src/app, driven by the case table rules.txt (its head
+// The small rules of src/app, driven by the case table tests/data/app/rules.txt (its head
 // says how to read it), and the search for a picture among real files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
