@@ -110,6 +110,14 @@ TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
   }
 }
 
+/// A name of our descriptor `fd` inside `dir` (through a link to /proc/self/fd), so that a run that
+/// wrongly replaced its destination would replace a file of the test, never a system one.
+std::string OwnDescriptor(const test::TempDir& dir, int fd) {
+  const int linked = symlink("/proc/self/fd", (dir / "fd").c_str());  // Made once; later calls find it.
+  (void)linked;
+  return dir / ("fd/" + std::to_string(fd));
+}
+
 TEST(RunConversion, CancelInTheOutputFlushesTheRowsWrittenIntoADescriptor) {
   const std::string table = test::Convert(kPicture);
   size_t rows_1_to_3 = 0;
@@ -120,7 +128,7 @@ TEST(RunConversion, CancelInTheOutputFlushesTheRowsWrittenIntoADescriptor) {
     if (full && mknod(target.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) GTEST_SKIP() << "mknod needs root";
     const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(fd, 0);
-    f.options.output = "/dev/fd/" + std::to_string(fd);
+    f.options.output = OwnDescriptor(f.dir, fd);
     f.ui.cancel_at_pump = PumpsOfAWholeRun() - 1;  // Row 3's update: rows 1 to 3 are written.
     EXPECT_EQ(f.Run(), full ? kExitFailed : kExitCancelled);
     close(fd);
@@ -138,7 +146,7 @@ TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
   ASSERT_EQ(pipe2(reader, O_CLOEXEC), 0);  // before its first byte, so only a wake-up with EINTR can end it.
   ASSERT_EQ(fcntl(reader[1], F_SETPIPE_SZ, 4096), 4096);
   ASSERT_EQ(write(reader[1], std::string(4096, 'x').data(), 4096), 4096);
-  f.options.output = "/dev/fd/" + std::to_string(reader[1]);
+  f.options.output = OwnDescriptor(f.dir, reader[1]);
   f.ui.cancel_at_pump = PumpsOfAWholeRun(picture) - 1;
   f.ui.signal_cancel = true;
   const pid_t child = fork();
