@@ -24,14 +24,6 @@ HexTable BuildHexTable() {
   return hex;
 }
 
-/// The six digits RRGGBB of `color` (0x00RRGGBB), red first.
-void PutColorCode(const HexTable& hex, int32_t color, char* out) {
-  for (int shift : {16, 8, 0}) {
-    std::memcpy(out, hex[(color >> shift) & 255].data(), 2);
-    out += 2;
-  }
-}
-
 /// A line of the table, put together in one buffer that grows by doubling
 /// and is reused from row to row.
 class LineText {
@@ -60,9 +52,9 @@ class LineText {
   }
   void PutNumber(int32_t value) { end_ = std::to_chars(end_, end_ + 11, value).ptr; }
   void PutNumber(int64_t value) { end_ = std::to_chars(end_, end_ + 20, value).ptr; }
+  /// The six digits RRGGBB of `color` (0x00RRGGBB), red first.
   void PutColor(const HexTable& hex, int32_t color) {
-    PutColorCode(hex, color, end_);
-    end_ += 6;
+    for (int shift : {16, 8, 0}) Put({hex[(color >> shift) & 255].data(), 2});
   }
   /// Ends the line with `text` and returns all of it.
   std::string_view Finish(std::string_view text) {
@@ -81,7 +73,7 @@ class LineText {
 /// Appends the text of one cell: its colour unless it is the table's
 /// background or transparent (the page shows through), then the spans
 /// larger than 1.
-inline void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t color, int32_t col_span,
+void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t color, int32_t col_span,
              int32_t row_span) {
   line.Reserve(LineText::kMaxCell);
   if (color == state.BackgroundColor || color == kTransparent) {
