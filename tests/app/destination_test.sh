@@ -29,8 +29,7 @@ is_table from-socket socket
 printf 'head\r\n' >appended
 # Our own descriptors, as /dev/stdout and /dev/fd/N name them, reached through a link of our own: a run
 # that wrongly replaced its destination replaces a file here, never a system one.
-ln -s /proc/self/fd fd
-"$pixtable" -o fd/1 ex.bmp >>appended || fail "-o fd/1"
+ln -s /proc/self/fd fd && "$pixtable" -o fd/1 ex.bmp >>appended || fail "-o fd/1"
 [[ "$(cat appended)" == "$(printf 'head\r\n'; cat table.txt)" ]] || fail "standard output was not written into"
 expect 1 "closed descriptor" -o fd/9 ex.bmp
 
