@@ -93,8 +93,8 @@ exec 3<> <(:)  # Ctrl-C is typed into script's standard input.
 # exec: no shell stays between the terminal and the run (a shell that is not bash would die of the Ctrl-C).
 SHELL=/bin/sh script -qfec "exec '$pixtable' big.bmp" typescript <&3 >/dev/null &
 pid=$!
-wait_temporary $pid
-sleep 0.3
+# Ctrl-C once the progress line shows: a fixed wait let a fast run finish first.
+until grep -q $'\r解析中・・・(' typescript || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
 printf '\003' >&3
 exits $pid 3 "Ctrl-C on a terminal" 5
 grep -q $'\r解析中・・・(' typescript || fail "no progress line on the terminal: $(head -c 200 typescript)"
