@@ -96,12 +96,12 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
     // An exact table, its length the size: accepted as it is. A byte less refuses that table.
     RunState state;
     const int64_t exact = fit(std::ssize(test::Convert(picture, f.magnification, f.background, format)), state).choice.bytes;
-    for (const int64_t max_bytes : {exact, exact - 1, exact / 4, int64_t{300}}) {
+    for (const int64_t max_bytes : {exact, exact - 1, exact / 4, int64_t{60}}) {
       SCOPED_TRACE(max_bytes);
       const BudgetResult result = fit(max_bytes, state);
-      if (max_bytes == 300) {
+      if (max_bytes == 60) {
         ASSERT_EQ(result.outcome, BudgetOutcome::kTooSmall);
-        EXPECT_GT(result.smallest, 300);
+        EXPECT_GT(result.smallest, 60);
         continue;
       }
       ASSERT_EQ(result.outcome, BudgetOutcome::kFits);

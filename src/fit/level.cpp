@@ -1,0 +1,55 @@
+#include "fit/level.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "fit/psnr.h"
+#include "fit/resample.h"
+
+namespace pixtable {
+
+PixelSize ShownSize(int32_t width, int32_t height, SizeBound bound) {
+  if (width <= bound.width && height <= bound.height) return {width, height};
+  const double ratio = std::min(double(bound.width) / width, double(bound.height) / height);
+  auto side = [&](int32_t own, int32_t most) {
+    return std::clamp(static_cast<int32_t>(std::lround(own * ratio)), 1, most);
+  };
+  return {side(width, bound.width), side(height, bound.height)};
+}
+
+int32_t LargestScale(const DibSection& original, SizeBound bound) {
+  const PixelSize shown = ShownSize(original.Width, original.Height, bound);
+  return std::min(shown.width, shown.height);
+}
+
+bool MakeLevel(const DibSection& original, SizeBound bound, int32_t k, ScaleFilter filter, ScaleLevel& level) {
+  level = ScaleLevel{};
+  level.k = k;
+  level.filter = filter;
+  level.original = &original;
+  auto blocks = [k](int32_t side) { return int64_t{(side + k - 1) / k} * k; };
+  if (blocks(original.Width) > bound.width || blocks(original.Height) > bound.height) {
+    const PixelSize shown = ShownSize(original.Width, original.Height, bound);
+    const int32_t w = std::max(1, shown.width / k) * k, h = std::max(1, shown.height / k) * k;
+    if (w != original.Width || h != original.Height) {
+      level.resized = AreaResample(original, w, h);
+      if (!level.resized.Loaded()) return false;
+    }
+  }
+  if (k > 1) {
+    level.scaled = ScaleDown(level.Reference(), k, filter);
+    if (!level.scaled.Loaded()) return false;
+  }
+  return level.reducer.Count(level.LaidOut());
+}
+
+double BestPossiblePsnr(const ScaleLevel& level) {
+  if (level.k == 1) return std::numeric_limits<double>::infinity();
+  if (level.filter == ScaleFilter::kBox) return TablePsnr(level.Reference(), level.scaled, level.k);
+  // Nearest blocks are single pixels, not the means.
+  const DibSection means = ScaleDown(level.Reference(), level.k, ScaleFilter::kBox);
+  return means.Loaded() ? TablePsnr(level.Reference(), means, level.k) : std::numeric_limits<double>::infinity();
+}
+
+}  // namespace pixtable
