@@ -41,15 +41,35 @@ bool MakeLevel(const DibSection& original, SizeBound bound, int32_t k, ScaleFilt
     level.scaled = ScaleDown(level.Reference(), k, filter);
     if (!level.scaled.Loaded()) return false;
   }
+  if (k >= kBlockSumsFrom && !level.sums.Sum(level.Reference(), k)) return false;
   return level.reducer.Count(level.LaidOut());
+}
+
+ColorSum PixelsUnder(const ScaleLevel& level, int32_t x, int32_t y, int32_t col_span, int32_t row_span) {
+  if (!level.sums.Empty()) return level.sums.Under(x, y, col_span, row_span);
+  const DibSection& picture = level.Reference();
+  const int32_t k = level.k;
+  ColorSum s;
+  const int32_t left = x * k, right = std::min(picture.Width, (x + col_span) * k);
+  const int32_t bottom = std::min(picture.Height, (y + row_span) * k);
+  for (int32_t row = y * k; row < bottom; ++row) {
+    const uint8_t* p = picture.pBits.get() + picture.OffsetOf(left, row);
+    for (int32_t col = left; col < right; ++col, p += 4)
+      if (!IsTransparent(picture, p)) s.AddPixel(p);
+  }
+  return s;
+}
+
+double LevelPsnr(const ScaleLevel& level, const DibSection& shown) {
+  return level.sums.Empty() ? TablePsnr(level.Reference(), shown, level.k) : level.sums.Psnr(shown);
 }
 
 double BestPossiblePsnr(const ScaleLevel& level) {
   if (level.k == 1) return std::numeric_limits<double>::infinity();
-  if (level.filter == ScaleFilter::kBox) return TablePsnr(level.Reference(), level.scaled, level.k);
+  if (level.filter == ScaleFilter::kBox) return LevelPsnr(level, level.scaled);
   // Nearest blocks are single pixels, not the means.
   const DibSection means = ScaleDown(level.Reference(), level.k, ScaleFilter::kBox);
-  return means.Loaded() ? TablePsnr(level.Reference(), means, level.k) : std::numeric_limits<double>::infinity();
+  return means.Loaded() ? LevelPsnr(level, means) : std::numeric_limits<double>::infinity();
 }
 
 }  // namespace pixtable

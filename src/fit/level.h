@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "fit/block_sums.h"
+#include "fit/color_sum.h"
 #include "fit/quantize.h"
 #include "fit/scale.h"
 #include "image/dib.h"
@@ -35,12 +37,20 @@ struct ScaleLevel {
   DibSection resized;
   DibSection scaled;     ///< `Reference()` shrunk k times; empty at k = 1.
   ColorReducer reducer;  ///< The colours of `LaidOut()`, counted.
+  /// `Reference()` summed by blocks, at scales from `kBlockSumsFrom` on
+  /// (where a table has far fewer cells than the picture has pixels).
+  BlockSums sums;
 
   /// The picture at the size the table shows it.
   const DibSection& Reference() const { return resized.Loaded() ? resized : *original; }
   /// The picture whose pixels become the table's: one a k x k block of `Reference()`.
   const DibSection& LaidOut() const { return scaled.Loaded() ? scaled : Reference(); }
 };
+
+/// Scales from which a level keeps block sums: 2.5 bytes a pixel of the
+/// picture at most, and at scale 4 the search's tables cost a sixteenth of
+/// the passes over its pixels.
+inline constexpr int32_t kBlockSumsFrom = 4;
 
 /// Makes `original` ready for tables at scale `k` within `bound`. Unless
 /// the bound cuts it, the reference is the original and its blocks are
@@ -55,6 +65,15 @@ bool MakeLevel(const DibSection& original, SizeBound bound, int32_t k, ScaleFilt
 /// The coarsest scale the size search tries: the shorter side of the shown
 /// size, where the table's grid is one cell across or down.
 int32_t LargestScale(const DibSection& original, SizeBound bound);
+
+/// The opaque pixels of the reference under the cell whose top-left record
+/// is (x, y), `col_span` x `row_span` records of the level's grid: each
+/// record stands for a k x k block, cut to the picture.
+ColorSum PixelsUnder(const ScaleLevel& level, int32_t x, int32_t y, int32_t col_span, int32_t row_span);
+
+/// The PSNR of `shown` (one pixel a record of the level's grid) against the
+/// reference, as `TablePsnr` measures it.
+double LevelPsnr(const ScaleLevel& level, const DibSection& shown);
 
 /// An upper bound on the PSNR of any table at this level: each block shown
 /// in the mean of its opaque pixels, which no colour choice or merge beats.

@@ -53,7 +53,7 @@ struct Pair {
 
 class Merger {
  public:
-  Merger(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells, int32_t background)
+  Merger(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, int32_t background)
       : grid_(cells), background_(background), owner_(static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H)) {
     const size_t end = owner_.size();
     for (size_t i = cells.NextBegin(0, end); i < end; i = cells.NextBegin(i + 1, end)) {
@@ -63,7 +63,7 @@ class Merger {
       c.w = cells.ColSpan(i);
       c.h = cells.RowSpan(i);
       c.color = cells.Color(i);
-      c.sum = PixelsUnder(original, k, c.x, c.y, c.w, c.h);
+      c.sum = PixelsUnder(level, c.x, c.y, c.w, c.h);
       c.mergeable = c.sum.n > 0 && !TransparentCell(laid_out, c.x, c.y);
       const uint32_t id = static_cast<uint32_t>(cells_.size());
       cells_.push_back(c);
@@ -147,10 +147,10 @@ class Merger {
 
 }  // namespace
 
-int64_t MergeCells(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells,
-                   int32_t background, int64_t bytes, int64_t max_bytes) {
+int64_t MergeCells(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, int32_t background,
+                   int64_t bytes, int64_t max_bytes) {
   if (bytes <= max_bytes) return bytes;
-  return Merger(original, laid_out, k, cells, background).Run(bytes, max_bytes);
+  return Merger(level, laid_out, cells, background).Run(bytes, max_bytes);
 }
 
 }  // namespace pixtable

@@ -112,7 +112,7 @@ StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, 
   TrialProgress shown(progress, run, local, true);
   if (!BuildTable(trial.picture, trial.cells, local, shown)) return StepOutcome::kCancelled;
   if (settings.saving_background) ChooseSavingBackground(trial.cells, local);
-  if (settings.mean_colors) RecolorCells(level.Reference(), trial.picture, level.k, trial.cells, local);
+  if (settings.mean_colors) RecolorCells(level, trial.picture, trial.cells, local);
   trial.background = local.BackgroundColor;
 
   ByteCounter counter(reach);
@@ -130,8 +130,7 @@ StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSett
   int64_t target = max_bytes;
   for (int attempt = 0; trial.bytes > max_bytes && settings.merge_cells && attempt < 4; ++attempt) {
     const int64_t before = trial.bytes;
-    if (MergeCells(level.Reference(), trial.picture, level.k, trial.cells, trial.background, trial.bytes, target) ==
-        before)
+    if (MergeCells(level, trial.picture, trial.cells, trial.background, trial.bytes, target) == before)
       break;  // Nothing left to merge.
     ByteCounter counter(INT64_MAX);
     if (Count(trial, settings, run, progress, counter) == WriteOutcome::kCancelled) return StepOutcome::kCancelled;
@@ -143,7 +142,7 @@ StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSett
   if (!fits) return StepOutcome::kDone;
   DibSection shown = PaintCells(trial.cells, trial.picture);
   if (!shown.Loaded()) return StepOutcome::kOutOfMemory;
-  trial.psnr = TablePsnr(level.Reference(), shown, level.k);
+  trial.psnr = LevelPsnr(level, shown);
   trial.picture = std::move(shown);
   return StepOutcome::kDone;
 }
