@@ -39,6 +39,12 @@ expect 0 "max-size" --max-size "$plain" -o fit.html "$source_dir/examples/sample
 grep -qxE "[0-9,]+ byte budget: scale [0-9]+, [0-9,]+ colours?, $(stat -c %s fit.html | sed -E ':a;s/([0-9])([0-9]{3})($|,)/\1,\2\3/;ta') bytes, (exact|PSNR [0-9.]+ dB)" err.txt ||
   fail "max-size: $(cat err.txt) for a table of $(stat -c %s fit.html) bytes"
 
+# --- --matte reaches the table, with a size too: the half-transparent yellow cell over white.
+for args in "" "--max-size 9K"; do
+  "$pixtable" --matte FFFFFF $args -o - "$source_dir/tests/data/image/reference-alpha-blocks.png" 2>/dev/null |
+    grep -q "bgcolor=#FFFF80 colspan=8 rowspan=8" || fail "--matte $args: no matted cell"
+done
+
 # --- A picture elsewhere keeps its directory; patterns match in byte order.
 mkdir -p pics.d/sub && cp ex.bmp "pics.d/b one.bmp" && cp ex.bmp "pics.d/a one.bmp"
 expect 0 "pattern words" "pics.d/*" one.bmp

@@ -4,9 +4,11 @@
 #include <set>
 
 #include "fit/budget.h"
+#include "fit/level.h"
 #include "fit/psnr.h"
 #include "fit/quantize.h"
 #include "fit/scale.h"
+#include "fit/trial.h"
 #include "support/test_picture.h"
 
 namespace pixtable {
@@ -77,6 +79,23 @@ TEST(ColorReducer, AtMostNColoursAndTransparencyKept) {
   EXPECT_EQ(FromDib(reducer.Reduce(3, false)), FromDib(few));
 }
 
+/// The search for a table of `dib` within `max_bytes`, at magnification 1 with the usual background.
+BudgetResult Fit(const DibSection& dib, int64_t max_bytes, RunState& state, const TableFormat& format = {}) {
+  test::RecordingProgress progress;
+  state.Magnification = 1, state.BackgroundColor = 0;
+  return FitToBudget(dib, {.max_bytes = max_bytes, .format = format}, state, progress);
+}
+
+/// The chosen table written as the run writes it (checked to be `choice.bytes` long), as a browser places it.
+Picture Written(const BudgetResult& result, RunState& state, const TableFormat& format = {}) {
+  test::StringSink sink;
+  test::RecordingProgress progress;
+  EXPECT_EQ(WriteHtmlTable(sink, result.choice.picture, result.choice.cells, state, progress, format),
+            WriteOutcome::kWritten);
+  EXPECT_EQ(std::ssize(sink.text), result.choice.bytes);
+  return test::RenderTable(sink.text);
+}
+
 TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   std::mt19937 rng(3);
   const Picture picture = test::RandomPicture(rng, 90, 70, 60);
@@ -96,24 +115,78 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
     // An exact table, its length the size: accepted as it is. A byte less refuses that table.
     RunState state;
     const int64_t exact = fit(std::ssize(test::Convert(picture, f.magnification, f.background, format)), state).choice.bytes;
-    for (const int64_t max_bytes : {exact, exact - 1, exact / 4, int64_t{60}}) {
+    for (const int64_t max_bytes : {exact, exact - 1, exact / 4, int64_t{700}, int64_t{60}}) {
       SCOPED_TRACE(max_bytes);
       const BudgetResult result = fit(max_bytes, state);
-      if (max_bytes == 60) {
+      if (max_bytes == 60) {  // Too small; the smallest table named fits, and a byte less does not.
         ASSERT_EQ(result.outcome, BudgetOutcome::kTooSmall);
-        EXPECT_GT(result.smallest, 60);
+        EXPECT_LT(result.smallest, 210);  // One row at scale 70: no more than about 200 bytes.
+        EXPECT_EQ(fit(result.smallest, state).outcome, BudgetOutcome::kFits);
+        EXPECT_EQ(fit(result.smallest - 1, state).smallest, result.smallest);
         continue;
       }
       ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
-      test::StringSink sink;  // The table written as the run writes it.
-      EXPECT_EQ(WriteHtmlTable(sink, result.choice.picture, result.choice.cells, state, progress, format),
-                WriteOutcome::kWritten);
-      EXPECT_EQ(std::ssize(sink.text), result.choice.bytes);
+      const Picture shown = Written(result, state, format);
+      EXPECT_EQ(shown, FromDib(result.choice.picture));
       EXPECT_LE(result.choice.bytes, max_bytes);
       EXPECT_TRUE(max_bytes < exact || std::isinf(result.choice.psnr));
       EXPECT_EQ(state.Magnification, f.magnification * result.choice.scale);
-      EXPECT_EQ(test::RenderTable(sink.text), FromDib(result.choice.picture));
+      EXPECT_DOUBLE_EQ(TablePsnr(dib, test::ToDib(shown), result.choice.scale), result.choice.psnr);
     }
+  }
+}
+
+/// The best PSNR among the tables the search may choose: at every scale, every colour count whose
+/// table is within reach (1.4 times the size, or anything at the coarsest scale), merged to the size.
+double BestOfAll(const DibSection& dib, int64_t max_bytes) {
+  RunState run;
+  test::RecordingProgress progress;
+  double best = -1;
+  for (int32_t k = 1, largest = LargestScale(dib, {}); k <= largest; ++k) {
+    ScaleLevel level;
+    EXPECT_TRUE(MakeLevel(dib, {}, k, ScaleFilter::kBox, level));
+    for (int32_t colors = 0; colors < std::min(257, level.reducer.DistinctColors()); colors += colors ? 1 : 2) {
+      TableTrial trial;
+      bool fits = false;
+      LayOutTrial(level, colors, k == largest ? INT64_MAX : max_bytes * 7 / 5, {}, run, progress, trial);
+      if (trial.laid_out) FitTrial(level, max_bytes, {}, run, progress, trial, fits);
+      if (fits) best = std::max(best, trial.psnr);
+    }
+  }
+  return best;
+}
+
+TEST(FitToBudget, TheBestOfAllTablesAndNeverWorseForMoreBytes) {
+  std::mt19937 rng(5);
+  for (const bool alpha : {false, true}) {
+    const DibSection dib = test::ToDib(test::RandomPicture(rng, 15, 11, 7), alpha ? 40 : 0, alpha);
+    RunState state;
+    const int64_t plain = std::ssize(test::Convert(FromDib(dib)));
+    double last = -1;
+    for (int64_t max_bytes = Fit(dib, 0, state).smallest; max_bytes < plain; max_bytes += plain / 40) {
+      SCOPED_TRACE(testing::Message() << max_bytes << (alpha ? " with alpha" : ""));
+      const BudgetResult result = Fit(dib, max_bytes, state);
+      ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
+      // Within a tenth of a dB: not every colour count is tried.
+      EXPECT_GE(result.choice.psnr, BestOfAll(dib, max_bytes) - 0.1);
+      EXPECT_GE(result.choice.psnr, last - 0.1);
+      last = result.choice.psnr;
+    }
+  }
+}
+
+TEST(FitToBudget, JustUnderThePlainTableKeepsEveryPixelButAFew) {
+  // Two-colour noise and a page of dark specks on white, 2 % under their plain tables: scale 1, a few
+  // cells merged.
+  std::mt19937 rng(9);
+  Picture noise{64, 64, {}}, page{120, 80, std::vector<int32_t>(120 * 80, 0xFFFFFF)};
+  for (int i = 0; i < 64 * 64; ++i) noise.rgb.push_back(rng() % 2 ? 0x1A1A1A : 0xF0F0F0);
+  for (int i = 0; i < 900; ++i) page.rgb[rng() % page.rgb.size()] = 0x1A1A1A;
+  for (const Picture& picture : {noise, page}) {
+    RunState state;
+    const BudgetResult result = Fit(test::ToDib(picture), std::ssize(test::Convert(picture)) * 49 / 50, state);
+    EXPECT_EQ(result.choice.scale, 1);
+    EXPECT_GT(result.choice.psnr, 24);
   }
 }
 
@@ -122,15 +195,20 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
   DibSection dib = test::ToDib(test::RandomPicture(rng, 64, 48, 40), 255, true);
   for (int32_t y = 5; y < 40; ++y)
     for (int32_t x = 9 + y / 3; x < 50; ++x) dib.pBits[static_cast<size_t>(dib.OffsetOf(x, y)) + 3] = 0;
-  RunState state;
-  test::RecordingProgress progress;
-  const BudgetResult result = FitToBudget(dib, {.max_bytes = 6000, .format = {}}, state, progress);
-  ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
-  ASSERT_GT(result.choice.scale, 1);
-  EXPECT_EQ(state.BackgroundColor, -1);  // The page shows through: no table background.
-  const DibSection blocks = ScaleDown(dib, result.choice.scale, ScaleFilter::kBox);
-  for (size_t i = 3; i < static_cast<size_t>(blocks.Width) * blocks.Height * 4; i += 4)
-    ASSERT_EQ(result.choice.picture.pBits[i], blocks.pBits[i]) << i / 4;
+  for (const int64_t max_bytes : {2500, 6000}) {
+    RunState state;
+    const BudgetResult result = Fit(dib, max_bytes, state);
+    ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
+    ASSERT_GT(result.choice.scale, 1);
+    EXPECT_EQ(state.BackgroundColor, -1);  // The page shows through: no table background.
+    // The written table is transparent exactly where a block is.
+    const Picture shown = Written(result, state);
+    const DibSection blocks = ScaleDown(dib, result.choice.scale, ScaleFilter::kBox);
+    for (int32_t y = 0; y < shown.h; ++y)
+      for (int32_t x = 0; x < shown.w; ++x)
+        ASSERT_EQ(shown.At(x, y) == kTransparent, IsTransparent(blocks, &blocks.pBits[blocks.OffsetOf(x, y)]))
+            << x << ", " << y << " of " << max_bytes;
+  }
 }
 
 }  // namespace
