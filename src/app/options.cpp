@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -42,6 +43,10 @@ Options:
                          block; the table keeps the picture's size
       --scale-filter nearest
                          shrink by taking each block's middle pixel (pixel art)
+      --width PX, --height PX
+                         shrink the picture, keeping its proportions, so that
+                         the table is at most PX pixels wide or high
+      --page             write a whole HTML page around the table
       --each             convert every match of every PATTERN word, each to its
                          own table; a word that matches nothing is reported
   -j, --jobs N           with --each: convert N pictures at once (1-256;
@@ -153,6 +158,8 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
       o.no_background = true;
     } else if (arg == "--dither") {
       o.dither = true;
+    } else if (arg == "--page") {
+      o.page = true;
     } else if (arg == "--each") {
       o.each = true;
     } else if (is_long("--jobs") || arg.starts_with("-j")) {
@@ -174,7 +181,8 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
         return parsed;
       }
       o.output_dir = value;
-    } else if (is_long("--colors") || is_long("--scale") || is_long("--scale-filter") || is_long("--max-size")) {
+    } else if (is_long("--colors") || is_long("--scale") || is_long("--scale-filter") || is_long("--max-size") ||
+               is_long("--width") || is_long("--height")) {
       const std::string_view name = arg.substr(0, arg.find('='));
       std::optional<int64_t> number;
       if (!TakeValue(arg, name.size(), argc, argv, i, value)) {
@@ -190,12 +198,15 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
         filter_given = true;
       } else if (name == "--max-size" && (number = Size(value))) {
         o.max_size = *number;
+      } else if ((name == "--width" || name == "--height") && (number = WholeNumber(value, 1, INT32_MAX))) {
+        (name == "--width" ? o.width : o.height) = static_cast<int32_t>(*number);
       } else {
         parsed.error = "option " + std::string(name) + " does not take " + QuotedName(value) + " (" +
                        (name == "--colors"  ? "a whole number from 2 to 256"
                         : name == "--scale" ? "a whole number from 1 to 10"
                         : name == "--scale-filter" ? "box or nearest"
-                                                   : "bytes, or a number followed by K or M") +
+                        : name == "--max-size"     ? "bytes, or a number followed by K or M"
+                                                   : "a whole number of pixels, 1 or more") +
                        ")";
         return parsed;
       }

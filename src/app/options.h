@@ -48,6 +48,11 @@ struct Options {
   /// Choose the scale and colours for the best table of at most this many
   /// bytes (--max-size); 0 for no such limit.
   int64_t max_size = 0;
+  /// Shrink the picture so that the table is at most this many pixels wide
+  /// (--width) and high (--height), magnification included; 0 for no limit.
+  int32_t width = 0, height = 0;
+  /// Write a whole HTML document around the table (--page).
+  bool page = false;
   /// Never open a window.
   bool terminal = false;
   bool help = false;
@@ -55,7 +60,9 @@ struct Options {
 };
 
 /// True when an option asks for the picture to be reduced before the layout.
-inline bool ReducesPicture(const Options& o) { return o.colors > 0 || o.scale > 1 || o.max_size > 0; }
+inline bool ReducesPicture(const Options& o) {
+  return o.colors > 0 || o.scale > 1 || o.max_size > 0 || o.width > 0 || o.height > 0;
+}
 
 /// Outcome of `ParseOptions`: the options, or an error text for the user.
 struct ParsedOptions {

@@ -18,7 +18,7 @@ struct BudgetRequest {
   int64_t max_bytes = 0;  ///< The table, everything included, must not be longer.
   ScaleFilter filter = ScaleFilter::kBox;
   bool dither = false;
-  TableFormat format;
+  TableFormat format = {};
   /// Give the table the background that saves the most bytes (see
   /// `ChooseSavingBackground`) rather than the plain table's choice.
   bool saving_background = true;

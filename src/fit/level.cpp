@@ -23,20 +23,23 @@ int32_t LargestScale(const DibSection& original, SizeBound bound) {
   return std::min(shown.width, shown.height);
 }
 
+bool ResizeForScale(const DibSection& original, SizeBound bound, int32_t k, DibSection& resized) {
+  resized = DibSection{};
+  auto blocks = [k](int32_t side) { return int64_t{(side + k - 1) / k} * k; };
+  if (blocks(original.Width) <= bound.width && blocks(original.Height) <= bound.height) return true;
+  const PixelSize shown = ShownSize(original.Width, original.Height, bound);
+  const int32_t w = std::max(1, shown.width / k) * k, h = std::max(1, shown.height / k) * k;
+  if (w == original.Width && h == original.Height) return true;
+  resized = AreaResample(original, w, h);
+  return resized.Loaded();
+}
+
 bool MakeLevel(const DibSection& original, SizeBound bound, int32_t k, ScaleFilter filter, ScaleLevel& level) {
   level = ScaleLevel{};
   level.k = k;
   level.filter = filter;
   level.original = &original;
-  auto blocks = [k](int32_t side) { return int64_t{(side + k - 1) / k} * k; };
-  if (blocks(original.Width) > bound.width || blocks(original.Height) > bound.height) {
-    const PixelSize shown = ShownSize(original.Width, original.Height, bound);
-    const int32_t w = std::max(1, shown.width / k) * k, h = std::max(1, shown.height / k) * k;
-    if (w != original.Width || h != original.Height) {
-      level.resized = AreaResample(original, w, h);
-      if (!level.resized.Loaded()) return false;
-    }
-  }
+  if (!ResizeForScale(original, bound, k, level.resized)) return false;
   if (k > 1) {
     level.scaled = ScaleDown(level.Reference(), k, filter);
     if (!level.scaled.Loaded()) return false;

@@ -47,6 +47,12 @@ struct ScaleLevel {
   const DibSection& LaidOut() const { return scaled.Loaded() ? scaled : Reference(); }
 };
 
+/// The picture that a table at scale `k` within `bound` shows, when that is
+/// not `original` as it is: empty unless the bound cuts the table (see
+/// `MakeLevel`), else `original` resampled to the table's grid times k.
+/// `resized` stays empty when the memory is not there: false then.
+bool ResizeForScale(const DibSection& original, SizeBound bound, int32_t k, DibSection& resized);
+
 /// Scales from which a level keeps block sums: 2.5 bytes a pixel of the
 /// picture at most, and at scale 4 the search's tables cost a sixteenth of
 /// the passes over its pixels.

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 
 #include "fit/budget.h"
 #include "fit/level.h"
 #include "fit/psnr.h"
 #include "fit/quantize.h"
+#include "fit/resample.h"
 #include "fit/scale.h"
 #include "fit/trial.h"
+#include "app/temp_dir.h"
 #include "support/test_picture.h"
 
 namespace pixtable {
@@ -212,6 +216,60 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
       for (int32_t x = 0; x < shown.w; ++x)
         ASSERT_EQ(shown.At(x, y) == kTransparent, IsTransparent(blocks, &blocks.pBits[blocks.OffsetOf(x, y)]))
             << x << ", " << y << " of " << max_bytes;
+  }
+}
+
+/// `dib` shrunk to `w` x `h` by ImageMagick's -scale, an independent area average, through PAM
+/// files in `dir`. Its alpha weighs the colours: given 0 or 255 by pixtable's rule, it averages
+/// the opaque pixels and counts them.
+DibSection ImageMagickScale(const DibSection& dib, int32_t w, int32_t h, const test::TempDir& dir) {
+  std::string pam = "P7\nWIDTH " + std::to_string(dib.Width) + "\nHEIGHT " + std::to_string(dib.Height) +
+                    "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+  for (int32_t y = 0; y < dib.Height; ++y)
+    for (int32_t x = 0; x < dib.Width; ++x) {
+      const uint8_t* p = &dib.pBits[dib.OffsetOf(x, y)];
+      pam += {char(p[2]), char(p[1]), char(p[0]), char(IsTransparent(dib, p) ? 0 : 255)};
+    }
+  dir.Write("in.pam", pam);
+  const std::string size = std::to_string(w) + "x" + std::to_string(h) + "!";
+  EXPECT_EQ(std::system(("/usr/bin/convert " + dir / "in.pam" + " -scale " + size + " " + dir / "out.pam").c_str()), 0);
+  const std::string out = dir.Read("out.pam");
+  DibSection scaled = AllocateDib(w, h);
+  scaled.HasAlpha = true;
+  const size_t start = out.find("ENDHDR\n") + 7;
+  EXPECT_EQ(out.size(), start + size_t{4} * w * h);
+  for (int32_t i = 0; i < w * h && start + 4 * i + 3 < out.size(); ++i) {
+    const char* q = &out[start + 4 * static_cast<size_t>(i)];
+    uint8_t* p = &scaled.pBits[scaled.OffsetOf(i % w, i / w)];
+    p[0] = uint8_t(q[2]), p[1] = uint8_t(q[1]), p[2] = uint8_t(q[0]), p[3] = uint8_t(q[3]);
+  }
+  return scaled;
+}
+
+TEST(AreaResample, AgreesWithAnIndependentResamplerAndBoundsTheTable) {
+  if (!std::filesystem::exists("/usr/bin/convert")) GTEST_SKIP() << "no ImageMagick";
+  // Smooth shading under flat shapes, a transparent hole and a half-transparent band.
+  std::mt19937 rng(4);
+  Picture picture = test::RandomPicture(rng, 150, 90, 5);
+  for (int32_t i = 0; i < 150 * 90; ++i) {
+    const int32_t x = i % 150, y = i / 150;
+    if (picture.rgb[i] == picture.rgb[0]) picture.rgb[i] = (x * 255 / 150) << 16 | (y * 255 / 90) << 8 | 90;
+    if ((x - 40) * (x - 40) + (y - 45) * (y - 45) < 400) picture.rgb[i] = kTransparent;
+  }
+  DibSection dib = test::ToDib(picture, 255, true);
+  for (int32_t x = 0; x < 150; ++x) dib.pBits[dib.OffsetOf(x, 80) + 3] = 100;
+  const test::TempDir dir;
+  EXPECT_GT(TablePsnr(ImageMagickScale(dib, 61, 37, dir), AreaResample(dib, 61, 37), 1), 60);
+  // Above 60 dB: a mean rounded down would be 51.
+  for (const int64_t max_bytes : {1500, 6000}) {
+    RunState state;
+    test::RecordingProgress progress;
+    const BudgetResult fit = FitToBudget(dib, {.max_bytes = max_bytes, .bound = {61, INT32_MAX}}, state, progress);
+    ASSERT_EQ(fit.outcome, BudgetOutcome::kFits);
+    const int32_t k = fit.choice.scale, w = fit.choice.picture.Width * k, h = fit.choice.picture.Height * k;
+    EXPECT_LE(w, 61);
+    EXPECT_NEAR(h, w * 90 / 150, k);
+    EXPECT_NEAR(TablePsnr(ImageMagickScale(dib, w, h, dir), fit.choice.picture, k), fit.choice.psnr, 0.5) << max_bytes;
   }
 }
 
