@@ -22,7 +22,7 @@ SizeBound BoundOf(const Options& options, int32_t magnification) {
 std::string BoundMistake(const Options& options, int32_t pixel) {
   for (const auto& [name, asked] : {std::pair{"--width", options.width}, std::pair{"--height", options.height}})
     if (asked > 0 && asked < pixel)
-      return std::string("pixtable: ") + name + " " + std::to_string(asked) +
+      return std::string(name) + " " + std::to_string(asked) +
              " is less than one pixel of the table, " + std::to_string(pixel) + " pixels";
   return "";
 }
@@ -36,7 +36,8 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
   const int32_t pixel = state.Magnification * (options.max_size > 0 ? 1 : options.scale);
   if (const std::string mistake = BoundMistake(options, pixel); !mistake.empty()) {
     code = kExitUsage;
-    message = mistake;
+    message = UsageErrorText(mistake);
+    message.pop_back();  // Its line break: the message gets one where it is shown.
     return false;
   }
   if (options.max_size == 0) {
