@@ -168,6 +168,7 @@ StepOutcome Search::SearchScale(size_t i) {
   for (ptrdiff_t step = 1; lo + 1 < hi; step *= 2) {
     bool yes = false;
     if (StepOutcome outcome = within(static_cast<size_t>(j), yes); outcome != StepOutcome::kDone) return outcome;
+    if (yes && lo >= 0) trials[static_cast<size_t>(lo)] = TableTrial{};  // Only the largest within reach is kept.
     (yes ? lo : hi) = j;
     // Galloping away from the start while the answer keeps moving that way; then halves.
     const ptrdiff_t next = yes ? j + step : j - step;

@@ -12,6 +12,7 @@
 #include "fit/resample.h"
 #include "fit/scale.h"
 #include "fit/trial.h"
+#include "app/file_io.h"
 #include "app/temp_dir.h"
 #include "support/test_picture.h"
 
@@ -126,10 +127,7 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
         ASSERT_EQ(result.outcome, BudgetOutcome::kTooSmall);
         // The smallest: at scale 70, two cells side by side, merged into one.
         const std::string smallest = Written(fit(result.smallest, state), state, format);
-        EXPECT_EQ(std::ssize(smallest), result.smallest);
-        int cells = 0;
-        for (size_t at = smallest.find("</td>"); at != std::string::npos; at = smallest.find("</td>", at + 1)) ++cells;
-        EXPECT_EQ(cells, f.merge ? 1 : 2);
+        EXPECT_EQ(smallest.find(" colspan=2>") != std::string::npos, f.merge) << smallest;
         EXPECT_EQ(fit(result.smallest - 1, state).smallest, result.smallest);
         continue;
       }
@@ -219,9 +217,9 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
   }
 }
 
-/// `dib` shrunk to `w` x `h` by ImageMagick's -scale, an independent area average, through PAM
-/// files in `dir`. Its alpha weighs the colours: given 0 or 255 by pixtable's rule, it averages
-/// the opaque pixels and counts them.
+/// `dib` shrunk to `w` x `h` by ImageMagick's -scale, an independent area average, through files
+/// in `dir`. Its alpha weighs the colours: given 0 or 255 by pixtable's rule, it averages the opaque
+/// pixels and counts them.
 DibSection ImageMagickScale(const DibSection& dib, int32_t w, int32_t h, const test::TempDir& dir) {
   std::string pam = "P7\nWIDTH " + std::to_string(dib.Width) + "\nHEIGHT " + std::to_string(dib.Height) +
                     "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
@@ -231,19 +229,9 @@ DibSection ImageMagickScale(const DibSection& dib, int32_t w, int32_t h, const t
       pam += {char(p[2]), char(p[1]), char(p[0]), char(IsTransparent(dib, p) ? 0 : 255)};
     }
   dir.Write("in.pam", pam);
-  const std::string size = std::to_string(w) + "x" + std::to_string(h) + "!";
-  EXPECT_EQ(std::system(("/usr/bin/convert " + dir / "in.pam" + " -scale " + size + " " + dir / "out.pam").c_str()), 0);
-  const std::string out = dir.Read("out.pam");
-  DibSection scaled = AllocateDib(w, h);
-  scaled.HasAlpha = true;
-  const size_t start = out.find("ENDHDR\n") + 7;
-  EXPECT_EQ(out.size(), start + size_t{4} * w * h);
-  for (int32_t i = 0; i < w * h && start + 4 * i + 3 < out.size(); ++i) {
-    const char* q = &out[start + 4 * static_cast<size_t>(i)];
-    uint8_t* p = &scaled.pBits[scaled.OffsetOf(i % w, i / w)];
-    p[0] = uint8_t(q[2]), p[1] = uint8_t(q[1]), p[2] = uint8_t(q[0]), p[3] = uint8_t(q[3]);
-  }
-  return scaled;
+  const std::string size = " -scale " + std::to_string(w) + "x" + std::to_string(h) + "! PNG32:";
+  EXPECT_EQ(std::system(("/usr/bin/convert " + dir / "in.pam" + size + dir / "out.png").c_str()), 0);
+  return LoadDib(dir / "out.png").dib;
 }
 
 TEST(AreaResample, AgreesWithAnIndependentResamplerAndBoundsTheTable) {
@@ -259,8 +247,8 @@ TEST(AreaResample, AgreesWithAnIndependentResamplerAndBoundsTheTable) {
   DibSection dib = test::ToDib(picture, 255, true);
   for (int32_t x = 0; x < 150; ++x) dib.pBits[dib.OffsetOf(x, 80) + 3] = 100;
   const test::TempDir dir;
-  EXPECT_GT(TablePsnr(ImageMagickScale(dib, 61, 37, dir), AreaResample(dib, 61, 37), 1), 60);
   // Above 60 dB: a mean rounded down would be 51.
+  EXPECT_GT(TablePsnr(ImageMagickScale(dib, 61, 37, dir), AreaResample(dib, 61, 37), 1), 60);
   for (const int64_t max_bytes : {1500, 6000}) {
     RunState state;
     test::RecordingProgress progress;
