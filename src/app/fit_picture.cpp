@@ -67,8 +67,10 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
       cells = std::move(result.choice.cells);
       return true;
     case BudgetOutcome::kTooSmall:
-      if (result.smallest == 0) result = FitToBudget(dib, BudgetRequest{.max_bytes = 0, .filter = request.filter,
-                                                                        .format = request.format, .bound = bound}, state, ui);
+      if (result.smallest == 0) {  // The page alone is longer than the size: the table's smallest still counts.
+        request.max_bytes = 0;
+        result = FitToBudget(dib, request, state, ui);
+      }
       code = kExitFailed;
       message = "pixtable: no table of " + picture_name + " fits in " + SizeText(options.max_size) +
                 ": the smallest has " + Grouped(result.smallest + frame_bytes) + " bytes";

@@ -56,7 +56,8 @@ double BlockSums::Psnr(const DibSection& shown) const {
       const int64_t c[3] = {q[2], q[1], q[0]}, s[3] = {static_cast<int64_t>(b->r), static_cast<int64_t>(b->g),
                                                       static_cast<int64_t>(b->b)};
       int64_t error = static_cast<int64_t>(b->squares), page = 0;
-      for (int i = 0; i < 3; ++i) error += n * c[i] * c[i] - 2 * c[i] * s[i], page += c[i] * c[i] + (255 - c[i]) * (255 - c[i]);
+      for (int i = 0; i < 3; ++i)
+        error += n * c[i] * c[i] - 2 * c[i] * s[i], page += c[i] * c[i] + (255 - c[i]) * (255 - c[i]);
       squared_error += static_cast<uint64_t>(2 * error + page * b->transparent);
       samples += 3 * (uint64_t{b->opaque} + b->transparent);
     }

@@ -186,7 +186,8 @@ StepOutcome Search::SearchScale(size_t i) {
     bool yes = trial.laid_out, fits = false;
     StepOutcome step = yes ? StepOutcome::kDone : within(static_cast<size_t>(n), yes);
     merged = trial.bytes > request_.max_bytes;
-    if (step == StepOutcome::kDone && yes) step = FitTrial(level, request_.max_bytes, settings_, run_, progress_, trial, fits);
+    if (step == StepOutcome::kDone && yes)
+      step = FitTrial(level, request_.max_bytes, settings_, run_, progress_, trial, fits);
     psnr[static_cast<size_t>(n)] = fits ? trial.psnr : -1;
     // Among equals the finer scale, which came first, and the more colours win.
     if (fits && trial.psnr > memory_.best.psnr) memory_.best = std::move(trial);
@@ -232,8 +233,8 @@ BudgetResult Search::Run() {
     return result;
   }
   result.outcome = BudgetOutcome::kFits;
-  result.choice = BudgetChoice{best.k,        best.colors, best.distinct, best.bytes, best.psnr, std::move(best.picture),
-                               std::move(best.cells), best.background};
+  result.choice = BudgetChoice{best.k,         best.colors,           best.distinct,  best.bytes,
+                               best.psnr,      std::move(best.picture), std::move(best.cells), best.background};
   return result;
 }
 
