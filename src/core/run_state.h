@@ -24,14 +24,22 @@ struct RunState {
   int32_t DonePixels = 0;
 };
 
-/// Progress display and event pumping, implemented by each front end.
-/// The core calls `SetText` and then `PumpEvents` at every progress point;
+/// What a run is doing at a progress point.
+enum class Stage {
+  kPreparing,  ///< Reading the picture and getting ready; no figures.
+  kAnalysing,  ///< Laying the picture out: pixels placed in cells of all.
+  kWriting,    ///< Writing the table: rows written of all.
+};
+
+/// Progress display and event pumping, implemented by each front end, which
+/// turns the figures into a caption of its own.
+/// The core calls `Report` and then `PumpEvents` at every progress point;
 /// a cancel request may only reach `RunState::CancelFlag` inside `PumpEvents`.
 class Progress {
  public:
   virtual ~Progress() = default;
-  /// Shows `text` (UTF-8) as the progress caption.
-  virtual void SetText(const char* text) = 0;
+  /// Tells how far `stage` has come: `done` of `total`.
+  virtual void Report(Stage stage, int64_t done, int64_t total) = 0;
   /// Lets pending user-interface events run once.
   virtual void PumpEvents() = 0;
 };
