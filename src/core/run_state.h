@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "pixtable/pixtable.h"  // Stage
+
 namespace pixtable {
 
 /// Program-wide values of one run. One object is made per conversion and
@@ -22,13 +24,6 @@ struct RunState {
   int32_t TotalPixels = 0;
   /// Pixels placed in cells so far.
   int32_t DonePixels = 0;
-};
-
-/// What a run is doing at a progress point.
-enum class Stage {
-  kPreparing,  ///< Reading the picture and getting ready; no figures.
-  kAnalysing,  ///< Laying the picture out: pixels placed in cells of all.
-  kWriting,    ///< Writing the table: rows written of all.
 };
 
 /// Progress display and event pumping, implemented by each front end, which
