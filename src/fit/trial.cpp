@@ -26,7 +26,7 @@ class ByteCounter : public OutputSink {
   int64_t count_ = 0;
 };
 
-/// The progress of a trial: the layout's texts shown or not, and a cancel
+/// The progress of a trial: the layout's figures shown or not, and a cancel
 /// that the front end sets on the run's state passed to the trial's own.
 class TrialProgress : public Progress {
  public:
@@ -34,8 +34,8 @@ class TrialProgress : public Progress {
       : inner_(inner), run_(run), local_(local), texts_(texts) {
     local_.CancelFlag = run_.CancelFlag;
   }
-  void SetText(const char* text) override {
-    if (texts_) inner_.SetText(text);
+  void Report(Stage stage, int64_t done, int64_t total) override {
+    if (texts_) inner_.Report(stage, done, total);
   }
   void PumpEvents() override {
     inner_.PumpEvents();
