@@ -55,15 +55,6 @@ const char* OptionOutOfRange(const TableOptions& o) {
   return nullptr;
 }
 
-int64_t PartlyTransparent(const DibSection& dib) {
-  if (!dib.HasAlpha) return 0;
-  int64_t count = 0;
-  const uint8_t* p = dib.pBits.get();
-  const int64_t pixels = int64_t{dib.Width} * dib.Height;
-  for (int64_t i = 0; i < pixels; ++i) count += p[4 * i + 3] != 0 && p[4 * i + 3] != 255;
-  return count;
-}
-
 /// The layout of `dib` into `cells`, reduced or fitted as `options` ask;
 /// `made` receives the picture the cells cover when it is not `dib`.
 Error LayOut(const DibSection& dib, const TableOptions& options, RunState& state, Progress& progress,
@@ -116,7 +107,7 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
   progress.Report(Stage::kPreparing, 0, 0);
 
   const DibSection* source = &picture.data()->dib;
-  result.summary.partly_transparent = PartlyTransparent(*source);
+  result.summary.partly_transparent = PartlyTransparentPixels(*source);
   DibSection matted;
   if (options.matte && source->HasAlpha) {
     matted = AllocateDib(source->Width, source->Height);

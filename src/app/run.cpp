@@ -137,7 +137,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   }
   DibSection& dib = loaded.dib;
   if (loaded.animated) ui.ShowNote("pixtable: " + DisplayName(input) + " is animated; converting its first frame");
-  const bool soft = !options.matte && PartlyTransparentShare(dib) >= kSoftEdgeShare;
+  const bool soft = !options.matte && PartlyTransparentPixels(dib) >= kSoftEdgeShare * dib.Width * dib.Height;
   if (options.matte) ComposeOverMatte(dib, *options.matte);
 
   // The destination is opened before the layout: one that can't be written
