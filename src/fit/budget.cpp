@@ -29,23 +29,28 @@
 namespace pixtable {
 namespace {
 
+// The figures below are of bench/fit's 16 cases (4 pictures, 4 sizes), CPU
+// time summed, PSNR as pixtable prints it (to a tenth of a dB).
+
 /// Merging makes up for a table up to this much longer than the size, and
-/// gains more than fewer colours or a coarser scale would. See README
-/// ("Tables that fit") for the figures of bench/fit behind it.
+/// gains more than fewer colours or a coarser scale would: 1.2 loses 0.28 dB
+/// on average, 2.0 gains 0.08 dB for 16 % more time.
 constexpr double kMergeReach = 1.4;
 
-/// Colour counts tried at a scale are about this far apart: 46 counts from
-/// 2 to 256, and a count 9 % short of the best costs hundredths of a dB.
-constexpr double kColorStep = 1.09;
+/// Colour counts tried at a scale are about this far apart (every count up
+/// to 10, 27 counts to 256): the same PSNR as 9 % apart in every case, for
+/// 18 % less time.
+constexpr double kColorStep = 1.19;
 
-/// Scales past 10 are about this far apart, so that a scale is never more
-/// than 10 % coarser than one that would do.
-constexpr double kScaleStep = 1.1;
+/// Scales past 10 are about this far apart: the same PSNR as 10 % apart in
+/// every case but one (0.1 dB better), for 13 % less time.
+constexpr double kScaleStep = 1.2;
 
 /// The search ends after this many scales in a row that cannot beat the
 /// best table. Coarser scales blur more, but not always: where the picture's
 /// sides are not multiples of the scale, the partial blocks at its edges
-/// make the bound go up and down by a scale or two.
+/// make the bound go up and down by a scale or two (ending at the first
+/// loses more than a tenth of a dB on the small pictures of tests/fit).
 constexpr int32_t kHopelessScales = 3;
 
 /// Every scale up to this is tried.
