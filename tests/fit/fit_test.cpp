@@ -201,14 +201,15 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
   DibSection dib = test::ToDib(test::RandomPicture(rng, 64, 48, 40), 255, true);
   for (int32_t y = 5; y < 40; ++y)
     for (int32_t x = 9 + y / 3; x < 50; ++x) dib.pBits[static_cast<size_t>(dib.OffsetOf(x, y)) + 3] = 0;
-  for (const int64_t max_bytes : {2500, 6000}) {
+  for (const int64_t max_bytes : {400, 700}) {
     RunState state;
     const BudgetResult result = Fit(dib, max_bytes, state);
     ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
-    ASSERT_GT(result.choice.scale, 1);
+    ASSERT_GT(result.choice.scale, 3) << max_bytes;  // Measured by block sums.
     EXPECT_EQ(state.BackgroundColor, -1);  // The page shows through: no table background.
-    // The written table is transparent exactly where a block is.
+    // The written table is transparent exactly where a block is, and measures as the search said.
     const Picture shown = test::RenderTable(Written(result, state));
+    EXPECT_DOUBLE_EQ(TablePsnr(dib, test::ToDib(shown, 255, true), result.choice.scale), result.choice.psnr);
     const DibSection blocks = ScaleDown(dib, result.choice.scale, ScaleFilter::kBox);
     for (int32_t y = 0; y < shown.h; ++y)
       for (int32_t x = 0; x < shown.w; ++x)
