@@ -21,19 +21,31 @@ class OutputSink {
   virtual void CountCells(int64_t /*cells*/) {}
 };
 
-/// Browsers honour `colspan` up to this many columns...
+/// Browsers honour `colspan`, and a `<col>`'s `span`, up to this many
+/// columns...
 inline constexpr int32_t kBrowserMaxColSpan = 1000;
 /// ...and `rowspan` up to this many rows; larger values are clamped.
 inline constexpr int32_t kBrowserMaxRowSpan = 65534;
 
-/// Choices about the table's text beyond the cells themselves.
+/// Which form of the table to write. The default form draws the picture
+/// pixel for pixel: the fixed table layout on the start tag, a colgroup line
+/// after it that gives every column its width (for clients that drop the
+/// style too), and cells larger than the spans browsers honour split into
+/// cells within them.
 struct TableFormat {
-  /// Fix every column's width, with the fixed table layout on the start tag
-  /// and a colgroup line after it (for clients that drop the style), and
-  /// split cells larger than the spans browsers honour into cells within
-  /// them, so that browsers draw the picture pixel for pixel.
-  bool pixel_exact = false;
+  /// Leave the column widths to the browser's automatic table layout: no
+  /// style, no colgroup, every cell as the layout made it. The shortest
+  /// form, which browsers draw wrongly where columns hold no single cell.
+  bool auto_layout = false;
 };
+
+/// The length of the text of a cell `col_span` x `row_span` in `format`
+/// (all of its parts when it is split), with a colour of its own when
+/// `colored` (not the background, not transparent).
+int64_t CellTextBytes(int32_t col_span, int32_t row_span, bool colored, const TableFormat& format);
+
+/// The length of a row's line without its cells: "<tr></tr>" and CR LF.
+int64_t RowFrameBytes();
 
 enum class WriteOutcome {
   kWritten,      ///< The whole table, "</table>" included.

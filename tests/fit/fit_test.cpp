@@ -83,10 +83,10 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   const DibSection dib = test::ToDib(picture);
   const struct {
     int32_t magnification, background;
-    bool pixel_exact, merge;
-  } formats[] = {{1, 0, false, true}, {3, -1, true, true}, {2, 0, false, false}};
+    bool auto_layout, merge;
+  } formats[] = {{1, 0, true, true}, {3, -1, false, true}, {2, 0, true, false}};
   for (const auto& f : formats) {
-    const TableFormat format{f.pixel_exact};
+    const TableFormat format{f.auto_layout};
     test::RecordingProgress progress;
     auto fit = [&](int64_t max_bytes, RunState& state) {
       state.Magnification = f.magnification;
