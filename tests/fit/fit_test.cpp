@@ -4,9 +4,11 @@
 #include <set>
 
 #include "fit/budget.h"
+#include "fit/merge.h"
 #include "fit/psnr.h"
 #include "fit/quantize.h"
 #include "fit/scale.h"
+#include "layout/layout.h"
 #include "support/test_picture.h"
 
 namespace pixtable {
@@ -75,6 +77,19 @@ TEST(ColorReducer, AtMostNColoursAndTransparencyKept) {
   const DibSection few = test::ToDib(test::FromRows({"rbA", "Abr"}));
   ASSERT_TRUE(reducer.Count(few));
   EXPECT_EQ(FromDib(reducer.Reduce(3, false)), FromDib(few));
+}
+
+TEST(MergeCells, OnlyWhereItSavesBytes) {
+  // Two cells of 600 columns: as one, --auto-layout's form saves 36 bytes; the default form would
+  // write it as 1000 and 200 columns, a byte more than the two.
+  const DibSection dib = test::ToDib(test::FromRows({"r600b600"}));
+  for (const bool auto_layout : {true, false}) {
+    CellGrid cells;
+    RunState state;
+    test::RecordingProgress progress;
+    ASSERT_TRUE(BuildTable(dib, cells, state, progress));
+    EXPECT_EQ(MergeCells(dib, dib, 1, cells, -1, 1000, 999, {auto_layout}), auto_layout ? 964 : 1000);
+  }
 }
 
 TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
