@@ -82,12 +82,11 @@ TEST(ColorReducer, AtMostNColoursAndTransparencyKept) {
 TEST(MergeCells, OnlyWhereItSavesBytes) {
   // Two cells of 600 columns: as one, --auto-layout's form saves 36 bytes; the default form would
   // write it as 1000 and 200 columns, a byte more than the two.
-  const DibSection dib = test::ToDib(test::FromRows({"r600b600"}));
+  const Picture two = test::FromRows({"r600b600"});
+  const DibSection dib = test::ToDib(two);
   for (const bool auto_layout : {true, false}) {
     CellGrid cells;
-    RunState state;
-    test::RecordingProgress progress;
-    ASSERT_TRUE(BuildTable(dib, cells, state, progress));
+    test::Outcome(BuildTable, two, {}, cells);
     EXPECT_EQ(MergeCells(dib, dib, 1, cells, -1, 1000, 999, {auto_layout}), auto_layout ? 964 : 1000);
   }
 }

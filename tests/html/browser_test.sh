@@ -5,8 +5,9 @@
 #   browser_test.sh [--full] PIXTABLE MAKE_BMP OUT_DIR
 # Tables of the default form must come out with 0 wrong pixels in every
 # engine, at magnifications 1 and 3, with and without a DOCTYPE; those of
-# --auto-layout are only measured. The counts go to OUT_DIR/browser-results.tsv. --full adds
-# the larger pictures, which make the run minutes long (see `sets` below).
+# --auto-layout are only measured. The counts go to
+# OUT_DIR/browser-results.tsv. --full adds the larger pictures, which make
+# the run minutes long (see `sets` below).
 #
 # Starting a browser costs seconds, so all tables of one DOCTYPE share a page:
 # each sits alone in an absolutely placed box with a white margin of 16 pixels
