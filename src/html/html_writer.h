@@ -35,7 +35,8 @@ inline constexpr int32_t kBrowserMaxRowSpan = 65534;
 struct TableFormat {
   /// Leave the column widths to the browser's automatic table layout: no
   /// style, no colgroup, every cell as the layout made it. The shortest
-  /// form, which browsers draw wrongly where columns hold no single cell.
+  /// form, which browsers draw wrongly where columns hold no single-pixel
+  /// cell.
   bool auto_layout = false;
 };
 
@@ -53,8 +54,8 @@ enum class WriteOutcome {
   kWriteFailed,  ///< The sink refused a line.
 };
 
-/// Writes `cells` as an HTML table, one CR LF line for the start tag, one a
-/// pixel row and one for "</table>". Cells of the `BackgroundColor` and
+/// Writes `cells` as an HTML table in `format`: CR LF lines for the start
+/// tag (and the colgroup), one a pixel row and one for "</table>". Cells of the `BackgroundColor` and
 /// transparent cells carry no colour. Reads `Magnification`, and shows
 /// "出力中...(r/h)" once a row, letting events run before the row's line is
 /// written.
