@@ -55,9 +55,10 @@ enum class WriteOutcome {
 };
 
 /// Writes `cells` as an HTML table in `format`: CR LF lines for the start
-/// tag (and the colgroup), one a pixel row and one for "</table>". Cells of the `BackgroundColor` and
-/// transparent cells carry no colour. Reads `Magnification`, and shows
-/// "出力中...(r/h)" once a row, letting events run before the row's line is
+/// tag (and the colgroup), one a pixel row and one for "</table>". Cells of
+/// the `BackgroundColor` and transparent cells carry no colour. Reads
+/// `Magnification`, and reports the rows written once a row, letting events
+/// run before the row's line is
 /// written.
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
                             Progress& progress, const TableFormat& format = {});
