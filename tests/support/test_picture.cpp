@@ -136,7 +136,7 @@ Picture RenderTable(const std::string& html) {
   }
   const bool fixed = m[4].matched;  // Its colgroup line gives every width; spans stay in bounds.
   std::vector<int32_t> col_widths;
-  if (fixed && !rows.empty() && rows[0].starts_with("<colgroup>")) {
+  if (fixed && !rows.empty()) {
     static const std::regex col(R"re(<col(?: span=(\d+))? width=(\d+)>)re");
     for (std::sregex_iterator it(rows[0].begin(), rows[0].end(), col), end; it != end; ++it) {
       const int32_t span = (*it)[1].matched ? std::stoi((*it)[1].str()) : 1;
