@@ -55,7 +55,7 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
   request.max_bytes = options.max_size - frame_bytes;
   request.filter = options.scale_filter;
   request.dither = options.dither;
-  request.format = TableFormat{options.pixel_exact};
+  request.format = options.format;
   request.bound = bound;
   BudgetResult result = request.max_bytes > 0 ? FitToBudget(dib, request, state, ui)
                                               : BudgetResult{BudgetOutcome::kTooSmall, {}, 0};

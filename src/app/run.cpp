@@ -167,7 +167,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
                                                                cells, state, ui, code, message)
                                                : BuildTable(dib, cells, state, ui);
     if (built) {
-      code = WriteTable(out, output == "-" ? "standard output" : DisplayName(output), TableFormat{options.pixel_exact},
+      code = WriteTable(out, output == "-" ? "standard output" : DisplayName(output), options.format,
                         page ? &*page : nullptr, reduced.Loaded() ? reduced : dib, cells, ui, state, message);
       if (code == kExitWritten && soft) ui.ShowClosingLine(kSoftEdgeHint);
     } else {

@@ -199,8 +199,10 @@ StepOutcome Search::SearchScale(size_t i) {
     return step;
   };
   bool merged = true;
-  for (ptrdiff_t n = lo, step = 1; n >= 0 && merged; n -= step, step *= 2)
+  for (ptrdiff_t n = lo, step = 1;; n = std::max<ptrdiff_t>(0, n - step), step *= 2) {
     if (StepOutcome outcome = fit(n, merged); outcome != StepOutcome::kDone) return outcome;
+    if (n == 0 || !merged) break;
+  }
   const ptrdiff_t best = std::max_element(psnr.begin(), psnr.end(), [](double a, double b) {
                            return std::isnan(a) || (!std::isnan(b) && a < b);
                          }) - psnr.begin();

@@ -11,19 +11,6 @@
 namespace pixtable {
 namespace {
 
-int Digits(int32_t v) {
-  int digits = 1;
-  for (; v >= 10; v /= 10) ++digits;
-  return digits;
-}
-
-/// The length of a cell's text, "<td bgcolor=#RRGGBB colspan=C rowspan=R></td>"
-/// with a colour of its own when `colored`, "<td colspan=C rowspan=R></td>" without.
-int64_t CellBytes(int32_t col_span, int32_t row_span, bool colored) {
-  return 9 + (colored ? 16 : 0) + (col_span >= 2 ? 9 + Digits(col_span) : 0) +
-         (row_span >= 2 ? 9 + Digits(row_span) : 0);
-}
-
 struct Cell {
   int32_t x = 0, y = 0, w = 0, h = 0;  ///< In records of the grid.
   int32_t color = 0;                   ///< 0x00RRGGBB as the table shows it.
@@ -53,8 +40,10 @@ struct Pair {
 
 class Merger {
  public:
-  Merger(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, int32_t background)
-      : grid_(cells), background_(background), owner_(static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H)) {
+  Merger(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, int32_t background,
+         const TableFormat& format)
+      : grid_(cells), background_(background), format_(format),
+        owner_(static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H)) {
     const size_t end = owner_.size();
     for (size_t i = cells.NextBegin(0, end); i < end; i = cells.NextBegin(i + 1, end)) {
       Cell c;
@@ -73,7 +62,7 @@ class Merger {
   }
 
   int64_t Run(int64_t bytes, int64_t max_bytes) {
-    while (bytes > max_bytes && !pairs_.empty()) {
+    while (!pairs_.empty() && (bytes > max_bytes || pairs_.top().cost <= 0)) {
       const Pair p = pairs_.top();
       pairs_.pop();
       Cell &a = cells_[p.a], &b = cells_[p.b];
@@ -95,6 +84,8 @@ class Merger {
   }
 
  private:
+  /// The length of a cell's text, with a colour of its own unless it is the background's.
+  int64_t CellBytes(int32_t w, int32_t h, bool colored) const { return CellTextBytes(w, h, colored, format_); }
   int64_t Bytes(const Cell& c) const { return CellBytes(c.w, c.h, c.color != background_); }
 
   void Own(const Cell& c, uint32_t id) {
@@ -103,7 +94,7 @@ class Merger {
   }
 
   /// Queues the pair of `a` (left or upper) and `b` when they form a
-  /// rectangle within the spans browsers honour. The merged cell takes the
+  /// rectangle whose text is shorter than theirs. The merged cell takes the
   /// mean colour of its pixels, or the background when that costs less
   /// error for each byte saved (two background cells stay background).
   void Consider(uint32_t a, uint32_t b) {
@@ -113,7 +104,6 @@ class Merger {
     const bool stacked = l.x == r.x && l.w == r.w && l.y + l.h == r.y;
     if (!side_by_side && !stacked) return;
     const int32_t w = side_by_side ? l.w + r.w : l.w, h = side_by_side ? l.h : l.h + r.h;
-    if (w > kBrowserMaxColSpan || h > kBrowserMaxRowSpan) return;
     ColorSum sum = l.sum;
     sum.Add(r.sum);
     const double before = ColorError(l.color, l.sum) + ColorError(r.color, r.sum);
@@ -140,6 +130,7 @@ class Merger {
 
   CellGrid& grid_;
   const int32_t background_;
+  const TableFormat format_;
   std::vector<uint32_t> owner_;  ///< The cell over each grid position.
   std::vector<Cell> cells_;
   std::priority_queue<Pair, std::vector<Pair>, std::greater<Pair>> pairs_;
@@ -148,9 +139,9 @@ class Merger {
 }  // namespace
 
 int64_t MergeCells(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, int32_t background,
-                   int64_t bytes, int64_t max_bytes) {
+                   int64_t bytes, int64_t max_bytes, const TableFormat& format) {
   if (bytes <= max_bytes) return bytes;
-  return Merger(level, laid_out, cells, background).Run(bytes, max_bytes);
+  return Merger(level, laid_out, cells, background, format).Run(bytes, max_bytes);
 }
 
 }  // namespace pixtable

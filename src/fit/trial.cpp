@@ -54,10 +54,10 @@ uint32_t Key(const DibSection& dib, const uint8_t* p) {
   return IsTransparent(dib, p) ? UINT32_MAX : uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
 }
 
-/// Fewer bytes than any table of `picture` can have: every pixel whose left
-/// and upper neighbours both differ from it begins a cell of at least
-/// "<td></td>", and every row takes "<tr></tr>" and CR LF.
-int64_t LeastBytes(const DibSection& picture) {
+/// Fewer bytes than any table of `picture` in `format` can have: every
+/// pixel whose left and upper neighbours both differ from it begins a cell
+/// of at least "<td></td>", and every row takes "<tr></tr>" and CR LF.
+int64_t LeastBytes(const DibSection& picture, const TableFormat& format) {
   int64_t starts = 0;
   for (int32_t y = 0; y < picture.Height; ++y) {
     const uint8_t* p = picture.pBits.get() + picture.OffsetOf(0, y);
@@ -69,7 +69,7 @@ int64_t LeastBytes(const DibSection& picture) {
       left = key;
     }
   }
-  return starts * 9 + int64_t{picture.Height} * 11;
+  return starts * CellTextBytes(1, 1, false, format) + int64_t{picture.Height} * RowFrameBytes();
 }
 
 /// The trial's table written into `counter`, as the run would write it.
@@ -103,7 +103,7 @@ StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, 
                 static_cast<size_t>(laid_out.BytesPerLine) * static_cast<size_t>(laid_out.Height));
   }
   if (!trial.picture.Loaded()) return StepOutcome::kOutOfMemory;
-  trial.bytes = LeastBytes(trial.picture);
+  trial.bytes = LeastBytes(trial.picture, settings.format);
   if (trial.bytes > reach) return StepOutcome::kDone;
 
   RunState local;
@@ -130,7 +130,8 @@ StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSett
   int64_t target = max_bytes;
   for (int attempt = 0; trial.bytes > max_bytes && settings.merge_cells && attempt < 4; ++attempt) {
     const int64_t before = trial.bytes;
-    if (MergeCells(level, trial.picture, trial.cells, trial.background, trial.bytes, target) == before)
+    if (MergeCells(level, trial.picture, trial.cells, trial.background, trial.bytes, target, settings.format) ==
+        before)
       break;  // Nothing left to merge.
     ByteCounter counter(INT64_MAX);
     if (Count(trial, settings, run, progress, counter) == WriteOutcome::kCancelled) return StepOutcome::kCancelled;
