@@ -18,6 +18,7 @@ struct SizeBound {
   int32_t width = INT32_MAX, height = INT32_MAX;
 };
 
+/// A width and a height in pixels.
 struct PixelSize {
   int32_t width = 0, height = 0;
 };

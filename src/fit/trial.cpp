@@ -30,12 +30,12 @@ class ByteCounter : public OutputSink {
 /// that the front end sets on the run's state passed to the trial's own.
 class TrialProgress : public Progress {
  public:
-  TrialProgress(Progress& inner, const RunState& run, RunState& local, bool texts)
-      : inner_(inner), run_(run), local_(local), texts_(texts) {
+  TrialProgress(Progress& inner, const RunState& run, RunState& local, bool report)
+      : inner_(inner), run_(run), local_(local), report_(report) {
     local_.CancelFlag = run_.CancelFlag;
   }
   void Report(Stage stage, int64_t done, int64_t total) override {
-    if (texts_) inner_.Report(stage, done, total);
+    if (report_) inner_.Report(stage, done, total);
   }
   void PumpEvents() override {
     inner_.PumpEvents();
@@ -46,7 +46,7 @@ class TrialProgress : public Progress {
   Progress& inner_;
   const RunState& run_;
   RunState& local_;
-  bool texts_;
+  bool report_;
 };
 
 /// The colour of a pixel for comparing neighbours: RGB, or one value for transparency.

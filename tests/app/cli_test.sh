@@ -59,9 +59,9 @@ END
 
 # --- --page: a whole document, titled with the picture's name escaped, its bytes within --max-size.
 cp ex.bmp 'a&<b>.bmp'
-"$pixtable" --page --max-size 380 -o page.html 'a&<b>.bmp' 2>/dev/null
+"$pixtable" --page --max-size 360 -o page.html 'a&<b>.bmp' 2>/dev/null
 head -1 page.html | grep -q '^<!DOCTYPE html>' && grep -qF '<title>a&amp;&lt;b&gt;.bmp</title>' page.html &&
-  tail -1 page.html | grep -q '^</body></html>' && (($(stat -c %s page.html) <= 380)) || fail "page: $(cat page.html)"
+  tail -1 page.html | grep -q '^</body></html>' && (($(stat -c %s page.html) <= 360)) || fail "page: $(cat page.html)"
 
 # --- Many partly transparent pixels: a hint on a terminal, unless --matte is given.
 alpha=$source_dir/tests/data/image/reference-alpha-blocks.png
