@@ -43,8 +43,8 @@ grep -qxE "[0-9,]+ byte budget: scale [0-9]+, [0-9,]+ colours?, $(stat -c %s fit
 # --- --matte reaches the table, with a size too: the half-transparent yellow cell over white.
 alpha=$source_dir/tests/data/image/reference-alpha-blocks.png
 for args in "" "--max-size 9K"; do
-  "$pixtable" --matte FFFFFF $args -o - "$alpha" 2>/dev/null | grep -q "bgcolor=#FFFF80 colspan=8 rowspan=8" ||
-    fail "--matte $args: no matted cell"
+  "$pixtable" --matte FFFFFF $args -o - "$alpha" 2>/dev/null |
+    grep -q "bgcolor=#FFFF80 colspan=8 rowspan=8" || fail "--matte $args: no matted cell"
 done
 
 # --- --width and --height bound the table, magnification and scale included, keeping proportions.
@@ -67,7 +67,7 @@ head -1 page.html | grep -q '^<!DOCTYPE html>' && tail -1 page.html | grep -q '^
 
 # --- Many partly transparent pixels: a hint on a terminal, unless --matte is given.
 for args in "" "--matte FFFFFF"; do
-  SHELL=/bin/sh script -qfec "'$pixtable' $args -o hint.html '$alpha'" hint.txt >/dev/null </dev/null
+  SHELL=/bin/sh script -qfec "'$pixtable' $args -o hint.html '$alpha'" hint.txt >out.txt </dev/null
   [[ $(grep -c "partly transparent" hint.txt) == $([[ -z $args ]] && echo 1 || echo 0) ]] ||
     fail "hint ($args): $(cat hint.txt)"
 done
