@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/catalogue.h"
 #include "app/clock.h"
 #include "app/destination.h"
 #include "app/display_name.h"
@@ -76,7 +77,7 @@ void CopyAccessAcl(int dir_fd, const std::string& file, int to) {
 
 bool TableOutput::Open(const std::string& path) {
   Abandon();
-  name_ = path == "-" ? "standard output" : DisplayName(path);
+  name_ = path == "-" ? Tr("standard output") : DisplayName(path);
   error_ = 0;
   const Destination d = ResolveDestination(path);
   switch (d.kind) {
@@ -221,7 +222,7 @@ bool TableOutput::Writes(const std::string& path) const {
 }
 
 std::string TableOutput::FailureMessage() const {
-  return "pixtable: cannot write " + name_ + ": " + std::strerror(error_);
+  return Fill(Tr("pixtable: cannot write {1}: {2}"), {name_, std::strerror(error_)});
 }
 
 }  // namespace pixtable

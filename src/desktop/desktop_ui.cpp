@@ -9,7 +9,9 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
+#include "app/catalogue.h"
 #include "app/clock.h"
 #include "app/options.h"
 #include "app/signals.h"
@@ -55,10 +57,12 @@ bool WatchXInput(bool on) {
 
 /// The display has gone (the X server ended, or the connection broke):
 /// nothing can be shown or asked any more, so the run ends here.
+/// Its message, looked up before it is needed.
+const char* g_display_lost_text = "";
+
 int OnDisplayLost(Display*) {
   RemovePendingTemporaryFiles();
-  static const char kText[] = "pixtable: lost the connection to the X display\n";
-  (void)!write(STDERR_FILENO, kText, sizeof kText - 1);
+  (void)!write(STDERR_FILENO, g_display_lost_text, std::strlen(g_display_lost_text));
   _exit(kExitFailed);
 }
 
@@ -66,6 +70,7 @@ int OnDisplayLost(Display*) {
 
 DesktopUi::DesktopUi(RunState& state, Display* display) : state_(state) {
   fl_open_display(display);
+  g_display_lost_text = Tr("pixtable: lost the connection to the X display\n");
   XSetIOErrorHandler(OnDisplayLost);  // After FLTK, which sets its own.
   UseJapaneseFont();
 }
@@ -99,6 +104,10 @@ std::string DesktopUi::AskMagnification(const std::string& prompt) {
 std::optional<std::string> DesktopUi::ShowOpenDialog() { return pixtable::ShowOpenDialog(); }
 
 void DesktopUi::ShowMessage(const std::string& text) { ShowMessageBox(text, kAppTitle); }
+
+void DesktopUi::ShowLoadFailure(const std::string& name, const std::string& reason) {
+  ShowMessage(kLoadFailureMessage + name + "\n" + reason);
+}
 
 void DesktopUi::ShowUsageError(const std::string& text) {
   std::fputs(UsageErrorText(text).c_str(), stderr);

@@ -30,6 +30,8 @@ class DesktopUi : public Ui {
   std::string AskMagnification(const std::string& prompt) override;
   std::optional<std::string> ShowOpenDialog() override;
   void ShowMessage(const std::string& text) override;
+  /// The box's own Japanese text, the path, and the reason below.
+  void ShowLoadFailure(const std::string& name, const std::string& reason) override;
   /// Goes to standard error: the dialog is shown instead of usage errors.
   void ShowUsageError(const std::string& text) override;
   void ShowProgressWindow() override;
