@@ -1,4 +1,5 @@
-// One run through a fake front end: the keys and options, cancels, and destinations that only a program can make.
+// One run through a fake front end: the keys and options, cancels, destinations that only a program can
+// make, and what a batch counts.
 #include "app/run.h"
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 
 #include <csignal>
 
+#include "app/batch.h"
 #include "app/signals.h"
 #include "app/temp_dir.h"
 #include "support/bmp_writer.h"
@@ -36,13 +38,15 @@ class FakeUi : public Ui {
   std::optional<std::string> ShowOpenDialog() override { return std::nullopt; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowUsageError(const std::string& text) override { messages.push_back(text); }
+  void ShowNote(const std::string& text) override { notes.push_back(text); }
+  void ShowClosingLine(const std::string& text) override { closing = text; }
   void ShowProgressWindow() override { ++windows; }
   void UnloadProgressWindow() override { --windows; }
 
-  std::string keys, answer;
+  std::string keys, answer, closing;
   int cancel_at_pump = 0, pumps = 0, windows = 0;
   bool signal_cancel = false;
-  Names texts, prompts, messages;
+  Names texts, prompts, messages, notes;
 
  private:
   RunState& state_;
@@ -161,6 +165,41 @@ TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
   }
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitCancelled) << status;
   for (int end : reader) close(end);
+}
+
+TEST(RunBatch, CountsEveryPictureMatchedAndWhyEachNotWrittenWasNot) {
+  const struct {
+    Names files;  // A .html file is a table, "bad" or .txt no picture; "b=a" a hard link, "c>a" a symbolic one.
+    Names words;
+    int code;
+    const char* summary;
+  } cases[] = {
+      {{"bad.bmp"}, {"*"}, kExitFailed, "0 of 1 table written, 1 failed"},
+      {{"a.html", "a.png"}, {"*"}, kExitWritten, "1 of 1 table written, 1 HTML file left out"},  // A second run.
+      {{"a.bmp", "b.bmp=a.bmp", "c.bmp>a.bmp"}, {"a.bmp", "b.bmp", "c.bmp"}, kExitWritten, "3 of 3 tables written"},
+      {{"a.bmp", "a.png"}, {"*"}, kExitFailed, "1 of 2 tables written, 1 left out for a table's name in use"},
+      {{"a.bmp"}, {"*", "none"}, kExitFailed, "1 of 1 table written, 1 word matched no file"},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    for (const std::string& file : c.files) {
+      const size_t at = file.find_first_of("=>");
+      const std::string name = file.substr(0, at), kind = name.substr(name.find('.'));
+      if (at == std::string::npos) {
+        dir.Write(name, kind == ".html" ? "<table>" : kind == ".txt" || name.starts_with("bad") ? "BM" : test::EncodeBmp(kPicture));
+      } else {
+        ASSERT_EQ(file[at] == '=' ? link((dir / file.substr(at + 1)).c_str(), (dir / name).c_str())
+                                  : symlink(file.substr(at + 1).c_str(), (dir / name).c_str()), 0);
+      }
+    }
+    Options options;
+    options.each = true;
+    for (const std::string& word : c.words) options.words.push_back(dir / word);
+    RunState state;
+    FakeUi ui(state);
+    EXPECT_EQ(RunBatch(options, ui, state), c.code) << c.summary;
+    EXPECT_EQ(ui.closing, c.summary);
+  }
 }
 
 }  // namespace
