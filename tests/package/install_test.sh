@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # `cmake --install` (or, given VERSION, the Debian package of `cpack -G DEB`, only unpacked into a temporary
-# folder) puts in place the program, its desktop module, its manual, its menu entry and its licence. The
-# program links no desktop library and loads its module only on a display; the manual keeps up with the
-# options; the package's Depends is computed from the libraries the program links.
+# folder) puts in place the program, its desktop module, its message catalogue, its manual, its menu entry and
+# its licence. The program links no desktop library and loads its module only on a display; the manual keeps
+# up with the options; the package's Depends is computed from the libraries the program links.
 # Usage: install_test.sh BUILD_DIR [VERSION]
 set -euo pipefail
 build=$(realpath "$1")
@@ -24,7 +24,8 @@ else
   dpkg-deb -x "$deb" "$work/root"
 fi
 usr=$work/root/usr
-for f in bin/pixtable lib/pixtable/pixtable-desktop.so share/man/man1/pixtable.1 share/applications/pixtable.desktop share/doc/pixtable/copyright; do
+for f in bin/pixtable lib/pixtable/pixtable-desktop.so share/man/man1/pixtable.1 share/applications/pixtable.desktop share/doc/pixtable/copyright \
+  share/locale/ja/LC_MESSAGES/pixtable.mo; do
   [[ -f $usr/$f ]] || fail "/usr/$f is missing"
 done
 
@@ -37,6 +38,8 @@ opens() { [[ $(env DISPLAY="$1" LD_DEBUG=files "$pixtable" "${@:2}" none.bmp 2>&
 opens :99999 || fail "the desktop module is not loaded on a display"
 ! opens :99999 --terminal || fail "the desktop module is loaded with --terminal"
 ! opens "" || fail "the desktop module is loaded without a display"
+# It finds its message catalogue under its prefix.
+[[ $(LANGUAGE=ja LANG=C.UTF-8 "$pixtable" none.bmp 2>&1) == *"に合うファイルはありません"* ]] || fail "no Japanese texts"
 
 entry=$usr/share/applications/pixtable.desktop
 (($(grep -cxF -e 'Type=Application' -e 'Exec=pixtable %f' -e 'Terminal=false' \
