@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/batch_plan.h"
+#include "app/captions.h"
 #include "app/display_name.h"
 #include "app/signals.h"
 #include "app/catalogue.h"
@@ -31,7 +32,8 @@ constexpr auto kTick = std::chrono::milliseconds(40);
 class JobUi : public Ui {
  public:
   JobUi(RunState& state, const std::string& input) : state_(state), name_(DisplayName(input)) {}
-  void SetText(const char*) override {}
+  void Report(Stage, int64_t, int64_t) override {}
+  void ShowCaption(const std::string&) override {}
   void PumpEvents() override {
     if (CancelRequested()) state_.CancelFlag = true;
   }
@@ -100,11 +102,10 @@ void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, c
 }
 
 /// "変換中・・・(done/total、失敗 n) name": the count and the latest picture.
-std::string ProgressText(const Shared& shared, size_t total) {
-  std::string text = "変換中・・・(" + std::to_string(shared.done) + "/" + std::to_string(total);
-  if (shared.failed > 0) text += "、失敗 " + std::to_string(shared.failed);
+std::string ProgressText(const Shared& shared, size_t total, Captions texts) {
   const size_t slash = shared.latest.rfind('/');
-  return text + ") " + DisplayName(shared.latest.substr(slash == std::string::npos ? 0 : slash + 1));
+  const std::string name = DisplayName(shared.latest.substr(slash == std::string::npos ? 0 : slash + 1));
+  return BatchCaption(shared.done, total, shared.failed, name, texts);
 }
 
 /// "a", "a or b", "a, b or c", each quoted.
@@ -210,12 +211,12 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
     shared.changed.wait_for(lock, kTick, [&] { return !shared.said.empty() || shared.running == 0; });
     std::vector<std::string> said = std::move(shared.said);
     shared.said.clear();
-    const std::string text = ProgressText(shared, pictures.size());
+    const std::string text = ProgressText(shared, pictures.size(), ui.CaptionTexts());
     const bool ended = shared.running == 0;
     lock.unlock();
     for (const std::string& message : said) ui.ShowNote(message);
     if (ended) break;
-    ui.SetText(text.c_str());
+    ui.ShowCaption(text);
     ui.PumpEvents();
     if (state.CancelFlag) RequestCancel();
     // A job waiting on a stalled reader or a FIFO's open wakes to see the cancel.

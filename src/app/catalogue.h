@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-/// Marks `text` for the catalogue where it can't be looked up yet (an
-/// initializer); `Tr` looks it up where it is shown.
-#define N_(text) text
+// N_(text) marks `text` for the catalogue where it can't be looked up yet (an
+// initializer); `Tr` looks it up where it is shown.
+#include "core/msgid.h"
 
 namespace pixtable {
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/captions.h"
 #include "app/catalogue.h"
 #include "app/display_name.h"
 #include "app/fit_picture.h"
@@ -31,9 +32,11 @@ void Ui::ShowLoadFailure(const std::string& name, const std::string& reason) {
   ShowMessage(Fill(Tr("pixtable: cannot load {1}"), {name}) + "\n" + reason);
 }
 
-namespace {
+void Ui::Report(Stage stage, int64_t done, int64_t total) {
+  if (CaptionDue()) ShowCaption(Caption(stage, done, total, CaptionTexts()));
+}
 
-constexpr const char kPreparingText[] = "準備中・・・";
+namespace {
 
 /// True when every word of `options` names a file of its own: the user
 /// meant --each (the shell expanded "*.png" into several names).
@@ -180,7 +183,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   }
 
   ui.ShowProgressWindow();
-  ui.SetText(kPreparingText);
+  ui.Report(Stage::kPreparing, 0, 0);
   CellGrid cells;
   DibSection reduced;  // The picture the cells cover, when an option reduced it.
   int code = kExitCancelled;

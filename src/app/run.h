@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/captions.h"
 #include "app/options.h"
 #include "core/run_state.h"
 
@@ -23,6 +24,16 @@ enum ExitCode : int {
 /// cancel request sets `RunState::CancelFlag`.
 class Ui : public Progress {
  public:
+  /// Shows the figures as a caption (see `Caption`) when `CaptionDue`.
+  void Report(Stage stage, int64_t done, int64_t total) override;
+  /// Whose texts the captions take: the catalogue's, unless the front end
+  /// has its own.
+  virtual Captions CaptionTexts() const { return Captions::kLocale; }
+  /// True when a caption shown now would be seen: a photo's layout reports
+  /// 100,000 times, and each caption costs a string.
+  virtual bool CaptionDue() { return true; }
+  /// Shows `text` (UTF-8) as the progress caption.
+  virtual void ShowCaption(const std::string& text) = 0;
   /// True when `key` ('z' or 'x') is held down at this moment.
   virtual bool KeyHeld(char key) = 0;
   /// Shows the magnification prompt with the default answer "1"; returns

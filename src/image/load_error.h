@@ -9,7 +9,7 @@ namespace pixtable {
 
 /// Why a file could not be decoded. The list is closed: every refusal of our
 /// own decoders and every error a library reports maps onto one of these.
-/// The front ends word them for the user (app/load_reason.h).
+/// The public API words them (`Describe` in include/pixtable/pixtable.h).
 enum class LoadError {
   kNone,
   kCannotRead,          ///< The file could not be opened or read.

@@ -25,7 +25,7 @@ using Names = std::vector<std::string>;
 class FakeUi : public Ui {
  public:
   explicit FakeUi(RunState& state) : state_(state) {}
-  void SetText(const char* text) override { texts.emplace_back(text); }
+  void ShowCaption(const std::string& text) override { texts.push_back(text); }
   void PumpEvents() override {  // A cancel as the button gives it, or as a signal does (seen as the front ends see it).
     if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : void(state_.CancelFlag = true);
     state_.CancelFlag |= CancelRequested();
@@ -93,7 +93,7 @@ TEST(RunConversion, KeysWinOverOptions) {
     EXPECT_EQ(f.Run(), kExitWritten) << c.keys;
     EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture, c.scale, c.background)) << c.keys;
     EXPECT_EQ(f.ui.prompts, c.keys[0] == 'z' ? Names{"拡大する場合倍率を1-10の整数で入力してください"} : Names{});
-    EXPECT_EQ(Names({f.ui.texts.front(), f.ui.texts.back()}), Names({"準備中・・・", "出力中...(4/4)"}));
+    EXPECT_EQ(Names({f.ui.texts.front(), f.ui.texts.back()}), Names({"Preparing...", "Writing... (4/4)"}));
     EXPECT_EQ(f.ui.windows, 0) << "the progress window was not unloaded";
   }
 }
