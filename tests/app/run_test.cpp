@@ -1,5 +1,5 @@
-// One run through a fake front end: the keys and options, cancels, destinations that only a program can
-// make, and what a batch counts.
+// One run through a fake front end: the keys and options, cancels, destinations that only a program
+// can make, and what a batch counts.
 #include "app/run.h"
 
 #include <fcntl.h>
@@ -93,7 +93,8 @@ TEST(RunConversion, KeysWinOverOptions) {
     EXPECT_EQ(f.Run(), kExitWritten) << c.keys;
     EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture, c.scale, c.background)) << c.keys;
     EXPECT_EQ(f.ui.prompts, c.keys[0] == 'z' ? Names{"拡大する場合倍率を1-10の整数で入力してください"} : Names{});
-    EXPECT_EQ(Names({f.ui.texts.front(), f.ui.texts.back()}), Names({"Preparing...", "Writing... (4/4)"}));
+    EXPECT_EQ(Names({f.ui.texts.front(), f.ui.texts.back()}),
+              Names({"Preparing...", "Writing... (4/4)"}));
     EXPECT_EQ(f.ui.windows, 0) << "the progress window was not unloaded";
   }
 }
@@ -168,16 +169,18 @@ TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
 }
 
 TEST(RunBatch, CountsEveryPictureMatchedAndWhyEachNotWrittenWasNot) {
+  // A .html file is a table, "bad" and .txt files no pictures; "b=a" is a hard link, "c>a" a symbolic one.
   const struct {
-    Names files;  // A .html file is a table, "bad" or .txt no picture; "b=a" a hard link, "c>a" a symbolic one.
-    Names words;
+    Names files, words;
     int code;
     const char* summary;
   } cases[] = {
       {{"bad.bmp"}, {"*"}, kExitFailed, "0 of 1 table written, 1 failed"},
-      {{"a.html", "a.png"}, {"*"}, kExitWritten, "1 of 1 table written, 1 HTML file left out"},  // A second run.
-      {{"a.bmp", "b.bmp=a.bmp", "c.bmp>a.bmp"}, {"a.bmp", "b.bmp", "c.bmp"}, kExitWritten, "3 of 3 tables written"},
-      {{"a.bmp", "a.png"}, {"*"}, kExitFailed, "1 of 2 tables written, 1 left out for a table's name in use"},
+      {{"a.html", "a.png"}, {"*"}, kExitWritten, "1 of 1 table written, 1 HTML file left out"},  // A rerun.
+      {{"a.bmp", "b.bmp=a.bmp", "c.bmp>a.bmp"}, {"a.bmp", "b.bmp", "c.bmp"}, kExitWritten,
+       "3 of 3 tables written"},
+      {{"a.bmp", "a.png"}, {"*"}, kExitFailed,
+       "1 of 2 tables written, 1 left out for a table's name in use"},
       {{"a.bmp"}, {"*", "none"}, kExitFailed, "1 of 1 table written, 1 word matched no file"},
   };
   for (const auto& c : cases) {
@@ -185,11 +188,14 @@ TEST(RunBatch, CountsEveryPictureMatchedAndWhyEachNotWrittenWasNot) {
     for (const std::string& file : c.files) {
       const size_t at = file.find_first_of("=>");
       const std::string name = file.substr(0, at), kind = name.substr(name.find('.'));
+      const std::string target = file.substr(at + 1), path = dir / name;
+      const bool picture = kind != ".html" && kind != ".txt" && !name.starts_with("bad");
       if (at == std::string::npos) {
-        dir.Write(name, kind == ".html" ? "<table>" : kind == ".txt" || name.starts_with("bad") ? "BM" : test::EncodeBmp(kPicture));
+        dir.Write(name, picture ? test::EncodeBmp(kPicture) : kind == ".html" ? "<table>" : "BM");
       } else {
-        ASSERT_EQ(file[at] == '=' ? link((dir / file.substr(at + 1)).c_str(), (dir / name).c_str())
-                                  : symlink(file.substr(at + 1).c_str(), (dir / name).c_str()), 0);
+        const int made = file[at] == '=' ? link((dir / target).c_str(), path.c_str())
+                                         : symlink(target.c_str(), path.c_str());
+        ASSERT_EQ(made, 0) << file;
       }
     }
     Options options;

@@ -57,18 +57,25 @@ printf old >big.html
 kept "file-size limit"
 
 # --- A reader that stops reading: standard output or a FIFO, blocked in a write or in opening (also a
-# batch's job, on a thread of its own). A cancel before the last flush of a table buffered whole: run_test.cpp.
+# batch's job, on a thread of its own); and a piped picture whose writer stops writing. A cancel
+# before the last flush of a table buffered whole: run_test.cpp.
 mkfifo stalled idle
 mkdir fifo.d && mkfifo fifo.d/big.html
-for target in stdout stalled idle batch; do
-  [[ $target == idle || $target == batch ]] || { sleep 60 <stalled & reader=$!; }
+for target in stdout stalled idle batch stdin; do
+  case $target in
+    idle | batch) ;;
+    stdin) sleep 60 >stalled & reader=$! ;;
+    *) sleep 60 <stalled & reader=$! ;;
+  esac
   case $target in
     stdout) "$pixtable" -o - big.bmp >stalled 2>err.txt & ;;
+    stdin) "$pixtable" - <stalled 2>err.txt & ;;
     batch) "$pixtable" --each --output-dir fifo.d big.bmp 2>err.txt & ;;
     *) "$pixtable" -o $target big.bmp 2>err.txt & ;;
   esac
   pid=$!
-  if [[ $target == idle || $target == batch ]]; then sleep 0.5; else in_write $pid; fi  # Opening a FIFO no one reads waits.
+  # Opening a FIFO no one reads waits, as does reading one no one writes.
+  if [[ $target == stalled || $target == stdout ]]; then in_write $pid; else sleep 0.5; fi
   kill -TERM $pid
   exits $pid 3 "stalled $target" 3
   [[ $target == idle || $target == batch ]] || kill $reader
