@@ -160,6 +160,20 @@ const OptionSpec* FindOption(std::string_view arg) {
   return nullptr;
 }
 
+/// Gives the option of `spec` its `value`; false when it does not take it.
+bool SetValue(const OptionSpec& spec, Options& o, const std::string& value) {
+  if (!spec.number) return spec.set(o, value);
+  const std::optional<int64_t> number = WholeNumber(value, spec.low, spec.high);
+  if (number) o.*spec.number = static_cast<int32_t>(*number);
+  return number.has_value();
+}
+
+/// What the option of `spec` takes, for a refusal.
+std::string Accepts(const OptionSpec& spec) {
+  if (!spec.number) return Tr(spec.accepts);
+  return Fill(Tr("a whole number from {1} to {2}"), {std::to_string(spec.low), std::to_string(spec.high)});
+}
+
 /// The help's lines of `spec`: its names, then its help from the 26th
 /// column ("  -m, --magnification N  scale ...").
 std::string HelpLines(const OptionSpec& spec) {
@@ -168,7 +182,9 @@ std::string HelpLines(const OptionSpec& spec) {
   line += spec.name;
   if (spec.argument) line += std::string(" ") + spec.argument;
   line += line.size() + 2 <= kColumn ? std::string(kColumn - line.size(), ' ') : "\n" + std::string(kColumn, ' ');
-  for (const char* c = Tr(spec.help); *c; ++c) line += *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
+  for (const char* c = Tr(spec.help); *c; ++c) {
+    line += *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
+  }
   return line + "\n";
 }
 
@@ -245,14 +261,9 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
       return parsed;
     }
     const std::string value = attached ? std::string(arg.substr(name_end + is_long)) : argv[++i];
-    const std::optional<int64_t> number = spec->number ? WholeNumber(value, spec->low, spec->high) : std::nullopt;
-    if (number) o.*spec->number = static_cast<int32_t>(*number);
-    if (spec->number ? !number : !spec->set(o, value)) {
-      const std::string accepts = spec->number ? Fill(Tr("a whole number from {1} to {2}"),
-                                                      {std::to_string(spec->low), std::to_string(spec->high)})
-                                               : Tr(spec->accepts);
+    if (!SetValue(*spec, o, value)) {
       const std::string name = is_long ? std::string("--") + spec->name : std::string(arg.substr(0, 2));
-      parsed.error = Fill(Tr("option {1} does not take {2} ({3})"), {name, QuotedName(value), accepts});
+      parsed.error = Fill(Tr("option {1} does not take {2} ({3})"), {name, QuotedName(value), Accepts(*spec)});
       return parsed;
     }
   }
