@@ -76,7 +76,8 @@ struct OptionSpec {
   bool Options::*flag = nullptr;    ///< A switch sets this.
   int32_t Options::*number = nullptr;  ///< A whole number from `low` to `high` goes here.
   int32_t low = 0, high = 0;
-  bool (*set)(Options&, const std::string& value) = nullptr;  ///< Any other value; false refuses it.
+  /// Any other value (a switch: ""); false refuses it.
+  bool (*set)(Options&, const std::string& value) = nullptr;
   const char* accepts = nullptr;    ///< What `set` takes, for a refusal.
 };
 
@@ -101,10 +102,19 @@ const OptionSpec kOptionSpecs[] = {
      .help = N_("lay the picture over COLOR (#RRGGBB or RRGGBB) by its\nalpha, instead of leaving transparent cells"),
      .set = [](Options& o, const std::string& v) { return bool(o.matte = ParseColour(v)); },
      .accepts = N_("a colour as #RRGGBB or RRGGBB")},
+    {.name = "auto-layout",
+     .help = N_("leave column widths to the browser: a shorter table,\n"
+                "but browsers draw flat areas and long runs wrongly"),
+     .set = [](Options& o, const std::string&) {
+       o.format.auto_layout = true;
+       return true;
+     }},
     {.name = "pixel-exact",
-     .help = N_("fix every column's width and keep spans within what\n"
-                "browsers honour, so that they draw every pixel exactly"),
-     .flag = &Options::pixel_exact},
+     .help = N_("the default: fix every column's width so that browsers\ndraw every pixel"),
+     .set = [](Options& o, const std::string&) {
+       o.format.auto_layout = false;
+       return true;
+     }},
     {.name = "max-size", .argument = "SIZE",
      .help = N_("make the best table of at most SIZE bytes (100K, 1.5M;\n"
                 "K, KB, KiB count 1024, M, MB, MiB 1024 x 1024): choose\n"
@@ -249,7 +259,8 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
     }
     given.push_back(spec);
     if (!spec->argument) {
-      o.*spec->flag = true;
+      if (spec->flag) o.*spec->flag = true;
+      if (spec->set) spec->set(o, "");
       continue;
     }
     // The value: "--name=V", "-LV", or the next argument.
