@@ -75,12 +75,12 @@ DesktopUi::DesktopUi(RunState& state, Display* display) : state_(state) {
   UseJapaneseFont();
 }
 
-bool DesktopUi::CaptionDue() { return form_.window && NowMs() - last_draw_ms_ >= kRedrawIntervalMs; }
+bool DesktopUi::CaptionDue() { return progress_.window && NowMs() - last_draw_ms_ >= kRedrawIntervalMs; }
 
 void DesktopUi::ShowCaption(const std::string& text) {
   if (!CaptionDue()) return;
   last_draw_ms_ = NowMs();
-  SetLabel1Text(form_, text.c_str());
+  SetProgressCaption(progress_, text.c_str());
   // Draw now: the first text is set without events running after it.
   Fl::flush();
 }
@@ -114,17 +114,17 @@ void DesktopUi::ShowUsageError(const std::string& text) {
 }
 
 void DesktopUi::ShowProgressWindow() {
-  form_ = MakeForm1(state_);
-  ShowForm1(form_);
+  progress_ = MakeProgressWindow(state_);
+  MapProgressWindow(progress_);
   watching_ = WatchXInput(true);
 }
 
 void DesktopUi::UnloadProgressWindow() {
-  if (!form_.window) return;
+  if (!progress_.window) return;
   if (watching_) WatchXInput(false);
   watching_ = false;
-  form_.window->hide();
-  form_ = Form1();
+  progress_.window->hide();
+  progress_ = ProgressWindow();
   Fl::flush();
 }
 

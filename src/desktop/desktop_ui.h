@@ -12,7 +12,7 @@
 namespace pixtable {
 
 /// Start-up keys read from the X server, the magnification box, the
-/// file-open dialog, message boxes and the progress window `Form1`.
+/// file-open dialog, message boxes and the progress window.
 class DesktopUi : public Ui {
  public:
   /// Takes over `display`, which must be open. Losing it later ends the
@@ -42,7 +42,7 @@ class DesktopUi : public Ui {
 
  private:
   RunState& state_;
-  Form1 form_;
+  ProgressWindow progress_;
   long long last_draw_ms_ = -1'000'000;
   bool watching_ = false;  ///< SIGIO tells when X input arrives.
 };
