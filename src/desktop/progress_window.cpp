@@ -24,7 +24,7 @@ ProgressWindow MakeProgressWindow(RunState& state) {
   ProgressWindow form;
   form.window = std::make_unique<Fl_Double_Window>(kLeft, kTop, 234, 73, kProgressTitle);
   form.window->callback(IgnoreClose);
-  form.caption = new Fl_Box(8, 8, 217, 25, "caption");
+  form.caption = new Fl_Box(8, 8, 217, 25, "");  // Set before the run shows progress.
   form.caption->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
   form.cancel_button = new Fl_Button(152, 40, 73, 25, kCancelLabel);
   form.cancel_button->callback(OnCancelClicked, &state);
