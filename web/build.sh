@@ -43,4 +43,5 @@ fetch libimagequant-dev libimagequant
 emcmake cmake -S web -B "$out/cmake" -DCMAKE_BUILD_TYPE=Release -DPIXTABLE_DEPS="$PWD/$deps" >/dev/null
 cmake --build "$out/cmake" -j"$(nproc)"
 cp "$out/cmake/pixtable.js" "$out/pixtable.js"
-echo "web: $out/pixtable.js"
+node web/page/bundle.js "$out/pixtable.js" "$out/pixtable.html"
+echo "web: $out/pixtable.html"

@@ -1,15 +1,16 @@
-// The WebAssembly module's one entry, `convert(bytes, options, onProgress)`:
+// The WebAssembly module's entries: `convert(bytes, options, onProgress)`
 // decodes the picture and makes its table as the program does, and returns
-// the table with its figures, or why there is none, as a plain object.
+// the table with its figures, or why there is none, as a plain object;
+// `outputName(name)` names the table's file as the program does.
 #include <emscripten/bind.h>
 #include <emscripten/emscripten.h>
 
-#include <cmath>
 #include <limits>
 #include <new>
 #include <span>
 #include <string>
 
+#include "app/output_path.h"
 #include "fit/budget.h"
 #include "fit/psnr.h"
 #include "fit/reduce.h"
@@ -176,4 +177,5 @@ val Convert(const std::string& bytes, const val& js_options, val on_progress) {
 
 EMSCRIPTEN_BINDINGS(pixtable) {
   emscripten::function("convert", &pixtable::Convert);
+  emscripten::function("outputName", &pixtable::DeriveOutputPath);
 }
