@@ -1,174 +1,96 @@
-// The WebAssembly module's entries: `convert(bytes, options, onProgress)`
-// decodes the picture and makes its table as the program does, and returns
-// the table with its figures, or why there is none, as a plain object;
-// `outputName(name)` names the table's file as the program does.
+// The WebAssembly module's entries, on pixtable's public API:
+// `convert(bytes, options, onProgress)` decodes the picture and makes its
+// table, and returns the table with its figures, or why there is none, as a
+// plain object; `outputName(name)` names the table's file as the program does.
 #include <emscripten/bind.h>
 #include <emscripten/emscripten.h>
 
-#include <limits>
-#include <new>
 #include <span>
 #include <string>
 
+#include "app/captions.h"
 #include "app/output_path.h"
-#include "fit/budget.h"
-#include "fit/psnr.h"
-#include "fit/reduce.h"
-#include "html/html_writer.h"
-#include "image/matte.h"
-#include "image/picture_decoder.h"
-#include "layout/layout.h"
+#include "pixtable/pixtable.h"
 
 namespace pixtable {
 namespace {
 
 using emscripten::val;
 
-/// The options of the page, read from a JavaScript object whose missing
-/// fields keep the program's defaults.
-struct PageOptions {
-  int32_t magnification = 1;  ///< Already 1 to 10: the page offers no other.
-  bool no_background = false;
-  bool pixel_exact = false;
-  int64_t max_size = 0;
-  int32_t colors = 0;
-  bool dither = false;
-  int32_t scale = 1;
-  ScaleFilter filter = ScaleFilter::kBox;
-  int32_t matte = -1;  ///< 0xRRGGBB, or -1 for none.
+/// The page's options, a JavaScript object whose missing fields keep the
+/// library's defaults. Values out of range come back as kBadOption.
+TableOptions ReadOptions(const val& o) {
+  auto get = [&o](const char* key, auto fallback) {
+    const val v = o[key];
+    return v.isUndefined() || v.isNull() ? fallback : v.as<decltype(fallback)>();
+  };
+  TableOptions options;
+  options.magnification = get("magnification", options.magnification);
+  options.background = !get("noBackground", false);
+  options.form = get("form", std::string("exact")) == "auto" ? LayoutForm::kAuto : LayoutForm::kFixed;
+  options.scale = get("scale", options.scale);
+  options.scale_filter = get("scaleFilter", std::string("box")) == "nearest" ? ScaleFilter::kNearest
+                                                                              : ScaleFilter::kBox;
+  options.colors = get("colors", options.colors);
+  options.dither = get("dither", options.dither);
+  options.max_bytes = static_cast<int64_t>(get("maxSize", 0.0));
+  if (const int32_t matte = get("matte", -1); matte >= 0) options.matte = static_cast<uint32_t>(matte);
+  return options;
+}
 
-  explicit PageOptions(const val& o) {
-    auto get = [&o](const char* key, auto fallback) {
-      const val v = o[key];
-      return v.isUndefined() || v.isNull() ? fallback : v.as<decltype(fallback)>();
-    };
-    magnification = get("magnification", magnification);
-    no_background = get("noBackground", no_background);
-    pixel_exact = get("form", std::string("auto")) == "exact";
-    max_size = static_cast<int64_t>(get("maxSize", 0.0));
-    colors = get("colors", colors);
-    dither = get("dither", dither);
-    scale = get("scale", scale);
-    filter = get("scaleFilter", std::string("box")) == "nearest" ? ScaleFilter::kNearest : ScaleFilter::kBox;
-    matte = get("matte", matte);
-  }
-  bool Reduces() const { return max_size > 0 || colors > 0 || scale > 1; }
-};
-
-/// Hands the captions to a JavaScript function, at most every 50 ms: the
-/// layout shows one for nearly every pixel of a photo.
-class PageProgress : public Progress {
+/// Hands the program's captions and the figures behind them to a JavaScript
+/// function, at most every 50 ms: the layout reports nearly every pixel.
+class PageObserver : public Observer {
  public:
-  explicit PageProgress(val callback) : callback_(std::move(callback)) {}
-  void SetText(const char* text) override { text_ = text; }
-  void PumpEvents() override {
-    if (callback_.isUndefined() || (++calls_ & 255) != 1) return;
+  explicit PageObserver(val callback) : callback_(std::move(callback)) {}
+  void Progress(Stage stage, int64_t done, int64_t total) override {
+    const bool news = !reported_ || stage != stage_;
+    if (callback_.isUndefined() || (!news && (++calls_ & 255) != 0)) return;
     const double now = emscripten_get_now();
-    if (now - shown_ < 50) return;
+    if (!news && now - shown_ < 50) return;
+    reported_ = true;
+    stage_ = stage;
     shown_ = now;
-    callback_(std::string(text_));
+    callback_(Caption(stage, done, total), static_cast<double>(done), static_cast<double>(total));
   }
 
  private:
   val callback_;
-  const char* text_ = "";
+  bool reported_ = false;
+  Stage stage_ = Stage::kPreparing;
   uint32_t calls_ = 0;
   double shown_ = -1e9;
 };
 
-/// Collects the table and counts its cells.
-class TextSink : public OutputSink {
- public:
-  bool Write(std::string_view bytes) override {
-    text.append(bytes);
-    return true;
-  }
-  void CountCells(int64_t n) override { cells += n; }
-  std::string text;
-  int64_t cells = 0;
-};
-
-val Failure(const char* kind) {
+/// {error, reason, smallest}: `kind` is "load" for a picture that was not
+/// decoded, else names what kept the table from being made.
+val Failure(const char* kind, const Error& error) {
   val result = val::object();
-  result.set("error", kind);
+  const bool budget = error.code == ErrorCode::kBudgetTooSmall;
+  result.set("error", budget ? "too-small" : error.code == ErrorCode::kOutOfMemory ? "memory" : kind);
+  result.set("reason", Describe(error));
+  if (budget) result.set("smallest", static_cast<double>(error.smallest));
   return result;
 }
 
-/// The cells of `dib` after the reductions `options` ask for, as the
-/// program's run makes them; `fitted` receives the reduced picture and
-/// `figures` the scale, colours and PSNR. An error object, or undefined.
-val LayOut(const PageOptions& options, const DibSection& dib, DibSection& fitted, CellGrid& cells, RunState& state,
-           Progress& progress, val& figures) {
-  figures.set("scale", 1);
-  figures.set("colors", 0);
-  figures.set("psnr", std::numeric_limits<double>::infinity());
-  if (!options.Reduces()) return BuildTable(dib, cells, state, progress) ? val::undefined() : Failure("cancelled");
-  if (options.max_size == 0) {
-    fitted = ReducePicture(dib, Reduction{options.scale, options.filter, options.colors, options.dither});
-    if (!fitted.Loaded()) return Failure("memory");
-    state.Magnification *= options.scale;
-    if (!BuildTable(fitted, cells, state, progress)) return Failure("cancelled");
-    ChooseSavingBackground(cells, state);
-    figures.set("scale", options.scale);
-    figures.set("colors", options.colors);
-    figures.set("psnr", TablePsnr(dib, fitted, options.scale));
-    return val::undefined();
-  }
-  BudgetRequest request;
-  request.max_bytes = options.max_size;
-  request.filter = options.filter;
-  request.dither = options.dither;
-  request.format = TableFormat{options.pixel_exact};
-  BudgetResult result = FitToBudget(dib, request, state, progress);
-  if (result.outcome == BudgetOutcome::kTooSmall) {
-    val failure = Failure("too-small");
-    failure.set("smallest", static_cast<double>(result.smallest));
-    return failure;
-  }
-  if (result.outcome != BudgetOutcome::kFits) return Failure("memory");
-  figures.set("scale", result.choice.scale);
-  figures.set("colors", result.choice.colors);
-  figures.set("psnr", result.choice.psnr);
-  figures.set("note", DescribeChoice(options.max_size, result.choice));
-  fitted = std::move(result.choice.picture);
-  cells = std::move(result.choice.cells);
-  return val::undefined();
-}
-
-val Convert(const std::string& bytes, const val& js_options, val on_progress) {
-  const PageOptions options(js_options);
-  PageProgress progress(std::move(on_progress));
-  DecodeResult decoded =
-      DecodePicture(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-  if (!decoded.dib.Loaded()) {
-    val failure = Failure("load");
-    failure.set("reason", DescribeLoadError(decoded));
-    return failure;
-  }
-  DibSection& dib = decoded.dib;
-  if (options.matte >= 0) ComposeOverMatte(dib, static_cast<uint32_t>(options.matte));
-  RunState state;
-  state.Magnification = options.magnification;
-  if (options.no_background) state.BackgroundColor = -1;
-  progress.SetText("準備中・・・");
-  progress.PumpEvents();
-
+val Convert(const std::string& bytes, const val& options, val on_progress) {
+  PageObserver observer(std::move(on_progress));
+  const Decoded decoded =
+      Decode(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), {}, &observer);
+  if (decoded.error) return Failure("load", decoded.error);
+  StringSink sink;
+  const TableResult made = MakeTable(decoded.picture, ReadOptions(options), sink, &observer);
+  if (made.error) return Failure("table", made.error);
   val result = val::object();
-  CellGrid cells;
-  DibSection fitted;
-  if (val failure = LayOut(options, dib, fitted, cells, state, progress, result); !failure.isUndefined()) {
-    return failure;
-  }
-  TextSink sink;
-  const WriteOutcome written = WriteHtmlTable(sink, fitted.Loaded() ? fitted : dib, cells, state, progress,
-                                              TableFormat{options.pixel_exact});
-  if (written != WriteOutcome::kWritten) return Failure("cancelled");
   result.set("table", sink.text);
-  result.set("bytes", static_cast<double>(sink.text.size()));
-  result.set("cells", static_cast<double>(sink.cells));
-  result.set("width", dib.Width);
-  result.set("height", dib.Height);
-  result.set("animated", decoded.animated);
+  result.set("bytes", static_cast<double>(made.summary.bytes));
+  result.set("cells", static_cast<double>(made.summary.cells));
+  result.set("scale", made.summary.scale);
+  result.set("colors", made.summary.colors);
+  result.set("psnr", made.summary.psnr);
+  result.set("width", decoded.picture.width());
+  result.set("animated", decoded.picture.animated());
+  result.set("partlyTransparent", static_cast<double>(made.summary.partly_transparent));
   return result;
 }
 

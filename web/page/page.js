@@ -58,12 +58,12 @@ function freshWorker() {
   };
 }
 
-function showProgress(caption) {
+/// The program's caption; the bar is indeterminate until a stage has figures.
+function showProgress({ caption, done, total }) {
   $('caption').textContent = caption;
-  const count = /\((\d+)\/(\d+)\)/.exec(caption);
-  if (count) {
-    $('progress').max = Number(count[2]);
-    $('progress').value = Number(count[1]);
+  if (total > 0) {
+    $('progress').max = total;
+    $('progress').value = done;
   } else {
     $('progress').removeAttribute('value');
   }
@@ -75,7 +75,7 @@ function start() {
   if (running) freshWorker();
   running = true;
   $('message').textContent = '';
-  showProgress(t('Starting…'));
+  showProgress({ caption: t('Starting…') });
   $('run').hidden = false;
   worker.postMessage({ bytes: picture.bytes, options, name: picture.name });
 }
@@ -134,12 +134,17 @@ function show(result) {
     t('%s cells', number(result.cells)),
     t('scale %s', result.scale),
     result.colors ? t('%s colours', result.colors) : t('all colours'),
-    result.psnr === Infinity ? t('exact') : t('PSNR %s dB', result.psnr.toFixed(1)),
-  ].join(' · ');
-  $('note').textContent = [result.note, result.animated ? t('Animated: the first frame is converted.') : '']
-    .filter(Boolean).join(' ');
+    psnrText(result),
+  ].filter(Boolean).join(' · ');
+  $('note').textContent = result.animated ? t('Animated: the first frame is converted.') : '';
   $('output-name').textContent = result.outputName;
   $('copied').textContent = '';
+}
+
+/// The PSNR where the library gives one (a size budget), "exact" for a table of every pixel.
+function psnrText({ psnr, scale, colors }) {
+  if (psnr === Infinity || (scale === 1 && !colors)) return t('exact');
+  return psnr > 0 ? t('PSNR %s dB', psnr.toFixed(1)) : '';
 }
 
 async function copy() {

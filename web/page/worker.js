@@ -8,7 +8,7 @@ const ready = createPixtable();
 
 self.onmessage = async ({ data: { bytes, options, name } }) => {
   const pixtable = await ready;
-  const progress = (text) => self.postMessage({ progress: text });
+  const progress = (caption, done, total) => self.postMessage({ progress: { caption, done, total } });
   let result;
   try {
     result = pixtable.convert(new Uint8Array(bytes), options, progress);
