@@ -186,7 +186,10 @@ async function open(file) {
 translatePage();
 freshWorker();
 $('drop').onclick = () => $('file').click();
-$('file').onchange = () => open($('file').files[0]);
+$('file').onchange = () => {
+  open($('file').files[0]);
+  $('file').value = ''; // Choosing the same file again (after a cancel) opens it again.
+};
 $('cancel').onclick = cancel;
 $('copy').onclick = copy;
 $('download').onclick = download;
