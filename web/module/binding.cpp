@@ -1,12 +1,14 @@
 // The WebAssembly module's entries, on pixtable's public API:
 // `convert(bytes, options, onProgress)` decodes the picture and makes its
 // table, and returns the table with its figures, or why there is none, as a
-// plain object; `outputName(name)` names the table's file as the program does.
+// plain object; `outputName(name)` names the table's file as the program
+// does; `pixels(bytes)` gives a picture's pixels (the tests' reference).
 #include <emscripten/bind.h>
 #include <emscripten/emscripten.h>
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/captions.h"
 #include "app/output_path.h"
@@ -42,10 +44,11 @@ TableOptions ReadOptions(const val& o) {
 /// function, at most every 50 ms: the layout reports nearly every pixel.
 class PageObserver : public Observer {
  public:
-  explicit PageObserver(val callback) : callback_(std::move(callback)) {}
+  explicit PageObserver(val callback)
+      : callback_(std::move(callback)), wanted_(callback_.typeOf().as<std::string>() == "function") {}
   void Progress(Stage stage, int64_t done, int64_t total) override {
     const bool news = !reported_ || stage != stage_;
-    if (callback_.isUndefined() || (!news && (++calls_ & 255) != 0)) return;
+    if (!wanted_ || (!news && (++calls_ & 255) != 0)) return;
     const double now = emscripten_get_now();
     if (!news && now - shown_ < 50) return;
     reported_ = true;
@@ -56,6 +59,7 @@ class PageObserver : public Observer {
 
  private:
   val callback_;
+  bool wanted_;
   bool reported_ = false;
   Stage stage_ = Stage::kPreparing;
   uint32_t calls_ = 0;
@@ -73,10 +77,13 @@ val Failure(const char* kind, const Error& error) {
   return result;
 }
 
+std::span<const uint8_t> Bytes(const std::string& bytes) {
+  return {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+}
+
 val Convert(const std::string& bytes, const val& options, val on_progress) {
   PageObserver observer(std::move(on_progress));
-  const Decoded decoded =
-      Decode(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), {}, &observer);
+  const Decoded decoded = Decode(Bytes(bytes), {}, &observer);
   if (decoded.error) return Failure("load", decoded.error);
   StringSink sink;
   const TableResult made = MakeTable(decoded.picture, ReadOptions(options), sink, &observer);
@@ -94,10 +101,32 @@ val Convert(const std::string& bytes, const val& options, val on_progress) {
   return result;
 }
 
+/// {width, height, rgba}: the decoded picture's pixels, four bytes each (red,
+/// green, blue, alpha), top row first; null when it does not decode.
+val Pixels(const std::string& bytes) {
+  const Decoded decoded = Decode(Bytes(bytes));
+  if (decoded.error) return val::null();
+  const Picture& picture = decoded.picture;
+  std::vector<uint8_t> rgba;
+  rgba.reserve(size_t{4} * picture.width() * picture.height());
+  for (int32_t y = 0; y < picture.height(); ++y) {
+    for (int32_t x = 0; x < picture.width(); ++x) {
+      const uint32_t argb = picture.Pixel(x, y);
+      for (const int shift : {16, 8, 0, 24}) rgba.push_back(static_cast<uint8_t>(argb >> shift));
+    }
+  }
+  val result = val::object();
+  result.set("width", picture.width());
+  result.set("height", picture.height());
+  result.set("rgba", val(emscripten::typed_memory_view(rgba.size(), rgba.data())).call<val>("slice"));
+  return result;
+}
+
 }  // namespace
 }  // namespace pixtable
 
 EMSCRIPTEN_BINDINGS(pixtable) {
   emscripten::function("convert", &pixtable::Convert);
   emscripten::function("outputName", &pixtable::DeriveOutputPath);
+  emscripten::function("pixels", &pixtable::Pixels);
 }
