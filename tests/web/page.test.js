@@ -36,7 +36,8 @@ async function run(page, { file, controls = {} }) {
   }, controls);
   await page.waitForFunction(() => $('figures').textContent || $('message').textContent,
     { timeout: 60000 });
-  return page.evaluate(() => ({ table: shown && shown.table, message: $('message').textContent }));
+  return page.evaluate(async () => ({ table: shown && await shown.table.text(),
+    message: $('message').textContent }));
 }
 
 /// The preview's pixels that differ from the picture's (transparent ones show the page, #FAFAFA).
@@ -91,7 +92,7 @@ for (const [name, launch] of Object.entries(launchers)) {
         await new Promise((resolve) => setTimeout(resolve, 300));
         return copied.sort();
       });
-      const table = await page.evaluate(() => shown.table);
+      const table = await page.evaluate(() => shown.table.text());
       assert.deepStrictEqual(given, [table, table, table, 'logo.html'].sort());
     });
 

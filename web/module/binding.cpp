@@ -1,8 +1,9 @@
 // The WebAssembly module's entries, on pixtable's public API:
-// `convert(bytes, options, onProgress)` decodes the picture and makes its
-// table, and returns the table with its figures, or why there is none, as a
-// plain object; `outputName(name)` names the table's file as the program
-// does; `pixels(bytes)` gives a picture's pixels (the tests' reference).
+// `convert(bytes, options, onProgress, onText)` decodes the picture, hands its
+// table to `onText` row by row, and returns the table's figures, or why there
+// is none, as a plain object; `outputName(name)` names the table's file as
+// the program does; `pixels(bytes)` gives a picture's pixels (the tests'
+// reference).
 #include <emscripten/bind.h>
 #include <emscripten/emscripten.h>
 
@@ -66,6 +67,21 @@ class PageObserver : public Observer {
   double shown_ = -1e9;
 };
 
+/// Hands the table to a JavaScript function a row at a time, as a view of
+/// the module's memory that the function copies: the table (52 MB for a
+/// photo) is then never held whole in the module.
+class PageSink : public TableSink {
+ public:
+  explicit PageSink(val write) : write_(std::move(write)) {}
+  bool Write(std::string_view bytes) override {
+    write_(val(emscripten::typed_memory_view(bytes.size(), reinterpret_cast<const uint8_t*>(bytes.data()))));
+    return true;
+  }
+
+ private:
+  val write_;
+};
+
 /// {error, reason, smallest}: `kind` is "load" for a picture that was not
 /// decoded, else names what kept the table from being made.
 val Failure(const char* kind, const Error& error) {
@@ -81,15 +97,14 @@ std::span<const uint8_t> Bytes(const std::string& bytes) {
   return {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
 }
 
-val Convert(const std::string& bytes, const val& options, val on_progress) {
+val Convert(const std::string& bytes, const val& options, val on_progress, val on_text) {
   PageObserver observer(std::move(on_progress));
   const Decoded decoded = Decode(Bytes(bytes), {}, &observer);
   if (decoded.error) return Failure("load", decoded.error);
-  StringSink sink;
+  PageSink sink(std::move(on_text));
   const TableResult made = MakeTable(decoded.picture, ReadOptions(options), sink, &observer);
   if (made.error) return Failure("table", made.error);
   val result = val::object();
-  result.set("table", sink.text);
   result.set("bytes", static_cast<double>(made.summary.bytes));
   result.set("cells", static_cast<double>(made.summary.cells));
   result.set("scale", made.summary.scale);

@@ -46,7 +46,7 @@ const workerUrl = URL.createObjectURL(new Blob([$('worker-source').textContent],
 let worker = null;
 let running = false;
 let picture = null; // { name, bytes, url }
-let shown = null; // What the page shows: { table, outputName }
+let shown = null; // What the page shows: { table (a Blob), outputName, ... }
 
 function freshWorker() {
   if (worker) worker.terminate();
@@ -114,7 +114,7 @@ function failureText(result) {
 // seconds to lay out the millions of cells of a photo's plain table.
 const previewLimit = 8 << 20;
 
-function show(result) {
+async function show(result) {
   shown = result;
   $('result').hidden = false;
   $('result-title').textContent = picture.name;
@@ -123,12 +123,12 @@ function show(result) {
   const preview = $('preview');
   preview.replaceChildren();
   if (result.bytes <= previewLimit) {
-    preview.innerHTML = result.table;
+    preview.innerHTML = await result.table.text();
   } else {
     const button = document.createElement('button');
     button.type = 'button';
     button.textContent = t('Show the table (%s bytes)', number(result.bytes));
-    button.onclick = () => { preview.innerHTML = result.table; };
+    button.onclick = async () => { preview.innerHTML = await result.table.text(); };
     preview.append(button);
   }
   $('figures').textContent = [
@@ -157,10 +157,11 @@ async function copy() {
       'text/plain': new Blob([table], { type: 'text/plain' }),
     })]);
   } catch {
+    const text = await table.text();
     // Without the asynchronous clipboard, the copy event carries both forms.
     const put = (event) => {
-      event.clipboardData.setData('text/html', table);
-      event.clipboardData.setData('text/plain', table);
+      event.clipboardData.setData('text/html', text);
+      event.clipboardData.setData('text/plain', text);
       event.preventDefault();
     };
     document.addEventListener('copy', put, { once: true });
@@ -171,7 +172,7 @@ async function copy() {
 
 function download() {
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([shown.table], { type: 'text/html' }));
+  link.href = URL.createObjectURL(shown.table);
   link.download = shown.outputName;
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);

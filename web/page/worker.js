@@ -11,7 +11,10 @@ self.onmessage = async ({ data: { bytes, options, name } }) => {
   const progress = (caption, done, total) => self.postMessage({ progress: { caption, done, total } });
   let result;
   try {
-    result = pixtable.convert(new Uint8Array(bytes), options, progress);
+    // The table goes to the page as a Blob, which is handed over without a copy.
+    const rows = [];
+    result = pixtable.convert(new Uint8Array(bytes), options, progress, (row) => rows.push(row.slice()));
+    if (!result.error) result.table = new Blob(rows, { type: 'text/html' });
   } catch (thrown) {
     // The module's only C++ exception is std::bad_alloc, which reaches
     // JavaScript as a number; anything else is a fault of ours.
