@@ -119,16 +119,26 @@ async function show(result) {
   $('result').hidden = false;
   $('result-title').textContent = picture.name;
   $('picture').src = picture.url;
+  $('picture').alt = picture.name;
   $('picture').width = result.width * Number(form.magnification.value);
   const preview = $('preview');
-  preview.replaceChildren();
-  if (result.bytes <= previewLimit) {
+  const name = picture.name;
+  // Screen readers announce the table as one picture, not as its thousands of empty cells.
+  const insert = async () => {
     preview.innerHTML = await result.table.text();
+    preview.setAttribute('role', 'img');
+    preview.setAttribute('aria-label', t('Table of %s', name));
+  };
+  preview.replaceChildren();
+  preview.removeAttribute('role');
+  preview.removeAttribute('aria-label');
+  if (result.bytes <= previewLimit) {
+    await insert();
   } else {
     const button = document.createElement('button');
     button.type = 'button';
     button.textContent = t('Show the table (%s bytes)', number(result.bytes));
-    button.onclick = async () => { preview.innerHTML = await result.table.text(); };
+    button.onclick = insert;
     preview.append(button);
   }
   $('figures').textContent = [
