@@ -26,9 +26,14 @@ function readPo(text) {
   return entries;
 }
 
+// The program's catalogues (po/ at the top, its captions and reasons), then the page's own texts.
 const catalogues = {};
-for (const name of fs.readdirSync(path.join(__dirname, 'po'))) {
-  if (name.endsWith('.po')) catalogues[name.slice(0, -3)] = readPo(read(path.join('po', name)));
+for (const folder of [path.join(__dirname, '../../po'), path.join(__dirname, 'po')]) {
+  if (!fs.existsSync(folder)) continue;
+  for (const name of fs.readdirSync(folder).filter((n) => n.endsWith('.po'))) {
+    const language = name.slice(0, -3);
+    catalogues[language] = { ...catalogues[language], ...readPo(fs.readFileSync(path.join(folder, name), 'utf8')) };
+  }
 }
 // Inlined scripts must not end their element early.
 const inline = (code) => code.replace(/<\/(script)/gi, '<\\/$1');
