@@ -6,22 +6,34 @@
 
 const ready = createPixtable();
 
-self.onmessage = async ({ data: { bytes, options, name } }) => {
-  const pixtable = await ready;
+/// The table of `bytes` as a Blob (handed to the page without a copy) with
+/// its figures, or why there is none.
+function convert(pixtable, bytes, options) {
   const progress = (caption, done, total) => self.postMessage({ progress: { caption, done, total } });
-  let result;
   try {
-    // The table goes to the page as a Blob, which is handed over without a copy.
     const rows = [];
-    result = pixtable.convert(new Uint8Array(bytes), options, progress, (row) => rows.push(row.slice()));
+    const result = pixtable.convert(new Uint8Array(bytes), options, progress, (row) => rows.push(row.slice()));
     if (!result.error) result.table = new Blob(rows, { type: 'text/html' });
+    return result;
   } catch (thrown) {
     // The module's only C++ exception is std::bad_alloc, which reaches
-    // JavaScript as a number; anything else is a fault of ours.
-    result = typeof thrown === 'number' ? { error: 'memory' } : { error: 'internal', reason: String(thrown) };
-    // Memory that a failed run left behind is lost with this worker.
-    result.spent = true;
+    // JavaScript as a number; anything else is a fault of ours. Memory that
+    // a failed run left behind is lost with this worker (spent).
+    if (typeof thrown === 'number') return { error: 'memory', spent: true };
+    return { error: 'internal', reason: String(thrown), spent: true };
   }
+}
+
+self.onmessage = async ({ data: { bytes, options, name } }) => {
+  let pixtable;
+  try {
+    pixtable = await ready;
+  } catch (failure) {
+    // A browser without WebAssembly SIMD, for one: the page must hear of it.
+    self.postMessage({ result: { error: 'internal', reason: String(failure), spent: true } });
+    return;
+  }
+  const result = convert(pixtable, bytes, options);
   result.outputName = pixtable.outputName(name);
   self.postMessage({ result });
 };
