@@ -89,6 +89,11 @@ enum class Stage {
   kWriting,    ///< Writing the table: rows written, of all.
 };
 
+/// The stage's caption in English, as a message template whose {1} stands
+/// for done and {2} for total: "Analysing... ({1}/{2})". Front ends
+/// translate it through their message catalogue.
+const char* Describe(Stage stage);
+
 /// Told of progress, and asked whether to stop. Both are called on the
 /// thread that runs the call, often (up to once a pixel): keep them cheap.
 class Observer {

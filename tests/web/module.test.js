@@ -40,10 +40,10 @@ test('a budget too small, the figures and the captions are the program\'s', asyn
   const tooSmall = await convert(plasma, { maxSize: 500 });
   assert.ok(tooSmall.error === 'too-small' && tooSmall.smallest > 500);
   const captions = [];
-  const made = await convert(plasma, { maxSize: 20000 }, (caption) => captions.push(caption));
+  const made = await convert(plasma, { maxSize: 20000 }, (...figures) => captions.push(figures));
   const note = spawnSync(`${root}/build/release/pixtable`,
     ['--terminal', '--max-size', '20000', '-o', '-', plasma]).stderr.toString();
   assert.match(note, new RegExp(`scale ${made.scale}, .* PSNR ${made.psnr.toFixed(1)} dB`));
   const rows = made.table.split('<tr>').length - 1;
-  assert.deepStrictEqual([captions[0], captions.at(-1)], ['準備中・・・', `出力中...(1/${rows})`]);
+  assert.deepStrictEqual([captions[0][0], captions.at(-1)], ['Preparing...', ['Writing... ({1}/{2})', 1, rows]]);
 });

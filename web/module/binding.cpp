@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/captions.h"
 #include "app/output_path.h"
 #include "pixtable/pixtable.h"
 
@@ -41,8 +40,9 @@ TableOptions ReadOptions(const val& o) {
   return options;
 }
 
-/// Hands the program's captions and the figures behind them to a JavaScript
-/// function, at most every 50 ms: the layout reports nearly every pixel.
+/// Hands the stage's caption (the catalogue's template, see `Describe`) and
+/// the figures behind it to a JavaScript function, at most every 50 ms: the
+/// layout reports nearly every pixel.
 class PageObserver : public Observer {
  public:
   explicit PageObserver(val callback)
@@ -55,7 +55,7 @@ class PageObserver : public Observer {
     reported_ = true;
     stage_ = stage;
     shown_ = now;
-    callback_(Caption(stage, done, total), static_cast<double>(done), static_cast<double>(total));
+    callback_(std::string(Describe(stage)), static_cast<double>(done), static_cast<double>(total));
   }
 
  private:
@@ -88,7 +88,9 @@ val Failure(const char* kind, const Error& error) {
   val result = val::object();
   const bool budget = error.code == ErrorCode::kBudgetTooSmall;
   result.set("error", budget ? "too-small" : error.code == ErrorCode::kOutOfMemory ? "memory" : kind);
-  result.set("reason", Describe(error));
+  // The catalogue's text, which the page translates, and what it leaves out.
+  result.set("reason", std::string(Describe(error.code)));
+  result.set("detail", error.detail);
   if (budget) result.set("smallest", static_cast<double>(error.smallest));
   return result;
 }

@@ -11,7 +11,11 @@ const form = $('options');
 const language = (navigator.languages || [navigator.language]).map((l) => l.slice(0, 2))
   .find((l) => l === 'en' || CATALOGUES[l]) || 'en';
 const catalogue = CATALOGUES[language] || {};
-const t = (text, ...values) => (catalogue[text] || text).replace(/%s/g, () => values.shift());
+// The page's own texts take %s in order; the program's ({1}, {2}) by number.
+const t = (text, ...values) => {
+  const filled = (catalogue[text] || text).replace(/\{(\d)\}/g, (_, i) => values[i - 1]);
+  return filled.replace(/%s/g, () => values.shift());
+};
 const number = (n) => n.toLocaleString(language);
 
 function translatePage() {
@@ -58,9 +62,10 @@ function freshWorker() {
   };
 }
 
-/// The program's caption; the bar is indeterminate until a stage has figures.
+/// The program's caption, in the page's language; the bar is indeterminate
+/// until a stage has figures.
 function showProgress({ caption, done, total }) {
-  $('caption').textContent = caption;
+  $('caption').textContent = t(caption, done, total);
   if (total > 0) {
     $('progress').max = total;
     $('progress').value = done;
@@ -102,13 +107,16 @@ function finish(result) {
 
 function failureText(result) {
   switch (result.error) {
-    case 'load': return t('Could not load %s: %s', picture.name, t(result.reason));
+    case 'load': return t('Could not load %s: %s', picture.name, reasonText(result));
     case 'too-small': return t('No table of %s fits in the size budget: the smallest has %s bytes',
       picture.name, number(result.smallest));
     case 'memory': return t('Not enough memory to convert %s', picture.name);
-    default: return t('Something went wrong: %s', result.reason);
+    default: return t('Something went wrong: %s', reasonText(result));
   }
 }
+
+/// The program's reason in the page's language, and its detail ("TIFF").
+const reasonText = ({ reason, detail }) => t(reason) + (detail ? `: ${detail}` : '');
 
 // Tables longer than this are shown only when asked: a browser takes many
 // seconds to lay out the millions of cells of a photo's plain table.
