@@ -211,6 +211,15 @@ struct TableOptions {
   /// Lays every pixel over this colour (0xRRGGBB) by its alpha first, so
   /// that soft edges blend into a known page colour.
   std::optional<uint32_t> matte = std::nullopt;
+  /// When above 0: the table is at most this many pixels wide (high), the
+  /// magnification included; a larger picture is shrunk, keeping its
+  /// proportions, each pixel the mean of the area it stands for. Less than
+  /// one table pixel (the magnification times the scale) is kBadOption.
+  int32_t max_width = 0;
+  int32_t max_height = 0;
+  /// When given: a whole HTML document around the table, titled so (a
+  /// doctype, UTF-8 declared, no margin), counted in `max_bytes`.
+  std::optional<std::string> page_title = std::nullopt;
 };
 
 /// Where the table's text goes, piece by piece (a table may be hundreds of
