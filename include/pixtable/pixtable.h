@@ -251,8 +251,8 @@ struct TableSummary {
   /// With `colors` or `max_bytes`: the colours of the reduced picture the
   /// table was made from; 0 when the picture kept its colours.
   int32_t colors = 0;
-  /// With `max_bytes`: the table's PSNR against the picture in dB
-  /// (infinity when exact).
+  /// With `max_bytes`, `scale`, `colors` or a bound: the table's PSNR in dB
+  /// against the picture at the size shown (infinity when exact).
   double psnr = 0;
   /// Pixels neither opaque nor transparent (alpha 1 to 254), which show
   /// against black or white pages differently unless a matte is given.

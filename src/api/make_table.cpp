@@ -6,6 +6,8 @@
 #include "api/picture_data.h"
 #include "fit/budget.h"
 #include "fit/level.h"
+#include "fit/psnr.h"
+#include "fit/quantize.h"
 #include "fit/reduce.h"
 #include "html/html_writer.h"
 #include "html/page.h"
@@ -110,11 +112,14 @@ Error LayOut(const DibSection& dib, const TableOptions& options, int64_t frame_b
   if (options.scale > 1 || options.colors > 0 || options.max_width > 0 || options.max_height > 0) {
     DibSection resized;
     if (!ResizeForScale(dib, BoundOf(options), options.scale, resized)) return Error{ErrorCode::kOutOfMemory};
-    made = ReducePicture(resized.Loaded() ? resized : dib,
-                         Reduction{options.scale, options.scale_filter, options.colors, options.dither});
+    const DibSection& reference = resized.Loaded() ? resized : dib;
+    made = ReducePicture(reference, Reduction{options.scale, options.scale_filter, options.colors, options.dither});
     if (!made.Loaded()) return Error{ErrorCode::kOutOfMemory};
     state.Magnification *= options.scale;
     summary.scale = options.scale;
+    summary.psnr = TablePsnr(reference, made, options.scale);
+    ColorReducer colors;
+    if (options.colors > 0 && colors.Count(made)) summary.colors = colors.DistinctColors();
     if (!BuildTable(made, cells, state, progress)) return Error{ErrorCode::kCancelled};
     ChooseSavingBackground(cells, state);
     return {};
