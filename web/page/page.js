@@ -55,6 +55,7 @@ let worker = null;
 let running = false;
 let picture = null; // { name, bytes, url }
 let shown = null; // What the page shows: { table (a Blob), outputName, ... }
+let asked = null; // The options of the last run started.
 
 function freshWorker() {
   if (worker) worker.terminate();
@@ -83,6 +84,7 @@ function start() {
   if (!picture || !options) return;
   if (running) freshWorker();
   running = true;
+  asked = options;
   performance.mark('pixtable-run'); // Timed by bench/web, to the measure in finish().
   $('message').textContent = '';
   showProgress({ caption: t('Starting…') });
@@ -124,9 +126,9 @@ function failureText(result) {
 function boundText({ detail }) {
   const name = { max_width: 'Width', max_height: 'Height' }[detail];
   if (!name) return null;
-  const o = readOptions();
+  const { magnification, maxSize, scale, maxWidth, maxHeight } = asked;
   return t('{1} {2} is less than one pixel of the table, {3} pixels', t(name),
-    name === 'Width' ? o.maxWidth : o.maxHeight, o.magnification * (o.maxSize ? 1 : o.scale));
+    name === 'Width' ? maxWidth : maxHeight, magnification * (maxSize ? 1 : scale));
 }
 
 /// The program's reason in the page's language, and its detail ("TIFF").
