@@ -15,7 +15,8 @@ const optionSets = [
 ];
 async function table(file, options) {
   const rows = [];
-  (await loaded).convert(fs.readFileSync(file), options, null, (row) => rows.push(Buffer.from(row)));
+  const pixtable = await loaded;
+  pixtable.convert(fs.readFileSync(file), options, null, (row) => rows.push(Buffer.from(row)));
   return Buffer.concat(rows).toString('latin1');
 }
 

@@ -78,6 +78,7 @@ for (const [name, launch] of Object.entries(launchers)) {
       ]) {
         assert.ok((await run(page, { controls })).table === native(args, pictures.at(-1)), args);
       }
+      // The first options again: the photos opened next run long enough to be cancelled.
       await page.$eval('#options', (form) => form.reset());
     });
 
@@ -108,7 +109,8 @@ for (const [name, launch] of Object.entries(launchers)) {
         await (await page.$('#file')).uploadFile(photo());
         await page.waitForFunction(() => !$('run').hidden, { polling: 'mutation' });
       };
-      const photoDone = () => new Promise((resolve) => setTimeout(resolve, 3000)); // Longer.
+      // Longer than the photo's run.
+      const photoDone = () => new Promise((resolve) => setTimeout(resolve, 3000));
       const before = await shown();
       await openPhoto();
       await page.click('#cancel');
