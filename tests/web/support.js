@@ -30,5 +30,5 @@ const pictures = [`${root}/examples/sample.bmp`, image('png-palette-with-trns.pn
 const photo = () =>
   picture('hd.jpg', '-seed', '7', '-size', '1920x1080', 'plasma:', '-quality', '92');
 
-module.exports = { root, native, picture, image, pictures, photo,
+module.exports = { root, native, image, pictures, photo,
   loaded: require(`${root}/build/web/pixtable.js`)() };

@@ -37,6 +37,8 @@ TableOptions ReadOptions(const val& o) {
   options.dither = get("dither", options.dither);
   options.max_bytes = static_cast<int64_t>(get("maxSize", 0.0));
   if (const int32_t matte = get("matte", -1); matte >= 0) options.matte = static_cast<uint32_t>(matte);
+  options.max_width = get("maxWidth", options.max_width);
+  options.max_height = get("maxHeight", options.max_height);
   return options;
 }
 
@@ -112,7 +114,6 @@ val Convert(const std::string& bytes, const val& options, val on_progress, val o
   result.set("scale", made.summary.scale);
   result.set("colors", made.summary.colors);
   result.set("psnr", made.summary.psnr);
-  result.set("width", decoded.picture.width());
   result.set("animated", decoded.picture.animated());
   result.set("partlyTransparent", static_cast<double>(made.summary.partly_transparent));
   return result;

@@ -25,22 +25,26 @@ function translatePage() {
     for (let n = 1; n <= 10; n++) form[select].add(new Option(`×${n}`, n));
   }
   form.colors.placeholder = t('all');
+  form.height.placeholder = t('any');
 }
 
 /// The options as the module reads them; null while one is out of range.
 function readOptions() {
   if (!form.checkValidity()) return null;
-  const budget = form.budget.value === 'other' ? form.budgetKB.value * 1024 : Number(form.budget.value);
+  // A list's figure; when it says "Other…", the figure in the field beside it, in `unit`s.
+  const chosen = (list, field, unit = 1) => (list.value === 'other' ? field.value * unit : Number(list.value));
   return {
     magnification: Number(form.magnification.value),
     noBackground: form.noBackground.checked,
     form: form.form.value,
-    maxSize: budget,
+    maxSize: chosen(form.budget, form.budgetKB, 1024),
     colors: Number(form.colors.value),
     dither: form.dither.checked,
     scale: Number(form.scale.value),
     scaleFilter: form.scaleFilter.value,
     matte: form.matteOn.checked ? parseInt(form.matte.value.slice(1), 16) : null,
+    maxWidth: chosen(form.width, form.widthPx),
+    maxHeight: Number(form.height.value),
   };
 }
 
@@ -51,6 +55,7 @@ let worker = null;
 let running = false;
 let picture = null; // { name, bytes, url }
 let shown = null; // What the page shows: { table (a Blob), outputName, ... }
+let asked = null; // The options of the last run started.
 
 function freshWorker() {
   if (worker) worker.terminate();
@@ -79,6 +84,7 @@ function start() {
   if (!picture || !options) return;
   if (running) freshWorker();
   running = true;
+  asked = options;
   performance.mark('pixtable-run'); // Timed by bench/web, to the measure in finish().
   $('message').textContent = '';
   showProgress({ caption: t('Starting…') });
@@ -111,8 +117,18 @@ function failureText(result) {
     case 'too-small': return t('No table of %s fits in the size budget: the smallest has %s bytes',
       picture.name, number(result.smallest));
     case 'memory': return t('Not enough memory to convert %s', picture.name);
-    default: return t('Something went wrong: %s', reasonText(result));
+    default: return boundText(result) || t('Something went wrong: %s', reasonText(result));
   }
+}
+
+/// The program's words for a width or height below one pixel of the table (the
+/// magnification, times the scale unless the budget chooses it), else null.
+function boundText({ detail }) {
+  const name = { max_width: 'Width', max_height: 'Height' }[detail];
+  if (!name) return null;
+  const { magnification, maxSize, scale, maxWidth, maxHeight } = asked;
+  return t('{1} {2} is less than one pixel of the table, {3} pixels', t(name),
+    name === 'Width' ? maxWidth : maxHeight, magnification * (maxSize ? 1 : scale));
 }
 
 /// The program's reason in the page's language, and its detail ("TIFF").
@@ -128,7 +144,8 @@ async function show(result) {
   $('result-title').textContent = picture.name;
   $('picture').src = picture.url;
   $('picture').alt = picture.name;
-  $('picture').width = result.width * Number(form.magnification.value);
+  // Beside the table at the size the table states: `<table width="N"`.
+  $('picture').width = /width="(\d+)"/.exec(await result.table.slice(0, 100).text())[1];
   const preview = $('preview');
   const name = picture.name;
   // Screen readers announce the table as one picture, not as its thousands of empty cells.
@@ -155,17 +172,16 @@ async function show(result) {
     t('scale %s', result.scale),
     result.colors ? t('%s colours', result.colors) : t('all colours'),
     psnrText(result),
-  ].filter(Boolean).join(' · ');
+  ].join(' · ');
   $('note').textContent = result.animated ? t('Animated: the first frame is converted.') : '';
   $('output-name').textContent = result.outputName;
   $('copied').textContent = '';
 }
 
-/// The PSNR where the library gives one (a size budget), "exact" for a table of every pixel.
-function psnrText({ psnr, scale, colors }) {
-  if (psnr === Infinity || (scale === 1 && !colors)) return t('exact');
-  return psnr > 0 ? t('PSNR %s dB', psnr.toFixed(1)) : '';
-}
+/// The PSNR of a reduced picture's table (the library gives 0 when nothing was reduced), as
+/// the program words it: "exact" when nothing was lost.
+const psnrText = ({ psnr }) =>
+  (psnr > 0 && psnr < Infinity ? t('PSNR {1} dB', psnr.toFixed(1)) : t('exact'));
 
 async function copy() {
   const table = shown.table;
@@ -215,7 +231,10 @@ $('cancel').onclick = cancel;
 $('copy').onclick = copy;
 $('download').onclick = download;
 form.onchange = () => {
-  $('budget-other').hidden = form.budget.value !== 'other';
+  // The field for another figure shows, and counts, only when its list asks for it.
+  for (const [list, field] of [['budget', 'budgetKB'], ['width', 'widthPx']]) {
+    form[field].disabled = $(`${list}-other`).hidden = form[list].value !== 'other';
+  }
   start();
 };
 form.onsubmit = (event) => event.preventDefault();
