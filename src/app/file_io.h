@@ -17,12 +17,16 @@ struct LoadResult {
   std::string reason;
   /// The file is an animation; `dib` holds its first frame.
   bool animated = false;
+  /// `cancel` stopped the reading or the decoding: no picture, and no reason to show.
+  bool cancelled = false;
 };
 
-/// Reads the file at `path` and decodes it. Anything but a regular file is
-/// refused without being opened, so a FIFO or a device never blocks the run
-/// or feels a read.
-LoadResult LoadDib(const std::string& path);
+/// Reads the file at `path` and decodes it within `limits`, reading only as
+/// far as the picture goes. Anything but a regular file is refused without
+/// being opened, so a FIFO or a device never blocks the run or feels a read.
+/// `cancel` is asked between blocks of the file and rows of the picture.
+LoadResult LoadDib(const std::string& path, const DecodeLimits& limits = {},
+                   const CancelToken& cancel = NeverCancelled());
 
 /// Buffered output to a file descriptor that remembers the first error.
 /// A write that a cancel signal interrupts stops with EINTR: a reader that

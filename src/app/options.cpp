@@ -42,6 +42,8 @@ Options:
                          block; the table keeps the picture's size
       --scale-filter nearest
                          shrink by taking each block's middle pixel (pixel art)
+      --max-pixels N     refuse pictures of more than N pixels (at most, and by
+                         default, 134217728): less memory for untrusted files
       --each             convert every match of every PATTERN word, each to its
                          own table; a word that matches nothing is reported
   -j, --jobs N           with --each: convert N pictures at once (1-256;
@@ -174,7 +176,8 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
         return parsed;
       }
       o.output_dir = value;
-    } else if (is_long("--colors") || is_long("--scale") || is_long("--scale-filter") || is_long("--max-size")) {
+    } else if (is_long("--colors") || is_long("--scale") || is_long("--scale-filter") || is_long("--max-size") ||
+               is_long("--max-pixels")) {
       const std::string_view name = arg.substr(0, arg.find('='));
       std::optional<int64_t> number;
       if (!TakeValue(arg, name.size(), argc, argv, i, value)) {
@@ -190,11 +193,14 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
         filter_given = true;
       } else if (name == "--max-size" && (number = Size(value))) {
         o.max_size = *number;
+      } else if (name == "--max-pixels" && (number = WholeNumber(value, 1, kMaxPixels))) {
+        o.max_pixels = *number;
       } else {
         parsed.error = "option " + std::string(name) + " does not take " + QuotedName(value) + " (" +
                        (name == "--colors"  ? "a whole number from 2 to 256"
                         : name == "--scale" ? "a whole number from 1 to 10"
                         : name == "--scale-filter" ? "box or nearest"
+                        : name == "--max-pixels"   ? "a whole number from 1 to 134217728"
                                                    : "bytes, or a number followed by K or M") +
                        ")";
         return parsed;

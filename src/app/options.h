@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fit/scale.h"
+#include "image/dib.h"
 
 namespace pixtable {
 
@@ -48,6 +49,9 @@ struct Options {
   /// Choose the scale and colours for the best table of at most this many
   /// bytes (--max-size); 0 for no such limit.
   int64_t max_size = 0;
+  /// Refuse pictures of more pixels (--max-pixels, 1 to the cap): for files
+  /// that are not trusted, whose size sets the memory a conversion takes.
+  int64_t max_pixels = kMaxPixels;
   /// Never open a window.
   bool terminal = false;
   bool help = false;

@@ -12,6 +12,7 @@
 #include "app/file_io.h"
 #include "app/file_search.h"
 #include "app/magnification.h"
+#include "app/memory_budget.h"
 #include "app/output_path.h"
 #include "app/signals.h"
 #include "app/table_output.h"
@@ -114,8 +115,13 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
 }
 
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
-                   RunState& state, int slot) {
-  LoadResult loaded = LoadDib(input);
+                   RunState& state, int slot, MemoryBudget* budget) {
+  BudgetShare share(budget);
+  DecodeLimits limits;
+  limits.max_pixels = options.max_pixels;
+  if (budget) limits.admit = [&share](int64_t pixels) { return share.Take(pixels, SignalCancel()); };
+  LoadResult loaded = LoadDib(input, limits, SignalCancel());
+  if (loaded.cancelled) return kExitCancelled;
   if (!loaded.dib.Loaded()) {
     ui.ShowMessage(kLoadFailureMessage + DisplayName(input) + "\n" + loaded.reason);
     return kExitFailed;

@@ -19,6 +19,8 @@ const char* LoadErrorMessage(LoadError error) {
     case LoadError::kTooLarge: return "too large: more than 134,217,728 pixels or 16,777,216 on a side";
     case LoadError::kOutOfMemory: return "not enough memory for the picture";
     case LoadError::kDamaged: return "the file is damaged";
+    case LoadError::kTooMuchMetadata: return "too much metadata";
+    case LoadError::kCancelled: return "cancelled";
   }
   return "the file cannot be read";
 }
@@ -33,6 +35,12 @@ LoadError CheckPictureSize(int64_t width, int64_t height, int64_t max_pixels) {
   if (width < 1 || height < 1) return LoadError::kBadDimensions;
   if (width > kMaxDimension || height > kMaxDimension || width * height > max_pixels) return LoadError::kTooLarge;
   return LoadError::kNone;
+}
+
+LoadError AdmitPicture(int64_t width, int64_t height, const DecodeLimits& limits) {
+  const LoadError error = CheckPictureSize(width, height, limits.max_pixels);
+  if (error != LoadError::kNone || !limits.admit) return error;
+  return limits.admit(width * height) ? LoadError::kNone : LoadError::kCancelled;
 }
 
 DecodeResult LoadFailure(LoadError error, std::string detail) {
