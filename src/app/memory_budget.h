@@ -29,11 +29,15 @@ class MemoryBudget {
   int64_t held_ = 0;
 };
 
+/// The most memory a conversion takes, in bytes a pixel: `kPeakBytesPerPixel`,
+/// or more when it reduces colours or searches for a size (`reduces`).
+int64_t PeakBytesPerPixel(bool reduces);
+
 /// What one conversion holds of a budget (none when there is no budget),
 /// released when it goes out of scope.
 class BudgetShare {
  public:
-  explicit BudgetShare(MemoryBudget* budget) : budget_(budget) {}
+  BudgetShare(MemoryBudget* budget, int64_t bytes_per_pixel) : budget_(budget), bytes_per_pixel_(bytes_per_pixel) {}
   ~BudgetShare() {
     if (budget_) budget_->Release(held_);
   }
@@ -44,6 +48,7 @@ class BudgetShare {
 
  private:
   MemoryBudget* budget_;
+  int64_t bytes_per_pixel_;
   int64_t held_ = 0;
 };
 

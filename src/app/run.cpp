@@ -116,7 +116,7 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
 
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
                    RunState& state, int slot, MemoryBudget* budget) {
-  BudgetShare share(budget);
+  BudgetShare share(budget, PeakBytesPerPixel(ReducesPicture(options)));
   DecodeLimits limits;
   limits.max_pixels = options.max_pixels;
   if (budget) limits.admit = [&share](int64_t pixels) { return share.Take(pixels, SignalCancel()); };

@@ -22,8 +22,8 @@ namespace pixtable {
 namespace {
 
 /// A progressive file may hold any number of scans, each a pass over the
-/// whole picture (or one of its colours). Real encoders write 10 or fewer
-/// (libjpeg's script for colour, 6 for grey). The work of decoding grows with
+/// whole picture (or one of its colours). Real encoders write about 10
+/// (libjpeg's script for colour; 6 for grey). The work of decoding grows with
 /// scans x pixels, which is limited to this many scans of a picture at the
 /// cap: a few seconds of work at most (one scan of a picture at the cap takes
 /// about 60 ms), where a file of 118 KB with 500 scans took 40 s. A smaller
@@ -50,7 +50,7 @@ struct JpegJob {
   bool file_ended = false;
   /// Why we stopped the library ourselves, when we did.
   LoadError stop = LoadError::kNone;
-  std::string detail;
+  const char* detail = "";
   int orientation = 1;
   DecodeResult result;
   std::vector<JSAMPLE> cmyk_row;
@@ -61,9 +61,10 @@ JpegJob& JobOf(j_decompress_ptr cinfo) { return *static_cast<JpegJob*>(cinfo->cl
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) { std::longjmp(JobOf(cinfo).jump, 1); }
 
-[[noreturn]] void Stop(j_common_ptr cinfo, LoadError why, std::string detail = {}) {
+/// Jumps back with our own reason; nothing on the way needs destroying.
+[[noreturn]] void Stop(j_common_ptr cinfo, LoadError why, const char* detail = "") {
   JobOf(cinfo).stop = why;
-  JobOf(cinfo).detail = std::move(detail);
+  JobOf(cinfo).detail = detail;
   ErrorExit(cinfo);
 }
 
@@ -117,7 +118,8 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
   if (count <= 0) return;
   const auto skip = static_cast<size_t>(count);
   if (skip > source.bytes_in_buffer) {
-    JobOf(cinfo).file.Skip(static_cast<int64_t>(skip - source.bytes_in_buffer));  // A short file shows at the next read.
+    // A file too short for it shows at the next read.
+    JobOf(cinfo).file.Skip(static_cast<int64_t>(skip - source.bytes_in_buffer));
     source.bytes_in_buffer = 0;
     return;
   }
@@ -208,7 +210,9 @@ bool RunLibjpeg(JpegJob& job) {
     if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) ERREXIT(&cinfo, JERR_INPUT_EOF);
     if (cmyk) CmykRowToDib(target, dib.Width, cinfo.saw_Adobe_marker, row);
   }
-  if (job.file_ended && !EveryCoefficientArrived(cinfo)) Stop(reinterpret_cast<j_common_ptr>(&cinfo), LoadError::kTruncatedPixels);
+  if (job.file_ended && !EveryCoefficientArrived(cinfo)) {
+    Stop(reinterpret_cast<j_common_ptr>(&cinfo), LoadError::kTruncatedPixels);
+  }
   // jpeg_finish_decompress is left out: it would only look for the end
   // marker, which some cameras leave off a complete picture.
   return true;
@@ -230,7 +234,9 @@ DecodeResult DecodeJpeg(ByteSource& file, const DecodeLimits& limits, const Canc
     std::string detail = job->detail;
     LoadError error = job->stop;
     // Whatever went wrong after the file ended came from its end.
-    if (error == LoadError::kNone) error = job->file_ended ? LoadError::kTruncatedPixels : FromLibjpeg(job->err, detail);
+    if (error == LoadError::kNone) {
+      error = job->file_ended ? LoadError::kTruncatedPixels : FromLibjpeg(job->err, detail);
+    }
     return LoadFailure(error, std::move(detail));
   }
   DecodeResult& result = job->result;

@@ -88,7 +88,8 @@ VP8StatusCode DecodeAt(std::span<const uint8_t> bitstream, int32_t x, int32_t y,
   // With the rows flipped, the first byte written is the bottom left corner's.
   config.output.u.RGBA.rgba = dib.pBits.get() + dib.OffsetOf(x, y + height - 1);
   config.output.u.RGBA.stride = dib.BytesPerLine;
-  config.output.u.RGBA.size = static_cast<size_t>(dib.BytesPerLine) * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width);
+  config.output.u.RGBA.size =
+      static_cast<size_t>(dib.BytesPerLine) * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width);
   IncrementalDecoder decoder(WebPIDecode(nullptr, 0, &config), WebPIDelete);
   if (!decoder) return VP8_STATUS_OUT_OF_MEMORY;
   for (size_t fed = 0;;) {
