@@ -111,6 +111,26 @@ TEST(ImageFiles, ACancelStopsEveryDecoder) {
   }
 }
 
+/// A file cut short after it was opened: its size as it was, its bytes up to `left`.
+class ShrunkFile : public MemorySource {
+ public:
+  ShrunkFile(std::span<const uint8_t> bytes, size_t left)
+      : MemorySource(bytes.first(left)), size_(bytes.size()) {}
+  int64_t Size() const override { return static_cast<int64_t>(size_); }
+
+ private:
+  size_t size_;
+};
+
+TEST(ImageFiles, AFileCutWhileItIsReadIsTruncated) {
+  for (const char* name :
+       {"h40-b24.bmp", "png-rgb.png", "gif.gif", "jpeg-ycbcr.jpg", "webp-lossy.webp"}) {
+    const std::vector<uint8_t> bytes = ReadFile(kData / "image" / name);
+    ShrunkFile file(bytes, bytes.size() * 3 / 5);
+    EXPECT_EQ(DecodePicture(file, {}, NeverCancelled()).error, LoadError::kTruncatedPixels) << name;
+  }
+}
+
 TEST(ImageFiles, EveryFuzzerFindingFailsCleanlyOrDecodes) {
   int files = 0;
   for (const char* dir : {"crashers", "fuzz_corpus"}) {
