@@ -242,7 +242,7 @@ DecodeResult DecodeJpeg(ByteSource& file, const DecodeLimits& limits, const Canc
   DecodeResult& result = job->result;
   if (job->cinfo.out_color_space != JCS_CMYK) ClearFourthByte(result.dib);
   if (job->orientation != 1) {
-    result.dib = Orient(std::move(result.dib), job->orientation);
+    result.dib = Orient(std::move(result.dib), job->orientation, cancel);
     if (!result.dib.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
   }
   return std::move(result);

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "image/picture_decoder.h"
+#include "support/bmp_writer.h"
 
 namespace pixtable {
 namespace {
@@ -100,14 +101,24 @@ TEST(ImageFiles, DecodeAsTheManifestSays) {
   EXPECT_GT(cases, 500);
 }
 
-TEST(ImageFiles, ACancelStopsEveryDecoder) {
-  CancelFlagToken cancel;
-  cancel.Cancel();
-  for (const char* name : {"h40-b24.bmp", "rle8-random-1.bmp", "png-rgba-interlaced.png", "gif.gif",
-                           "jpeg-progressive.jpg", "webp-lossy.webp",
-                           "webp-animation-its-first-frame.webp"}) {
-    const DecodeResult r = DecodePicture(ReadFile(kData / "image" / name), kMaxPixels, cancel);
-    EXPECT_EQ(r.error, LoadError::kCancelled) << name;
+/// Says stop from its `at`th question on (never when `at` is 0), and counts them.
+struct CancelAt : CancelToken {
+  explicit CancelAt(int at) : at(at) {}
+  bool Cancelled() const override { return ++asked >= at && at > 0; }
+  int at;
+  mutable int asked = 0;
+};
+
+TEST(ImageFiles, EveryDecoderStopsAtItsFirstAndLastLookAtTheCancel) {
+  for (const char* name : {"h40-b24.bmp", "rle24-random-0.bmp", "png-rgba-interlaced.png",
+                           "gif.gif", "jpeg-progressive.jpg", "jpeg-turned-right.jpg",
+                           "webp-lossy.webp", "webp-animation-its-first-frame.webp"}) {
+    const std::vector<uint8_t> bytes = ReadFile(kData / "image" / name);
+    CancelAt looks(0);
+    EXPECT_TRUE(DecodePicture(bytes, kMaxPixels, looks).dib.Loaded()) << name;
+    for (int at : {1, looks.asked})
+      EXPECT_EQ(DecodePicture(bytes, kMaxPixels, CancelAt(at)).error, LoadError::kCancelled)
+          << name << " at look " << at;
   }
 }
 
@@ -123,11 +134,16 @@ class ShrunkFile : public MemorySource {
 };
 
 TEST(ImageFiles, AFileCutWhileItIsReadIsTruncated) {
-  for (const char* name :
-       {"h40-b24.bmp", "png-rgb.png", "gif.gif", "jpeg-ycbcr.jpg", "webp-lossy.webp"}) {
-    const std::vector<uint8_t> bytes = ReadFile(kData / "image" / name);
+  // A bitmap longer than its head, whose rows are read after it.
+  const test::Picture red = test::FromRows(std::vector<std::string>(40, std::string(40, 'r')));
+  const std::string bitmap = test::EncodeBmp(red);
+  std::vector<std::vector<uint8_t>> files = {{bitmap.begin(), bitmap.end()}};
+  for (const char* name : {"png-rgb.png", "gif.gif", "jpeg-ycbcr.jpg", "webp-lossy.webp"})
+    files.push_back(ReadFile(kData / "image" / name));
+  for (const std::vector<uint8_t>& bytes : files) {
     ShrunkFile file(bytes, bytes.size() * 3 / 5);
-    EXPECT_EQ(DecodePicture(file, {}, NeverCancelled()).error, LoadError::kTruncatedPixels) << name;
+    EXPECT_EQ(DecodePicture(file, {}, NeverCancelled()).error, LoadError::kTruncatedPixels)
+        << bytes.size() << " bytes";
   }
 }
 
