@@ -13,8 +13,9 @@
 #include <span>
 #include <vector>
 
+#include "app/catalogue.h"
+#include "app/load_reason.h"
 #include "app/signals.h"
-#include "fit/budget.h"
 
 namespace pixtable {
 namespace {
@@ -24,31 +25,22 @@ constexpr size_t kWriteBlock = size_t{1} << 20;
 /// The file is read this much at a time, a look at the cancel token before each.
 constexpr size_t kReadBlock = size_t{256} << 10;
 
-/// Files larger than this cannot hold a picture we would accept.
-constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
-
 /// Why `mode` is no picture file, or null when it is a regular file.
 const char* NotAFile(mode_t mode) {
   if (S_ISREG(mode)) return nullptr;
-  if (S_ISDIR(mode)) return "it is a folder, not a file";
-  if (S_ISFIFO(mode)) return "it is a named pipe (FIFO), not a file";
-  if (S_ISCHR(mode)) return "it is a character device, not a file";
-  if (S_ISBLK(mode)) return "it is a block device, not a file";
-  if (S_ISSOCK(mode)) return "it is a socket, not a file";
-  return "it is not a regular file";
+  if (S_ISDIR(mode)) return Tr("it is a folder, not a file");
+  if (S_ISFIFO(mode)) return Tr("it is a named pipe (FIFO), not a file");
+  if (S_ISCHR(mode)) return Tr("it is a character device, not a file");
+  if (S_ISBLK(mode)) return Tr("it is a block device, not a file");
+  if (S_ISSOCK(mode)) return Tr("it is a socket, not a file");
+  return Tr("it is not a regular file");
 }
 
-/// The system's text for `error`, as a phrase: "permission denied".
-std::string SystemReason(int error) {
-  std::string text = std::strerror(error);
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  return text;
-}
-
-/// An open regular file read front to back in blocks, only as far as the
+/// An open file or stream read front to back in blocks, only as far as the
 /// decoder asks: a large file that is no picture costs one block, and the
 /// memory is the decoder's, never the file's size. A file cut short while it
-/// is read (even to nothing) reads as ending there.
+/// is read (even to nothing) reads as ending there. A read that waits (a
+/// pipe) ends when a cancel signal interrupts it.
 class FileSource : public ByteSource {
  public:
   FileSource(int fd, int64_t size, const CancelToken& cancel) : fd_(fd), size_(size), cancel_(cancel) {}
@@ -89,6 +81,8 @@ class FileSource : public ByteSource {
 
   /// errno of a failed read, 0 if none.
   int error() const { return error_; }
+  /// The bytes read from the file so far.
+  int64_t bytes_read() const { return read_; }
 
  private:
   /// Reads the next block into `out`, or into the buffer when `out` is
@@ -103,6 +97,7 @@ class FileSource : public ByteSource {
     if (n < 0) error_ = errno;
     const size_t got = n > 0 ? static_cast<size_t>(n) : 0;
     if (!out) buffer_.resize(got);
+    read_ += static_cast<int64_t>(got);
     return got;
   }
 
@@ -111,18 +106,41 @@ class FileSource : public ByteSource {
   const CancelToken& cancel_;
   std::vector<uint8_t> buffer_;
   size_t at_ = 0;
+  int64_t read_ = 0;
   int error_ = 0;
 };
 
 /// The reason for a picture that did not decode.
 std::string Reason(const DecodeResult& decoded, const DecodeLimits& limits) {
   if (decoded.error == LoadError::kTooLarge && limits.max_pixels < kMaxPixels) {
-    return "too large: more than " + Grouped(limits.max_pixels) + " pixels (--max-pixels) or 16,777,216 on a side";
+    // TRANSLATORS: {1} is the limit --max-pixels set, in digits grouped by thousands.
+    return Fill(Tr("too large: more than {1} pixels (--max-pixels) or 16,777,216 on a side"),
+                {Grouped(limits.max_pixels)});
   }
-  return DescribeLoadError(decoded);
+  return LoadReason(decoded.error, decoded.detail);
 }
 
 }  // namespace
+
+std::string SystemReason(int error) {
+  std::string text = std::strerror(error);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
+LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const CancelToken& cancel) {
+  LoadResult result;
+  FileSource source(fd, size, cancel);
+  DecodeResult decoded = DecodePicture(source, limits, cancel);
+  result.dib = std::move(decoded.dib);
+  result.animated = decoded.animated;
+  result.cancelled = decoded.error == LoadError::kCancelled;
+  result.empty = source.bytes_read() == 0;
+  if (!result.dib.Loaded() && !result.cancelled) {
+    result.reason = source.error() != 0 ? SystemReason(source.error()) : Reason(decoded, limits);
+  }
+  return result;
+}
 
 LoadResult LoadDib(const std::string& path, const DecodeLimits& limits, const CancelToken& cancel) {
   LoadResult result;
@@ -149,16 +167,9 @@ LoadResult LoadDib(const std::string& path, const DecodeLimits& limits, const Ca
   } else if (const char* not_a_file = NotAFile(st.st_mode)) {
     result.reason = not_a_file;
   } else if (st.st_size > kMaxFileBytes) {
-    result.reason = "the file is larger than 4 GiB, more than any picture pixtable accepts";
+    result.reason = Tr("the file is larger than 4 GiB, more than any picture pixtable accepts");
   } else {
-    FileSource source(fd, st.st_size, cancel);
-    DecodeResult decoded = DecodePicture(source, limits, cancel);
-    result.dib = std::move(decoded.dib);
-    result.animated = decoded.animated;
-    result.cancelled = decoded.error == LoadError::kCancelled;
-    if (!result.dib.Loaded() && !result.cancelled) {
-      result.reason = source.error() != 0 ? SystemReason(source.error()) : Reason(decoded, limits);
-    }
+    result = LoadFrom(fd, st.st_size, limits, cancel);
   }
   close(fd);
   return result;

@@ -2,12 +2,16 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 #include "html/html_writer.h"
 #include "image/picture_decoder.h"
 
 namespace pixtable {
+
+/// Files larger than this cannot hold a picture we would accept.
+inline constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
 
 /// Outcome of `LoadDib`: a picture, or why there is none.
 struct LoadResult {
@@ -19,7 +23,12 @@ struct LoadResult {
   bool animated = false;
   /// `cancel` stopped the reading or the decoding: no picture, and no reason to show.
   bool cancelled = false;
+  /// Not a byte could be read.
+  bool empty = false;
 };
+
+/// The system's text for `error`, as a phrase: "permission denied".
+std::string SystemReason(int error);
 
 /// Reads the file at `path` and decodes it within `limits`, reading only as
 /// far as the picture goes. Anything but a regular file is refused without
@@ -27,6 +36,13 @@ struct LoadResult {
 /// `cancel` is asked between blocks of the file and rows of the picture.
 LoadResult LoadDib(const std::string& path, const DecodeLimits& limits = {},
                    const CancelToken& cancel = NeverCancelled());
+
+/// The length of a stream (a pipe), which is known only at its end.
+inline constexpr int64_t kUnknownSize = INT64_MAX;
+
+/// Decodes the picture read from the open `fd`, a regular file of `size`
+/// bytes or a stream of `kUnknownSize`, as `LoadDib` does.
+LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const CancelToken& cancel);
 
 /// Buffered output to a file descriptor that remembers the first error.
 /// A write that a cancel signal interrupts stops with EINTR: a reader that

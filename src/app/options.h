@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fit/scale.h"
+#include "html/html_writer.h"
 #include "image/dib.h"
 
 namespace pixtable {
@@ -17,6 +18,7 @@ inline constexpr int32_t kMaxJobs = 256;
 /// Everything the command line can ask for.
 struct Options {
   /// The PATTERN words joined by single spaces; empty when none were given.
+  /// "-" alone means standard input.
   std::string pattern;
   /// The PATTERN words one by one.
   std::vector<std::string> words;
@@ -34,8 +36,9 @@ struct Options {
   std::optional<std::string> output;
   /// Lay every pixel over this colour (0x00RRGGBB) by its alpha (--matte).
   std::optional<uint32_t> matte;
-  /// Write the table so that browsers draw it pixel for pixel.
-  bool pixel_exact = false;
+  /// The form of the table: by default the one browsers draw pixel for
+  /// pixel; --auto-layout leaves the column widths to them.
+  TableFormat format;
   /// Reduce the picture to at most this many colours first (--colors, 2 to
   /// 256); 0 keeps them all.
   int32_t colors = 0;
@@ -47,7 +50,7 @@ struct Options {
   /// How the shrinking makes a pixel of each block (--scale-filter).
   ScaleFilter scale_filter = ScaleFilter::kBox;
   /// Choose the scale and colours for the best table of at most this many
-  /// bytes (--max-size); 0 for no such limit.
+  /// bytes (--max-size, 1 byte to 1 TiB); 0 for no such limit.
   int64_t max_size = 0;
   /// Refuse pictures of more pixels (--max-pixels, 1 to the cap): for files
   /// that are not trusted, whose size sets the memory a conversion takes.
@@ -67,15 +70,16 @@ struct ParsedOptions {
   std::string error;  ///< Empty when parsing succeeded.
 };
 
-/// Reads `argv[1..argc-1]`. Options and PATTERN words may be mixed; "--"
-/// makes every later argument a PATTERN word.
+/// Reads `argv[1..argc-1]` by the table of options in options.cpp. Options
+/// and PATTERN words may be mixed; "--" makes every later argument a PATTERN
+/// word.
 ParsedOptions ParseOptions(int argc, const char* const* argv);
 
-/// The text printed by --help.
-const char* UsageText();
+/// The text printed by --help, in the language of the locale.
+std::string UsageText();
 
 /// "pixtable: TEXT" and a hint to --help, two lines, for a command-line
-/// mistake.
+/// mistake, in the language of the locale.
 std::string UsageErrorText(const std::string& text);
 
 }  // namespace pixtable

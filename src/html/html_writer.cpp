@@ -6,13 +6,32 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace pixtable {
 namespace {
+
+// The texts of a cell and of a row's frame; `CellTextBytes` counts with them.
+constexpr std::string_view kCellStart = "<td", kColor = " bgcolor=#", kColSpan = " colspan=",
+                           kRowSpan = " rowspan=", kCellEnd = "></td>";
+constexpr std::string_view kRowStart = "<tr>", kRowEnd = "</tr>\r\n";
+constexpr int64_t kColorDigits = 6;
+
+int64_t Digits(int32_t v) {
+  int64_t digits = 1;
+  for (; v >= 10; v /= 10) ++digits;
+  return digits;
+}
+
+/// The length of the text `PutCell` writes.
+int64_t OneCellBytes(int32_t col_span, int32_t row_span, bool colored) {
+  return static_cast<int64_t>(kCellStart.size() + kCellEnd.size()) +
+         (colored ? static_cast<int64_t>(kColor.size()) + kColorDigits : 0) +
+         (col_span >= 2 ? static_cast<int64_t>(kColSpan.size()) + Digits(col_span) : 0) +
+         (row_span >= 2 ? static_cast<int64_t>(kRowSpan.size()) + Digits(row_span) : 0);
+}
 
 /// Two upper-case hexadecimal digits for every byte value, "00" to "FF".
 using HexTable = std::array<std::array<char, 2>, 256>;
@@ -76,29 +95,28 @@ class LineText {
 void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t color, int32_t col_span,
              int32_t row_span) {
   line.Reserve(LineText::kMaxCell);
-  if (color == state.BackgroundColor || color == kTransparent) {
-    line.Put("<td");
-  } else {
-    line.Put("<td bgcolor=#");
+  line.Put(kCellStart);
+  if (color != state.BackgroundColor && color != kTransparent) {
+    line.Put(kColor);
     line.PutColor(hex, color);
   }
   if (col_span >= 2) {
-    line.Put(" colspan=");
+    line.Put(kColSpan);
     line.PutNumber(col_span);
   }
   if (row_span >= 2) {
-    line.Put(" rowspan=");
+    line.Put(kRowSpan);
     line.PutNumber(row_span);
   }
-  line.Put("></td>");
+  line.Put(kCellEnd);
   ++line.cells;
 }
 
-/// The cells of one row for the pixel-exact table. A cell wider than
-/// browsers honour is cut into cells side by side; one taller is cut into
-/// stacked parts, whose later parts begin in later rows, where this
-/// remembers to write them at their column.
-class ExactRowCells {
+/// The cells of one row in the default form. A cell wider than browsers
+/// honour is cut into cells side by side; one taller is cut into stacked
+/// parts, whose later parts begin in later rows, where this remembers to
+/// write them at their column.
+class SplitRowCells {
  public:
   void Append(LineText& line, const HexTable& hex, const RunState& state, const CellGrid& cells, int32_t y) {
     due_.clear();
@@ -118,10 +136,10 @@ class ExactRowCells {
         PutCell(line, hex, state, cell.Color, std::min(kBrowserMaxColSpan, right - x), cell.RowSpan);
     };
     size_t next_due = 0;
-    for (int32_t x = 0; x < cells.W; ++x) {
-      CellRect cell = cells.At(x, y);
-      if (cell.Empty()) continue;
-      for (; next_due < due_.size() && due_[next_due].X < x; ++next_due) put(due_[next_due]);
+    const size_t first = cells.Index(0, y), end = first + static_cast<size_t>(cells.W);
+    for (size_t i = cells.NextBegin(first, end); i < end; i = cells.NextBegin(i + 1, end)) {
+      CellRect cell{static_cast<int32_t>(i - first), y, cells.ColSpan(i), cells.RowSpan(i), cells.Color(i)};
+      for (; next_due < due_.size() && due_[next_due].X < cell.X; ++next_due) put(due_[next_due]);
       if (cell.RowSpan > kBrowserMaxRowSpan) {
         tall_.push_back(cell);
         cell.RowSpan = kBrowserMaxRowSpan;
@@ -136,7 +154,8 @@ class ExactRowCells {
   std::vector<CellRect> due_;   // Their parts that begin in this row.
 };
 
-/// The start line, and with `pixel_exact` the line that fixes column widths.
+/// The start line and, in the default form, the colgroup line: a `<col>`
+/// for every run of up to 1000 columns, each column the magnification wide.
 void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_t w, int32_t h,
               const TableFormat& format) {
   line.Start("<table width=\"");
@@ -148,16 +167,23 @@ void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_
     line.Put(" bgcolor=#");
     line.PutColor(hex, state.BackgroundColor);
   }
+  if (format.auto_layout) {
+    line.Put(">\r\n");
+    return;
+  }
   // WebKit's automatic table layout does not keep to the <col> widths where
   // cells span several columns; the fixed layout takes them as given.
-  if (format.pixel_exact) line.Put(" style=\"table-layout:fixed\"");
-  line.Put(">\r\n");
-  if (!format.pixel_exact) return;
-  line.Put("<colgroup>");
-  for (int32_t x = 0; x < w; ++x) {
+  line.Put(" style=\"table-layout:fixed\">\r\n<colgroup>");
+  for (int32_t x = 0; x < w; x += kBrowserMaxColSpan) {
+    const int32_t span = std::min(kBrowserMaxColSpan, w - x);
     line.Reserve(LineText::kMaxCell);
-    line.Put("<col width=");
-    line.PutNumber(int64_t{state.Magnification});
+    line.Put("<col");
+    if (span > 1) {
+      line.Put(" span=");
+      line.PutNumber(span);
+    }
+    line.Put(" width=");
+    line.PutNumber(state.Magnification);
     line.Put(">");
   }
   line.Reserve(LineText::kMaxCell);
@@ -165,6 +191,21 @@ void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_
 }
 
 }  // namespace
+
+int64_t CellTextBytes(int32_t col_span, int32_t row_span, bool colored, const TableFormat& format) {
+  if (format.auto_layout) return OneCellBytes(col_span, row_span, colored);
+  // The parts of a split cell: whole parts of the largest span, then the rest.
+  const auto parts = [](int32_t span, int32_t most) {
+    return std::array<std::array<int32_t, 2>, 2>{{{most, span / most}, {span % most, span % most > 0}}};
+  };
+  int64_t bytes = 0;
+  for (const auto& [w, across] : parts(col_span, kBrowserMaxColSpan))
+    for (const auto& [h, down] : parts(row_span, kBrowserMaxRowSpan))
+      bytes += int64_t{across} * down * OneCellBytes(w, h, colored);
+  return bytes;
+}
+
+int64_t RowFrameBytes() { return static_cast<int64_t>(kRowStart.size() + kRowEnd.size()); }
 
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
                             Progress& progress, const TableFormat& format) {
@@ -174,23 +215,21 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
   PutStart(line, hex, state, w, h, format);
   if (!sink.Write(line.Finish(""))) return WriteOutcome::kWriteFailed;
 
-  ExactRowCells exact_cells;
-  char caption[64];
+  SplitRowCells split_cells;
   for (int32_t y = 0; y < h; ++y) {
     if (state.CancelFlag) return WriteOutcome::kCancelled;
-    line.Start("<tr>");
-    if (format.pixel_exact) {
-      exact_cells.Append(line, hex, state, cells, y);
+    line.Start(kRowStart);
+    if (!format.auto_layout) {
+      split_cells.Append(line, hex, state, cells, y);
     } else {
       const size_t end = cells.Index(0, y) + static_cast<size_t>(w);
       for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end))
         PutCell(line, hex, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
     }
-    std::snprintf(caption, sizeof caption, "出力中...(%d/%d)", y + 1, h);
-    progress.SetText(caption);
+    progress.Report(Stage::kWriting, y + 1, h);
     progress.PumpEvents();
     sink.CountCells(line.cells);
-    if (!sink.Write(line.Finish("</tr>\r\n"))) return WriteOutcome::kWriteFailed;
+    if (!sink.Write(line.Finish(kRowEnd))) return WriteOutcome::kWriteFailed;
   }
   if (!sink.Write("</table>\r\n")) return WriteOutcome::kWriteFailed;
   return WriteOutcome::kWritten;

@@ -10,13 +10,29 @@
 namespace pixtable {
 namespace {
 
-/// Reads the run-length data, up to what any encoding of the picture needs,
-/// and decodes it.
+bool HasNonZeroAlpha(const DibSection& dib) {
+  const uint8_t* px = dib.pBits.get();
+  const int64_t pixels = int64_t{dib.Width} * dib.Height;
+  for (int64_t i = 0; i < pixels; ++i)
+    if (px[4 * i + 3] != 0) return true;
+  return false;
+}
+
+/// Reads the run-length data, up to what any encoding of the picture needs
+/// (a block at a time: a stream may end long before), and decodes it.
 LoadError DecodeRleFrom(ByteSource& data, const BmpHeader& header, const Palette& palette, const CancelToken& cancel,
                         DibSection& dib) {
-  const int64_t left = std::max<int64_t>(data.Size() - header.data_offset, 0);
-  std::vector<uint8_t> bytes(static_cast<size_t>(std::min(left, RleDataLimit(header))));
-  bytes.resize(data.Read(bytes.data(), bytes.size()));  // A file that shrank keeps what it drew.
+  constexpr size_t kBlock = size_t{1} << 20;
+  const auto limit = static_cast<size_t>(std::min(std::max<int64_t>(data.Size() - header.data_offset, 0),
+                                                  RleDataLimit(header)));
+  std::vector<uint8_t> bytes;
+  while (bytes.size() < limit) {
+    const size_t at = bytes.size(), wanted = std::min(limit - at, kBlock);
+    bytes.resize(at + wanted);
+    const size_t got = data.Read(bytes.data() + at, wanted);
+    bytes.resize(at + got);
+    if (got < wanted) break;  // A file that ends early keeps what it drew.
+  }
   return DecodeRle(bytes, header, palette, cancel, dib) ? LoadError::kNone : LoadError::kCancelled;
 }
 
@@ -51,6 +67,9 @@ DecodeResult DecodeBmp(ByteSource& file, const DecodeLimits& limits, const Cance
       break;
   }
   if (error != LoadError::kNone) return LoadFailure(error);
+  // A declared alpha that is 0 everywhere was never written (a fully
+  // transparent picture would show nothing): such a picture is opaque.
+  if (header.alpha.bits > 0) result.dib.HasAlpha = HasNonZeroAlpha(result.dib);
   return result;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "pixtable/pixtable.h"
+
 namespace pixtable {
 
 /// The most memory converting a picture takes, in bytes a pixel: the pixel
@@ -13,14 +15,10 @@ namespace pixtable {
 /// 50 (49 at the cap), one pixel high 59; photos 26.
 inline constexpr int64_t kPeakBytesPerPixel = 60;
 
-/// Largest picture we accept, in pixels. The layout keeps its counters in
-/// signed 32 bits, and 2^27 pixels (134,217,728, e.g. 16384 x 8192) take
-/// about 6.6 GB: both stay within reason.
-inline constexpr int64_t kMaxPixels = int64_t{1} << 27;
-
-/// Largest width or height we accept. With the magnification of at most 10
-/// the table's width and height stay far inside 32 bits.
-inline constexpr int32_t kMaxDimension = 1 << 24;
+// kMaxPixels and kMaxDimension, the caps on a picture's size, come from the
+// public header. The layout keeps its counters in signed 32 bits, and 2^27
+// pixels take about 6.6 GB: both stay within reason; with the magnification
+// of at most 10 the table's width and height stay far inside 32 bits.
 
 /// Releases memory that `calloc` gave.
 struct FreeBytes {

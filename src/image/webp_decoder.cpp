@@ -42,11 +42,17 @@ DecodeResult Failure(VP8StatusCode status) {
 
 uint32_t Little32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24; }
 
-/// Appends the next `size` bytes of `file` to `data`; false when the file ends first.
+/// Appends the next `size` bytes of `file` to `data`; false when the file
+/// ends first. A block at a time: a chunk that claims more than a stream
+/// brings costs only what came.
 bool Append(ByteSource& file, size_t size, std::vector<uint8_t>& data) {
-  const size_t at = data.size();
-  data.resize(at + size);
-  return file.Read(data.data() + at, size) == size;
+  for (size_t left = size; left > 0;) {
+    const size_t n = std::min(left, kFeedBytes), at = data.size();
+    data.resize(at + n);
+    if (file.Read(data.data() + at, n) != n) return false;
+    left -= n;
+  }
+  return true;
 }
 
 /// Reads the container after its header, chunk by chunk, up to and with the

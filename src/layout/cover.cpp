@@ -11,7 +11,6 @@ ColorCover::ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progre
       cells_(cells),
       state_(state),
       progress_(progress),
-      caption_(runs.w() * runs.h()),
       gatherer_(runs, candidates_) {
   candidates_.Init(runs.w(), runs.h());
 }
@@ -44,7 +43,7 @@ inline void ColorCover::Repair(const Rect& s) {
 int32_t ColorCover::CoverByCandidates(int32_t first) {
   gatherer_.Gather(key_, first, *this);
   candidates_.Seal();
-  caption_.Show(state_.DonePixels, progress_);
+  ShowProgress();
   int32_t result = 0;
   for (int32_t iteration = 1;; ++iteration) {
     if (state_.CancelFlag) break;
@@ -57,7 +56,7 @@ int32_t ColorCover::CoverByCandidates(int32_t first) {
     runs_.CoverRect(s, key_);
     cells_.Set(cells_.Index(s.x, s.y), s.col_span, s.row_span, key_);
     state_.DonePixels += s.col_span * s.row_span;
-    if (iteration % 10 == 1) caption_.Show(state_.DonePixels, progress_);
+    if (iteration % 10 == 1) ShowProgress();
     candidates_.Retire(chosen);
     Repair(s);
     // Offer the column just right of s, then the row just below it and the

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "core/run_state.h"
-#include "layout/analysis_progress.h"
 #include "layout/candidates.h"
 #include "layout/cell_grid.h"
 #include "layout/gather.h"
@@ -34,7 +33,7 @@ class ColorCover {
     if (first != kNone && runs_[first].next == kNone && runs_[first].run == 1) {
       const int32_t row = runs_.RowFromBottom(first);
       PlaceSingle(first - row * runs_.w(), runs_.h() - 1 - row, first);
-      caption_.Show(state_.DonePixels, progress_);
+      ShowProgress();
       return state_.CancelFlag ? 0 : singles_;
     }
     return CoverByCandidates(first);
@@ -68,13 +67,17 @@ class ColorCover {
     OfferRect(runs_.Measure(key_, x, y), i);
   }
   void Repair(const Rect& s);
+  /// "Pixels placed of all", then events run (where a cancel may arrive).
+  void ShowProgress() {
+    progress_.Report(Stage::kAnalysing, state_.DonePixels, state_.TotalPixels);
+    progress_.PumpEvents();
+  }
 
   // The picture, for every cover.
   PixelRuns& runs_;
   CellGrid& cells_;
   RunState& state_;
   Progress& progress_;
-  AnalysisProgress caption_;
   /// The candidates of the cover in progress: emptied when it ends, keeping
   /// its memory for the next.
   Candidates candidates_;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/captions.h"
 #include "core/run_state.h"
 #include "html/html_writer.h"
 #include "image/dib.h"
@@ -50,7 +51,9 @@ Picture FromDib(const DibSection& dib);
 /// (a test sets `CancelFlag` there, as a click would).
 class RecordingProgress : public Progress {
  public:
-  void SetText(const char* text) override { texts.emplace_back(text); }
+  void Report(Stage stage, int64_t done, int64_t total) override {
+    texts.push_back(Caption(stage, done, total, Captions::kWindow));
+  }
   void PumpEvents() override { ++pumps; if (on_pump) on_pump(); }
   std::vector<std::string> texts;
   int pumps = 0;
@@ -96,9 +99,9 @@ std::string Convert(const Picture& picture, int32_t magnification = 1, int32_t b
 /// Places the cells of an HTML table as a browser's table model does, and
 /// returns the picture it shows (kTransparent where neither the cell nor the
 /// table has a colour). Fails the current test (and returns what it
-/// has) when cells overlap, leave holes or run past the table. A colgroup
-/// line must give every column the same width, and then no span may pass
-/// the ones browsers honour.
+/// has) when cells overlap, leave holes or run past the table. A table of
+/// the fixed layout must give every column the same width in a colgroup
+/// line, and no span may pass the ones browsers honour.
 Picture RenderTable(const std::string& html);
 
 }  // namespace pixtable::test
