@@ -81,7 +81,7 @@ class FileSource : public ByteSource {
 
   /// errno of a failed read, 0 if none.
   int error() const { return error_; }
-  /// The bytes read from the file so far.
+  /// The bytes read from the file so far; at most `kMaxFileBytes`.
   int64_t bytes_read() const { return read_; }
 
  private:
@@ -90,9 +90,11 @@ class FileSource : public ByteSource {
   size_t ReadBlock(uint8_t* out) {
     buffer_.resize(out ? 0 : kReadBlock);
     at_ = 0;
+    // No picture pixtable accepts needs more of a stream than a file may hold.
+    const auto wanted = static_cast<size_t>(std::min<int64_t>(kReadBlock, kMaxFileBytes - read_));
     ssize_t n = 0;
     do {
-      n = cancel_.Cancelled() ? 0 : read(fd_, out ? out : buffer_.data(), kReadBlock);
+      n = cancel_.Cancelled() || wanted == 0 ? 0 : read(fd_, out ? out : buffer_.data(), wanted);
     } while (n < 0 && errno == EINTR);
     if (n < 0) error_ = errno;
     const size_t got = n > 0 ? static_cast<size_t>(n) : 0;
@@ -109,6 +111,9 @@ class FileSource : public ByteSource {
   int64_t read_ = 0;
   int error_ = 0;
 };
+
+/// The reason for a file past `kMaxFileBytes`.
+const char* TooLong() { return Tr("the file is larger than 4 GiB, more than any picture pixtable accepts"); }
 
 /// The reason for a picture that did not decode.
 std::string Reason(const DecodeResult& decoded, const DecodeLimits& limits) {
@@ -137,7 +142,11 @@ LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const Canc
   result.cancelled = decoded.error == LoadError::kCancelled;
   result.empty = source.bytes_read() == 0;
   if (!result.dib.Loaded() && !result.cancelled) {
-    result.reason = source.error() != 0 ? SystemReason(source.error()) : Reason(decoded, limits);
+    if (source.error() != 0) {
+      result.reason = SystemReason(source.error());
+    } else {
+      result.reason = source.bytes_read() == kMaxFileBytes ? TooLong() : Reason(decoded, limits);
+    }
   }
   return result;
 }
@@ -167,7 +176,7 @@ LoadResult LoadDib(const std::string& path, const DecodeLimits& limits, const Ca
   } else if (const char* not_a_file = NotAFile(st.st_mode)) {
     result.reason = not_a_file;
   } else if (st.st_size > kMaxFileBytes) {
-    result.reason = Tr("the file is larger than 4 GiB, more than any picture pixtable accepts");
+    result.reason = TooLong();
   } else {
     result = LoadFrom(fd, st.st_size, limits, cancel);
   }
