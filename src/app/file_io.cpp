@@ -75,8 +75,11 @@ class FileSource : public ByteSource {
       return true;
     }
     at_ = buffer_.size();
-    const off_t to = lseek(fd_, size - buffered, SEEK_CUR);
-    return to >= 0 && to <= size_;
+    const int64_t rest = size - buffered;
+    const off_t to = lseek(fd_, rest, SEEK_CUR);
+    if (to < 0) return ByteSource::Skip(rest);  // A stream: read and dropped.
+    read_ += rest;
+    return to <= size_;
   }
 
   /// errno of a failed read, 0 if none.

@@ -11,9 +11,11 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <thread>
 
 #include "app/batch.h"
+#include "app/file_io.h"
 #include "app/memory_budget.h"
 #include "app/signals.h"
 #include "app/temp_dir.h"
@@ -137,6 +139,25 @@ TEST(RunConversion, ACancelWhileThePictureLoadsEndsItQuietly) {
               return code == kExitCancelled && f.ui.messages.empty() && f.ui.texts.empty() ? 0 : 1;
             }),
             0) << "not exit 3 before the layout, without a message";
+}
+
+TEST(LoadFrom, APipeIsReadOverWhatThePictureSkips) {
+  // A bitmap whose pixels lie 1 MiB after its header: piped in, where nothing can be sought.
+  std::string bitmap = test::EncodeBmp(kPicture);
+  const uint32_t offset = 54 + (1 << 20);
+  bitmap.insert(54, std::string(1 << 20, '\0'));
+  std::memcpy(&bitmap[10], &offset, 4);
+  int pipe_ends[2];
+  ASSERT_EQ(pipe2(pipe_ends, O_CLOEXEC), 0);
+  std::thread writer([&] {
+    for (size_t at = 0; at < bitmap.size();)
+      at += static_cast<size_t>(write(pipe_ends[1], &bitmap[at], bitmap.size() - at));
+    close(pipe_ends[1]);
+  });
+  const LoadResult loaded = LoadFrom(pipe_ends[0], kUnknownSize, {}, NeverCancelled());
+  writer.join();
+  close(pipe_ends[0]);
+  EXPECT_EQ(test::FromDib(loaded.dib), kPicture) << loaded.reason;
 }
 
 TEST(MemoryBudget, APictureWaitsWhileTheOthersHoldTooMuch) {
