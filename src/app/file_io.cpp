@@ -140,9 +140,11 @@ LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const Canc
   LoadResult result;
   FileSource source(fd, size, cancel);
   DecodeResult decoded = DecodePicture(source, limits, cancel);
-  result.dib = std::move(decoded.dib);
+  // A picture finished after a cancel (a decoder's last rows, or one call of
+  // a library) is not wanted either: the layout does not start.
+  result.cancelled = decoded.error == LoadError::kCancelled || cancel.Cancelled();
+  if (!result.cancelled) result.dib = std::move(decoded.dib);
   result.animated = decoded.animated;
-  result.cancelled = decoded.error == LoadError::kCancelled;
   result.empty = source.bytes_read() == 0;
   if (!result.dib.Loaded() && !result.cancelled) {
     if (source.error() != 0) {

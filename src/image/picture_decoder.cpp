@@ -68,9 +68,8 @@ DecodeResult DecodePicture(ByteSource& source, const DecodeLimits& limits, const
     if (!s.decoder) return LoadFailure(LoadError::kUnsupportedFormat, s.name);
     ReplaySource whole(file, source);
     DecodeResult result = s.decoder(whole, limits, cancel);
-    // A read cut short by a cancel shows as a cut file: it is a cancel. So is
-    // a picture that a decoder finished after a cancel (in one call of a library).
-    if (cancel.Cancelled()) return LoadFailure(LoadError::kCancelled);
+    // A read cut short by a cancel shows as a cut file: it is a cancel.
+    if (result.error != LoadError::kNone && cancel.Cancelled()) return LoadFailure(LoadError::kCancelled);
     // The bitmap decoder names no variant it refuses.
     if (result.error == LoadError::kUnsupportedFormat && result.detail.empty()) {
       result.detail = std::string("this kind of ") + s.name;
