@@ -90,6 +90,11 @@ enum class Stage {
   kWriting,    ///< Writing the table: rows written, of all.
 };
 
+/// The stage's caption in English, as a message template whose {1} stands
+/// for done and {2} for total: "Analysing... ({1}/{2})". Front ends
+/// translate it through their message catalogue.
+const char* Describe(Stage stage);
+
 /// Told of progress, and asked whether to stop. Both are called on the
 /// thread that runs the call, often (up to once a pixel): keep them cheap.
 class Observer {
@@ -209,6 +214,15 @@ struct TableOptions {
   /// Lays every pixel over this colour (0xRRGGBB) by its alpha first, so
   /// that soft edges blend into a known page colour.
   std::optional<uint32_t> matte = std::nullopt;
+  /// When above 0: the table is at most this many pixels wide (high), the
+  /// magnification included; a larger picture is shrunk, keeping its
+  /// proportions, each pixel the mean of the area it stands for. Less than
+  /// one table pixel (the magnification times the scale) is kBadOption.
+  int32_t max_width = 0;
+  int32_t max_height = 0;
+  /// When given: a whole HTML document around the table, titled so (a
+  /// doctype, UTF-8 declared, no margin), counted in `max_bytes`.
+  std::optional<std::string> page_title = std::nullopt;
 };
 
 /// Where the table's text goes, piece by piece (a table may be hundreds of
@@ -240,8 +254,8 @@ struct TableSummary {
   /// With `colors` or `max_bytes`: the colours of the reduced picture the
   /// table was made from; 0 when the picture kept its colours.
   int32_t colors = 0;
-  /// With `max_bytes`: the table's PSNR against the picture in dB
-  /// (infinity when exact).
+  /// With `max_bytes`, `scale`, `colors` or a bound: the table's PSNR in dB
+  /// against the picture at the size shown (infinity when exact).
   double psnr = 0;
   /// Pixels neither opaque nor transparent (alpha 1 to 254), which show
   /// against black or white pages differently unless a matte is given.

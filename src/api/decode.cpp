@@ -81,6 +81,15 @@ const char* Describe(ErrorCode code) {
   return N_("the file cannot be read");
 }
 
+const char* Describe(Stage stage) {
+  switch (stage) {
+    case Stage::kAnalysing: return N_("Analysing... ({1}/{2})");
+    case Stage::kWriting: return N_("Writing... ({1}/{2})");
+    case Stage::kPreparing: break;
+  }
+  return N_("Preparing...");
+}
+
 std::string Describe(const Error& error) {
   if (error.code == ErrorCode::kBudgetTooSmall) {
     return std::string(Describe(error.code)) + ": the smallest has " + std::to_string(error.smallest) + " bytes";

@@ -5,8 +5,12 @@
 
 #include "api/picture_data.h"
 #include "fit/budget.h"
+#include "fit/level.h"
+#include "fit/psnr.h"
+#include "fit/quantize.h"
 #include "fit/reduce.h"
 #include "html/html_writer.h"
+#include "html/page.h"
 #include "image/matte.h"
 #include "layout/layout.h"
 
@@ -52,51 +56,70 @@ const char* OptionOutOfRange(const TableOptions& o) {
   if (o.colors != 0 && (o.colors < 2 || o.colors > 256)) return "colors";
   if (o.max_bytes < 0) return "max_bytes";
   if (o.matte && *o.matte > 0xFFFFFF) return "matte";
+  // The bound must hold one pixel of the table.
+  const int32_t pixel = o.magnification * (o.max_bytes > 0 ? 1 : o.scale);
+  if (o.max_width < 0 || (o.max_width > 0 && o.max_width < pixel)) return "max_width";
+  if (o.max_height < 0 || (o.max_height > 0 && o.max_height < pixel)) return "max_height";
   return nullptr;
-}
-
-int64_t PartlyTransparent(const DibSection& dib) {
-  if (!dib.HasAlpha) return 0;
-  int64_t count = 0;
-  const uint8_t* p = dib.pBits.get();
-  const int64_t pixels = int64_t{dib.Width} * dib.Height;
-  for (int64_t i = 0; i < pixels; ++i) count += p[4 * i + 3] != 0 && p[4 * i + 3] != 255;
-  return count;
 }
 
 /// The layout of `dib` into `cells`, reduced or fitted as `options` ask;
 /// `made` receives the picture the cells cover when it is not `dib`.
-Error LayOut(const DibSection& dib, const TableOptions& options, RunState& state, Progress& progress,
-             DibSection& made, CellGrid& cells, TableSummary& summary) {
-  if (options.max_bytes > 0) {
-    BudgetRequest request;
-    request.max_bytes = options.max_bytes;
-    request.filter = options.scale_filter;
-    request.dither = options.dither;
-    request.format = TableFormat{.auto_layout = options.form == LayoutForm::kAuto};
-    BudgetResult result = FitToBudget(dib, request, state, progress);
-    switch (result.outcome) {
-      case BudgetOutcome::kFits:
-        summary.scale = result.choice.scale;
-        summary.colors = result.choice.distinct;
-        summary.psnr = result.choice.psnr;
-        made = std::move(result.choice.picture);
-        cells = std::move(result.choice.cells);
-        return {};
-      case BudgetOutcome::kTooSmall:
-        return Error{ErrorCode::kBudgetTooSmall, {}, result.smallest};
-      case BudgetOutcome::kCancelled:
-        return Error{ErrorCode::kCancelled};
-      case BudgetOutcome::kOutOfMemory:
-        break;
-    }
-    return Error{ErrorCode::kOutOfMemory};
+/// The table's largest size in picture pixels at magnification 1.
+SizeBound BoundOf(const TableOptions& options) {
+  SizeBound bound;
+  if (options.max_width > 0) bound.width = options.max_width / options.magnification;
+  if (options.max_height > 0) bound.height = options.max_height / options.magnification;
+  return bound;
+}
+
+/// The size search within `max_bytes` less `frame_bytes` (the page around the table).
+Error FitLayOut(const DibSection& dib, const TableOptions& options, int64_t frame_bytes, RunState& state,
+                Progress& progress, DibSection& made, CellGrid& cells, TableSummary& summary) {
+  BudgetRequest request;
+  request.max_bytes = options.max_bytes - frame_bytes;
+  request.filter = options.scale_filter;
+  request.dither = options.dither;
+  request.format = TableFormat{.auto_layout = options.form == LayoutForm::kAuto};
+  request.bound = BoundOf(options);
+  BudgetResult result = request.max_bytes > 0 ? FitToBudget(dib, request, state, progress)
+                                              : BudgetResult{BudgetOutcome::kTooSmall, {}, 0};
+  switch (result.outcome) {
+    case BudgetOutcome::kFits:
+      summary.scale = result.choice.scale;
+      summary.colors = result.choice.distinct;
+      summary.psnr = result.choice.psnr;
+      made = std::move(result.choice.picture);
+      cells = std::move(result.choice.cells);
+      return {};
+    case BudgetOutcome::kTooSmall:
+      if (result.smallest == 0) {  // The page alone is longer than the size: the table's smallest still counts.
+        request.max_bytes = 0;
+        result = FitToBudget(dib, request, state, progress);
+      }
+      return Error{ErrorCode::kBudgetTooSmall, {}, result.smallest + frame_bytes};
+    case BudgetOutcome::kCancelled:
+      return Error{ErrorCode::kCancelled};
+    case BudgetOutcome::kOutOfMemory:
+      break;
   }
-  if (options.scale > 1 || options.colors > 0) {
-    made = ReducePicture(dib, Reduction{options.scale, options.scale_filter, options.colors, options.dither});
+  return Error{ErrorCode::kOutOfMemory};
+}
+
+Error LayOut(const DibSection& dib, const TableOptions& options, int64_t frame_bytes, RunState& state,
+             Progress& progress, DibSection& made, CellGrid& cells, TableSummary& summary) {
+  if (options.max_bytes > 0) return FitLayOut(dib, options, frame_bytes, state, progress, made, cells, summary);
+  if (options.scale > 1 || options.colors > 0 || options.max_width > 0 || options.max_height > 0) {
+    DibSection resized;
+    if (!ResizeForScale(dib, BoundOf(options), options.scale, resized)) return Error{ErrorCode::kOutOfMemory};
+    const DibSection& reference = resized.Loaded() ? resized : dib;
+    made = ReducePicture(reference, Reduction{options.scale, options.scale_filter, options.colors, options.dither});
     if (!made.Loaded()) return Error{ErrorCode::kOutOfMemory};
     state.Magnification *= options.scale;
     summary.scale = options.scale;
+    summary.psnr = TablePsnr(reference, made, options.scale);
+    ColorReducer colors;
+    if (options.colors > 0 && colors.Count(made)) summary.colors = colors.DistinctColors();
     if (!BuildTable(made, cells, state, progress)) return Error{ErrorCode::kCancelled};
     ChooseSavingBackground(cells, state);
     return {};
@@ -116,7 +139,7 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
   progress.Report(Stage::kPreparing, 0, 0);
 
   const DibSection* source = &picture.data()->dib;
-  result.summary.partly_transparent = PartlyTransparent(*source);
+  result.summary.partly_transparent = PartlyTransparentPixels(*source);
   DibSection matted;
   if (options.matte && source->HasAlpha) {
     matted = AllocateDib(source->Width, source->Height);
@@ -127,13 +150,19 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
     source = &matted;
   }
 
+  std::optional<PageFrame> page;
+  if (options.page_title) page = PageAround(*options.page_title);
+  const int64_t frame_bytes = page ? std::ssize(page->head) + std::ssize(page->tail) : 0;
   DibSection made;
   CellGrid cells;
-  result.error = LayOut(*source, options, state, progress, made, cells, result.summary);
+  result.error = LayOut(*source, options, frame_bytes, state, progress, made, cells, result.summary);
   if (result.error) return result;
   CountingSink counting(sink);
-  switch (WriteHtmlTable(counting, made.Loaded() ? made : *source, cells, state, progress,
-                         TableFormat{.auto_layout = options.form == LayoutForm::kAuto})) {
+  WriteOutcome outcome = !page || counting.Write(page->head) ? WriteHtmlTable(
+      counting, made.Loaded() ? made : *source, cells, state, progress,
+      TableFormat{.auto_layout = options.form == LayoutForm::kAuto}) : WriteOutcome::kWriteFailed;
+  if (page && outcome == WriteOutcome::kWritten && !counting.Write(page->tail)) outcome = WriteOutcome::kWriteFailed;
+  switch (outcome) {
     case WriteOutcome::kWritten:
       break;
     case WriteOutcome::kCancelled:

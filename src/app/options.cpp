@@ -1,6 +1,7 @@
 #include "app/options.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 
 #include "app/catalogue.h"
@@ -144,6 +145,12 @@ const OptionSpec kOptionSpecs[] = {
        return v == "box" || v == "nearest";
      },
      .accepts = N_("box or nearest")},
+    {.name = "width", .argument = "PX",
+     .help = N_("shrink the picture, keeping its proportions, so that\nthe table is at most PX pixels wide"),
+     .number = &Options::width, .low = 1, .high = INT32_MAX},
+    {.name = "height", .argument = "PX", .help = N_("the same for the table's height"),
+     .number = &Options::height, .low = 1, .high = INT32_MAX},
+    {.name = "page", .help = N_("write a whole HTML page around the table"), .flag = &Options::page},
     {.name = "each",
      .help = N_("convert every match of every PATTERN word, each to its\n"
                 "own table; a word that matches nothing is reported"),

@@ -55,6 +55,11 @@ struct Options {
   /// Refuse pictures of more pixels (--max-pixels, 1 to the cap): for files
   /// that are not trusted, whose size sets the memory a conversion takes.
   int64_t max_pixels = kMaxPixels;
+  /// Shrink the picture so that the table is at most this many pixels wide
+  /// (--width) and high (--height), magnification included; 0 for no limit.
+  int32_t width = 0, height = 0;
+  /// Write a whole HTML document around the table (--page).
+  bool page = false;
   /// Never open a window.
   bool terminal = false;
   bool help = false;
@@ -62,7 +67,9 @@ struct Options {
 };
 
 /// True when an option asks for the picture to be reduced before the layout.
-inline bool ReducesPicture(const Options& o) { return o.colors > 0 || o.scale > 1 || o.max_size > 0; }
+inline bool ReducesPicture(const Options& o) {
+  return o.colors > 0 || o.scale > 1 || o.max_size > 0 || o.width > 0 || o.height > 0;
+}
 
 /// Outcome of `ParseOptions`: the options, or an error text for the user.
 struct ParsedOptions {

@@ -12,7 +12,8 @@ namespace pixtable {
 /// Program-wide values of one run. One object is made per conversion and
 /// passed by reference to every stage that reads or writes them.
 struct RunState {
-  /// Scales the table's width and height; 1 to 10 once the run has started.
+  /// Scales the table's width and height; 1 to 10 once the run has started,
+  /// times the scale of a reduced picture.
   int32_t Magnification = 1;
   /// The table's background colour 0x00RRGGBB, or -1 for none. Starts black.
   int32_t BackgroundColor = 0;

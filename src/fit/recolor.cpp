@@ -9,48 +9,35 @@
 
 namespace pixtable {
 
-ColorSum PixelsUnder(const DibSection& original, int32_t k, int32_t x, int32_t y, int32_t col_span, int32_t row_span) {
-  ColorSum s;
-  const int32_t left = x * k, right = std::min(original.Width, (x + col_span) * k);
-  const int32_t bottom = std::min(original.Height, (y + row_span) * k);
-  for (int32_t row = y * k; row < bottom; ++row) {
-    const uint8_t* p = original.pBits.get() + original.OffsetOf(left, row);
-    for (int32_t col = left; col < right; ++col, p += 4)
-      if (!IsTransparent(original, p)) s.AddPixel(p);
-  }
-  return s;
-}
-
 namespace {
 
 /// Calls `visit(record, sums)` for every opaque cell of the background
 /// colour (`background` true) or of another, with the sums of the opaque
-/// pixels of `original` under it.
+/// pixels of the level's reference under it.
 template <typename Visit>
-void ForEachCell(const DibSection& original, const DibSection& laid_out, int32_t k, const CellGrid& cells,
+void ForEachCell(const ScaleLevel& level, const DibSection& laid_out, const CellGrid& cells,
                  int32_t background_color, bool background, Visit visit) {
   for (int32_t y = 0; y < cells.H; ++y) {
     const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
     for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
       const int32_t x = static_cast<int32_t>(i - row);
       if ((cells.Color(i) == background_color) != background || TransparentCell(laid_out, x, y)) continue;
-      visit(i, PixelsUnder(original, k, x, y, cells.ColSpan(i), cells.RowSpan(i)));
+      visit(i, PixelsUnder(level, x, y, cells.ColSpan(i), cells.RowSpan(i)));
     }
   }
 }
 
 }  // namespace
 
-void RecolorCells(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells,
-                  RunState& state) {
+void RecolorCells(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, RunState& state) {
   const int32_t background = state.BackgroundColor;
   ColorSum under_background;
   std::vector<size_t> background_cells;
-  ForEachCell(original, laid_out, k, cells, background, true, [&](size_t i, const ColorSum& s) {
+  ForEachCell(level, laid_out, cells, background, true, [&](size_t i, const ColorSum& s) {
     under_background.Add(s);
     background_cells.push_back(i);
   });
-  ForEachCell(original, laid_out, k, cells, background, false, [&](size_t i, const ColorSum& s) {
+  ForEachCell(level, laid_out, cells, background, false, [&](size_t i, const ColorSum& s) {
     if (s.n > 0) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), static_cast<int32_t>(s.Mean()));
   });
   if (under_background.n == 0) return;

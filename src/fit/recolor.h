@@ -5,16 +5,12 @@
 
 #include "core/run_state.h"
 #include "fit/color_sum.h"
+#include "fit/level.h"
 #include "fit/scale.h"
 #include "image/dib.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable {
-
-/// The opaque pixels of `original` under the cell whose top-left record is
-/// (x, y), `col_span` x `row_span` records of a grid laid out on `original`
-/// shrunk `k` times: each record stands for a k x k block, cut to the picture.
-ColorSum PixelsUnder(const DibSection& original, int32_t k, int32_t x, int32_t y, int32_t col_span, int32_t row_span);
 
 /// True when the cell whose top-left record is (x, y) of a grid laid out on
 /// `laid_out` is transparent: its pixels all are.
@@ -22,15 +18,14 @@ inline bool TransparentCell(const DibSection& laid_out, int32_t x, int32_t y) {
   return IsTransparent(laid_out, laid_out.pBits.get() + laid_out.OffsetOf(x, y));
 }
 
-/// Gives every cell of `cells` (laid out on `laid_out`, which is `original`
-/// shrunk `k` times) the mean colour of the pixels of `original` it stands
+/// Gives every cell of `cells` (laid out on `laid_out`, the picture of
+/// `level`) the mean colour of the pixels of the level's reference it stands
 /// for: the colour that makes its squared error smallest. Transparent cells
 /// stay as they are. Cells of the background colour keep sharing it, so that
 /// none of them needs a `bgcolor` of its own, but the background becomes the
 /// mean of all their pixels. The table's shape and length stay as they are,
 /// or get shorter where a cell's mean happens to be the background.
-void RecolorCells(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells,
-                  RunState& state);
+void RecolorCells(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, RunState& state);
 
 /// The picture that `cells`, laid out on `laid_out`, show: each cell's
 /// colour over its area; transparent cells all four bytes 0, and opaque

@@ -8,10 +8,10 @@ namespace pixtable {
 namespace {
 
 /// Sums of one output pixel's block: blue, green, red of its opaque pixels,
-/// how many are opaque, how many there are. At most 100 pixels of 255, so 32
-/// bits hold every sum.
+/// how many are opaque, how many there are. The size search's scales reach
+/// past 4096, whose blocks hold more than 2^32 / 255 pixels: 64 bits.
 struct BlockSum {
-  uint32_t b = 0, g = 0, r = 0, opaque = 0, pixels = 0;
+  uint64_t b = 0, g = 0, r = 0, opaque = 0, pixels = 0;
 };
 
 void WriteMean(uint8_t* out, const BlockSum& s, bool has_alpha) {
@@ -20,7 +20,7 @@ void WriteMean(uint8_t* out, const BlockSum& s, bool has_alpha) {
     return;
   }
   // Rounded to the nearest value, halves up: exact and the same on every machine.
-  const uint32_t n = s.opaque, half = n / 2;
+  const uint64_t n = s.opaque, half = n / 2;
   out[0] = static_cast<uint8_t>((s.b + half) / n);
   out[1] = static_cast<uint8_t>((s.g + half) / n);
   out[2] = static_cast<uint8_t>((s.r + half) / n);

@@ -7,14 +7,15 @@
 
 namespace pixtable {
 
-/// Smallest and largest scale factor.
+/// Smallest and largest scale factor that --scale takes; the size search
+/// goes further (see `ScaleLadder`).
 inline constexpr int32_t kMinScale = 1;
 inline constexpr int32_t kMaxScale = 10;
 
 /// True when `dib` holds alpha and this pixel's is below 128.
 inline bool IsTransparent(const DibSection& dib, const uint8_t* pixel) { return dib.HasAlpha && pixel[3] < 128; }
 
-/// Shrinks `dib` `k` times in each direction (1 <= k <= 10): pixel (x, y) of
+/// Shrinks `dib` `k` times in each direction (k >= 1): pixel (x, y) of
 /// the result stands for the block of columns k*x to k*x+k-1 and rows k*y to
 /// k*y+k-1. A size that is not a multiple of k rounds up, and the last block
 /// of a row or column holds only the pixels there are. With alpha, a block is

@@ -15,4 +15,12 @@ void ComposeOverMatte(DibSection& dib, uint32_t matte) {
   dib.HasAlpha = false;
 }
 
+int64_t PartlyTransparentPixels(const DibSection& dib) {
+  if (!dib.HasAlpha) return 0;
+  const int64_t pixels = int64_t{dib.Width} * dib.Height;
+  int64_t partly = 0;
+  for (int64_t i = 0; i < pixels; ++i) partly += dib.pBits[static_cast<size_t>(i) * 4 + 3] - 1u < 254u;
+  return partly;
+}
+
 }  // namespace pixtable

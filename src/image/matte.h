@@ -12,4 +12,8 @@ namespace pixtable {
 /// fourth byte and `HasAlpha`. A picture without alpha is left as it is.
 void ComposeOverMatte(DibSection& dib, uint32_t matte);
 
+/// How many pixels of `dib` are partly transparent (alpha from 1 to 254):
+/// 0 for a picture without alpha.
+int64_t PartlyTransparentPixels(const DibSection& dib);
+
 }  // namespace pixtable

@@ -47,7 +47,8 @@ TEST(Api, OptionsOutOfRangeCancelsAndWriteFailuresAreErrors) {
   StringSink sink;
   for (const auto& [options, name] : std::vector<std::pair<TableOptions, std::string>>{
            {{.magnification = 11}, "magnification"}, {{.scale = 0}, "scale"}, {{.colors = 1}, "colors"},
-           {{.max_bytes = -1}, "max_bytes"}, {{.matte = 0x1000000}, "matte"}}) {
+           {{.max_bytes = -1}, "max_bytes"}, {{.matte = 0x1000000}, "matte"},
+           {{.magnification = 2, .max_width = 1}, "max_width"}}) {
     const Error error = MakeTable(picture, options, sink).error;
     EXPECT_EQ(error.code, ErrorCode::kBadOption);
     EXPECT_EQ(error.detail, name);
@@ -58,7 +59,13 @@ TEST(Api, OptionsOutOfRangeCancelsAndWriteFailuresAreErrors) {
   EXPECT_EQ(MakeTable(picture, {}, failing).error.code, ErrorCode::kWriteFailed);
   const Error too_small = MakeTable(picture, {.max_bytes = 10}, sink).error;
   EXPECT_EQ(too_small.code, ErrorCode::kBudgetTooSmall);
-  EXPECT_GT(too_small.smallest, 10);
+  // A page around the table counts in the budget; the smallest named fits.
+  const int64_t smallest_page = MakeTable(picture, {.max_bytes = 10, .page_title = "a<b"}, sink).error.smallest;
+  EXPECT_GT(smallest_page, too_small.smallest);
+  StringSink page;
+  EXPECT_FALSE(MakeTable(picture, {.max_bytes = smallest_page, .page_title = "a<b"}, page).error);
+  EXPECT_TRUE(page.text.starts_with("<!DOCTYPE html>")) << page.text;
+  EXPECT_NE(page.text.find("<title>a&lt;b</title>"), std::string::npos) << page.text;
 }
 
 TEST(Api, TheMatteBlendsPartlyTransparentPixelsAndTheSummaryCountsThem) {

@@ -40,6 +40,38 @@ expect 0 "max-size" --auto-layout --max-size "$plain" -o fit.html "$source_dir/e
 grep -qxE "[0-9,]+ byte budget: scale [0-9]+, [0-9,]+ colours?, $(stat -c %s fit.html | sed -E ':a;s/([0-9])([0-9]{3})($|,)/\1,\2\3/;ta') bytes, (exact|PSNR [0-9.]+ dB)" err.txt ||
   fail "max-size: $(cat err.txt) for a table of $(stat -c %s fit.html) bytes"
 
+# --- --matte reaches the table, with a size too: the half-transparent yellow cell over white.
+alpha=$source_dir/tests/data/image/reference-alpha-blocks.png
+for args in "" "--max-size 9K"; do
+  "$pixtable" --matte FFFFFF $args -o - "$alpha" 2>/dev/null |
+    grep -q "bgcolor=#FFFF80 colspan=8 rowspan=8" || fail "--matte $args: no matted cell"
+done
+
+# --- --width and --height bound the table, magnification and scale included, keeping proportions.
+while IFS='|' read -r args size; do
+  "$pixtable" $args -o - "$source_dir/examples/sample.bmp" 2>/dev/null | head -1 |
+    grep -q "^<table $size " || fail "$args: the table is not $size"
+done <<'END'
+--width 30 -m 2|width="30" height="20"
+--height 7 --scale 3|width="9" height="6"
+--width 99 --height 16 --max-size 2K|width="24" height="16"
+--width 1000|width="48" height="32"
+END
+
+# --- --page: a whole document, titled with the picture's name escaped, its bytes within --max-size.
+cp ex.bmp 'a&<b>.bmp'
+"$pixtable" --page --max-size 360 -o page.html 'a&<b>.bmp' 2>/dev/null
+head -1 page.html | grep -q '^<!DOCTYPE html>' && tail -1 page.html | grep -q '^</body></html>' &&
+  grep -qF '<title>a&amp;&lt;b&gt;.bmp</title>' page.html && (($(stat -c %s page.html) <= 360)) ||
+  fail "page: $(cat page.html)"
+
+# --- Many partly transparent pixels: a hint on a terminal, unless --matte is given.
+for args in "" "--matte FFFFFF"; do
+  SHELL=/bin/sh script -qfec "'$pixtable' $args -o hint.html '$alpha'" hint.txt >out.txt </dev/null
+  [[ $(grep -c "partly transparent" hint.txt) == $([[ -z $args ]] && echo 1 || echo 0) ]] ||
+    fail "hint ($args): $(cat hint.txt)"
+done
+
 # --- A picture elsewhere keeps its directory; patterns match in byte order.
 mkdir -p pics.d/sub && cp ex.bmp "pics.d/b one.bmp" && cp ex.bmp "pics.d/a one.bmp"
 expect 0 "pattern words" "pics.d/*" one.bmp

@@ -1,13 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 
+#include "app/file_io.h"
+#include "app/temp_dir.h"
 #include "fit/budget.h"
+#include "fit/level.h"
 #include "fit/merge.h"
 #include "fit/psnr.h"
 #include "fit/quantize.h"
+#include "fit/resample.h"
 #include "fit/scale.h"
+#include "fit/trial.h"
 #include "layout/layout.h"
 #include "support/test_picture.h"
 
@@ -23,13 +30,16 @@ DibSection Grey(int32_t w, std::vector<int> levels, std::vector<uint8_t> alpha =
   for (int v : levels) p.rgb.push_back(v * 0x010101);
   DibSection dib = test::ToDib(p, 0, !alpha.empty());
   for (size_t i = 0; i < alpha.size(); ++i)
-    dib.pBits[static_cast<size_t>(dib.OffsetOf(static_cast<int32_t>(i) % w, static_cast<int32_t>(i) / w)) + 3] = alpha[i];
+    dib.pBits[static_cast<size_t>(
+                  dib.OffsetOf(static_cast<int32_t>(i) % w, static_cast<int32_t>(i) / w)) +
+              3] = alpha[i];
   return dib;
 }
 
 TEST(ScaleDown, BlocksRoundUpAndTransparencyGoesByMajority) {
   const DibSection p = Grey(3, {0, 100, 200, 50, 152, 250});  // Means 75.5, rounded up, and 225.
-  EXPECT_EQ(FromDib(ScaleDown(p, 2, ScaleFilter::kBox)).rgb, (std::vector<int32_t>{76 * 0x010101, 225 * 0x010101}));
+  EXPECT_EQ(FromDib(ScaleDown(p, 2, ScaleFilter::kBox)).rgb,
+            (std::vector<int32_t>{76 * 0x010101, 225 * 0x010101}));
   EXPECT_EQ(FromDib(ScaleDown(p, 2, ScaleFilter::kNearest)).rgb,
             (std::vector<int32_t>{152 * 0x010101, 250 * 0x010101}));
   // Three of four transparent: transparent. Two of four: the mean of the opaque two.
@@ -48,17 +58,21 @@ TEST(TablePsnr, HandWorked) {
   // Errors 75, 25, 25, 75 in the full block and 25, 25 in the half one: MSE 13750 / 6.
   EXPECT_NEAR(TablePsnr(Grey(3, {0, 100, 200, 50, 150, 250}), Grey(2, {75, 225}), 2),
               10 * std::log10(65025.0 * 6 / 13750), 1e-9);
-  // Opaque turned transparent and the reverse: the mean error on a black and a white page (100 and 155,
-  // 50 and 205); transparent in both: left out.
-  EXPECT_NEAR(TablePsnr(Grey(4, {100, 7, 3, 60}, {255, 0, 0, 255}), Grey(4, {9, 50, 80, 50}, {0, 255, 0, 255}), 1),
-              10 * std::log10(65025.0 * 3 / ((100 * 100 + 155 * 155 + 50 * 50 + 205 * 205) / 2.0 + 100)), 1e-9);
+  // Opaque turned transparent and the reverse: the mean error on a black and a white page (100 and
+  // 155, 50 and 205); transparent in both: left out.
+  EXPECT_NEAR(
+      TablePsnr(Grey(4, {100, 7, 3, 60}, {255, 0, 0, 255}),
+                Grey(4, {9, 50, 80, 50}, {0, 255, 0, 255}), 1),
+      10 * std::log10(65025.0 * 3 / ((100 * 100 + 155 * 155 + 50 * 50 + 205 * 205) / 2.0 + 100)),
+      1e-9);
   EXPECT_TRUE(std::isinf(TablePsnr(Grey(2, {1, 2}), Grey(2, {1, 2}), 1)));
 }
 
 TEST(ColorReducer, AtMostNColoursAndTransparencyKept) {
   std::mt19937 rng(7);
   DibSection dib = test::ToDib(test::RandomPicture(rng, 60, 40, 100), 255, true);
-  for (int32_t i = 0; i < 60 * 40; i += 7) dib.pBits[static_cast<size_t>(i) * 4 + 3] = static_cast<uint8_t>(i % 128);
+  for (int32_t i = 0; i < 60 * 40; i += 7)
+    dib.pBits[static_cast<size_t>(i) * 4 + 3] = static_cast<uint8_t>(i % 128);
   ColorReducer reducer;
   ASSERT_TRUE(reducer.Count(dib));
   for (const bool dither : {false, true}) {
@@ -84,11 +98,34 @@ TEST(MergeCells, OnlyWhereItSavesBytes) {
   // write it as 1000 and 200 columns, a byte more than the two.
   const Picture two = test::FromRows({"r600b600"});
   const DibSection dib = test::ToDib(two);
+  ScaleLevel level;
+  ASSERT_TRUE(MakeLevel(dib, {}, 1, ScaleFilter::kBox, level));
   for (const bool auto_layout : {true, false}) {
     CellGrid cells;
     test::Outcome(BuildTable, two, {}, cells);
-    EXPECT_EQ(MergeCells(dib, dib, 1, cells, -1, 1000, 999, {auto_layout}), auto_layout ? 964 : 1000);
+    EXPECT_EQ(MergeCells(level, dib, cells, -1, 1000, 999, {auto_layout}),
+              auto_layout ? 964 : 1000);
   }
+}
+
+/// The search for a table of `dib` within `max_bytes`, at magnification 1 with the usual
+/// background.
+BudgetResult Fit(const DibSection& dib, int64_t max_bytes, RunState& state,
+                 const TableFormat& format = {}) {
+  test::RecordingProgress progress;
+  state.Magnification = 1, state.BackgroundColor = 0;
+  return FitToBudget(dib, {.max_bytes = max_bytes, .format = format}, state, progress);
+}
+
+/// The chosen table written as the run writes it, checked to be `choice.bytes` long.
+std::string Written(const BudgetResult& result, RunState& state, const TableFormat& format = {}) {
+  test::StringSink sink;
+  test::RecordingProgress progress;
+  EXPECT_EQ(
+      WriteHtmlTable(sink, result.choice.picture, result.choice.cells, state, progress, format),
+      WriteOutcome::kWritten);
+  EXPECT_EQ(std::ssize(sink.text), result.choice.bytes);
+  return sink.text;
 }
 
 TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
@@ -105,29 +142,92 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
     auto fit = [&](int64_t max_bytes, RunState& state) {
       state.Magnification = f.magnification;
       state.BackgroundColor = f.background;
-      return FitToBudget(dib, {.max_bytes = max_bytes, .format = format, .merge_cells = f.merge}, state, progress);
+      return FitToBudget(dib, {.max_bytes = max_bytes, .format = format, .merge_cells = f.merge},
+                         state, progress);
     };
     // An exact table, its length the size: accepted as it is. A byte less refuses that table.
     RunState state;
-    const int64_t exact = fit(std::ssize(test::Convert(picture, f.magnification, f.background, format)), state).choice.bytes;
-    for (const int64_t max_bytes : {exact, exact - 1, exact / 4, int64_t{300}}) {
+    const int64_t exact =
+        fit(std::ssize(test::Convert(picture, f.magnification, f.background, format)), state)
+            .choice.bytes;
+    for (const int64_t max_bytes : {exact, exact - 1, exact / 4, int64_t{700}, int64_t{60}}) {
       SCOPED_TRACE(max_bytes);
       const BudgetResult result = fit(max_bytes, state);
-      if (max_bytes == 300) {
+      if (max_bytes == 60) {  // Too small; the smallest table named fits, and a byte less does not.
         ASSERT_EQ(result.outcome, BudgetOutcome::kTooSmall);
-        EXPECT_GT(result.smallest, 300);
+        // The smallest: at scale 70, two cells side by side, merged into one.
+        const std::string smallest = Written(fit(result.smallest, state), state, format);
+        EXPECT_EQ(smallest.find(" colspan=2>") != std::string::npos, f.merge) << smallest;
+        EXPECT_EQ(fit(result.smallest - 1, state).smallest, result.smallest);
         continue;
       }
       ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
-      test::StringSink sink;  // The table written as the run writes it.
-      EXPECT_EQ(WriteHtmlTable(sink, result.choice.picture, result.choice.cells, state, progress, format),
-                WriteOutcome::kWritten);
-      EXPECT_EQ(std::ssize(sink.text), result.choice.bytes);
+      const Picture shown = test::RenderTable(Written(result, state, format));
+      EXPECT_EQ(shown, FromDib(result.choice.picture));
       EXPECT_LE(result.choice.bytes, max_bytes);
       EXPECT_TRUE(max_bytes < exact || std::isinf(result.choice.psnr));
       EXPECT_EQ(state.Magnification, f.magnification * result.choice.scale);
-      EXPECT_EQ(test::RenderTable(sink.text), FromDib(result.choice.picture));
+      EXPECT_DOUBLE_EQ(TablePsnr(dib, test::ToDib(shown), result.choice.scale), result.choice.psnr);
     }
+  }
+}
+
+/// The best PSNR among the tables the search may choose: at every scale, every colour count whose
+/// table is within reach (1.4 times the size, or anything at the coarsest scale), merged to the
+/// size.
+double BestOfAll(const DibSection& dib, int64_t max_bytes) {
+  RunState run;
+  test::RecordingProgress progress;
+  double best = -1;
+  for (int32_t k = 1, largest = LargestScale(dib, {}); k <= largest; ++k) {
+    ScaleLevel level;
+    EXPECT_TRUE(MakeLevel(dib, {}, k, ScaleFilter::kBox, level));
+    for (int32_t colors = 0; colors < std::min(257, level.reducer.DistinctColors());
+         colors += colors ? 1 : 2) {
+      TableTrial trial;
+      bool fits = false;
+      LayOutTrial(level, colors, k == largest ? INT64_MAX : max_bytes * 7 / 5, {}, run, progress,
+                  trial);
+      if (trial.laid_out) FitTrial(level, max_bytes, {}, run, progress, trial, fits);
+      if (fits) best = std::max(best, trial.psnr);
+    }
+  }
+  return best;
+}
+
+TEST(FitToBudget, TheBestOfAllTablesAndNeverWorseForMoreBytes) {
+  std::mt19937 rng(5);
+  for (const bool alpha : {false, true}) {
+    const DibSection dib = test::ToDib(test::RandomPicture(rng, 15, 11, 7), alpha ? 40 : 0, alpha);
+    RunState state;
+    const int64_t plain = std::ssize(test::Convert(FromDib(dib)));
+    double last = -1;
+    for (int64_t max_bytes = Fit(dib, 0, state).smallest; max_bytes < plain;
+         max_bytes += plain / 40) {
+      SCOPED_TRACE(testing::Message() << max_bytes << (alpha ? " with alpha" : ""));
+      const BudgetResult result = Fit(dib, max_bytes, state);
+      ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
+      // Within a tenth of a dB: not every colour count is tried.
+      EXPECT_GE(result.choice.psnr, BestOfAll(dib, max_bytes) - 0.1);
+      EXPECT_GE(result.choice.psnr, last - 0.1);
+      last = result.choice.psnr;
+    }
+  }
+}
+
+TEST(FitToBudget, JustUnderThePlainTableKeepsEveryPixelButAFew) {
+  // Two-colour noise and a page of dark specks on white, 2 % under their plain tables: scale 1, a
+  // few cells merged.
+  std::mt19937 rng(9);
+  Picture noise{64, 64, {}}, page{120, 80, std::vector<int32_t>(120 * 80, 0xFFFFFF)};
+  for (int i = 0; i < 64 * 64; ++i) noise.rgb.push_back(rng() % 2 ? 0x1A1A1A : 0xF0F0F0);
+  for (int i = 0; i < 900; ++i) page.rgb[rng() % page.rgb.size()] = 0x1A1A1A;
+  for (const Picture& picture : {noise, page}) {
+    RunState state;
+    const BudgetResult result =
+        Fit(test::ToDib(picture), std::ssize(test::Convert(picture)) * 49 / 50, state);
+    EXPECT_EQ(result.choice.scale, 1);
+    EXPECT_GT(result.choice.psnr, 24);
   }
 }
 
@@ -135,16 +235,55 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
   std::mt19937 rng(11);
   DibSection dib = test::ToDib(test::RandomPicture(rng, 64, 48, 40), 255, true);
   for (int32_t y = 5; y < 40; ++y)
-    for (int32_t x = 9 + y / 3; x < 50; ++x) dib.pBits[static_cast<size_t>(dib.OffsetOf(x, y)) + 3] = 0;
-  RunState state;
-  test::RecordingProgress progress;
-  const BudgetResult result = FitToBudget(dib, {.max_bytes = 6000, .format = {}}, state, progress);
-  ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
-  ASSERT_GT(result.choice.scale, 1);
-  EXPECT_EQ(state.BackgroundColor, -1);  // The page shows through: no table background.
-  const DibSection blocks = ScaleDown(dib, result.choice.scale, ScaleFilter::kBox);
-  for (size_t i = 3; i < static_cast<size_t>(blocks.Width) * blocks.Height * 4; i += 4)
-    ASSERT_EQ(result.choice.picture.pBits[i], blocks.pBits[i]) << i / 4;
+    for (int32_t x = 9 + y / 3; x < 50; ++x)
+      dib.pBits[static_cast<size_t>(dib.OffsetOf(x, y)) + 3] = 0;
+  for (const int64_t max_bytes : {400, 700}) {
+    RunState state;
+    const BudgetResult result = Fit(dib, max_bytes, state);
+    ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
+    ASSERT_GT(result.choice.scale, 3) << max_bytes;  // Measured by block sums.
+    EXPECT_EQ(state.BackgroundColor, -1);            // The page shows through: no table background.
+    // The written table is transparent exactly where a block is, and measures as the search said.
+    const Picture shown = test::RenderTable(Written(result, state));
+    EXPECT_DOUBLE_EQ(TablePsnr(dib, test::ToDib(shown, 255, true), result.choice.scale),
+                     result.choice.psnr);
+    const DibSection blocks = ScaleDown(dib, result.choice.scale, ScaleFilter::kBox);
+    for (int32_t y = 0; y < shown.h; ++y)
+      for (int32_t x = 0; x < shown.w; ++x)
+        ASSERT_EQ(shown.At(x, y) == kTransparent,
+                  IsTransparent(blocks, &blocks.pBits[blocks.OffsetOf(x, y)]))
+            << x << ", " << y << " of " << max_bytes;
+  }
+}
+
+/// `dib` shrunk to `w` x `h` by ImageMagick's -scale, an independent area average, through files
+/// in `dir`. Its alpha weighs the colours: given 0 or 255 by pixtable's rule, it averages the
+/// opaque pixels and counts them.
+DibSection ImageMagickScale(const DibSection& dib, int32_t w, int32_t h, const test::TempDir& dir) {
+  std::string pam = "P7\nWIDTH " + std::to_string(dib.Width) + "\nHEIGHT " +
+                    std::to_string(dib.Height) +
+                    "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+  for (int32_t y = 0; y < dib.Height; ++y)
+    for (int32_t x = 0; x < dib.Width; ++x) {
+      const uint8_t* p = &dib.pBits[dib.OffsetOf(x, y)];
+      pam += {char(p[2]), char(p[1]), char(p[0]), char(IsTransparent(dib, p) ? 0 : 255)};
+    }
+  dir.Write("in.pam", pam);
+  const std::string size = " -scale " + std::to_string(w) + "x" + std::to_string(h) + "! PNG32:";
+  EXPECT_EQ(std::system(("/usr/bin/convert " + dir / "in.pam" + size + dir / "out.png").c_str()),
+            0);
+  return LoadDib(dir / "out.png").dib;
+}
+
+TEST(AreaResample, AgreesWithAnIndependentResampler) {
+  if (!std::filesystem::exists("/usr/bin/convert")) GTEST_SKIP() << "no ImageMagick";
+  std::mt19937 rng(4);
+  DibSection dib = test::ToDib(test::RandomPicture(rng, 150, 90, 40), 255, true);
+  for (int32_t y = 20; y < 70; ++y)  // A transparent hole above a row of alpha 100.
+    for (int32_t x = 20; x < 60; ++x) dib.pBits[dib.OffsetOf(x, y) + 3] = y == 69 ? 100 : 0;
+  const test::TempDir dir;
+  // Above 60 dB: a mean rounded down would be 51.
+  EXPECT_GT(TablePsnr(ImageMagickScale(dib, 61, 37, dir), AreaResample(dib, 61, 37), 1), 60);
 }
 
 }  // namespace

@@ -32,11 +32,12 @@ TEST(Orient, StopsOnACancel) {
 TEST(Matte, ComposesByAlphaAndClearsIt) {
   DibSection dib = AllocateDib(3, 1);
   dib.HasAlpha = true;
-  const uint8_t pixels[] = {200, 0, 10, 255, 200, 0, 10, 0, 200, 0, 10, 128};  // Blue, green, red, alpha.
+  const uint8_t pixels[] = {200, 0, 10, 255, 200, 0, 10, 0, 200, 1, 10, 128};  // Blue, green, red, alpha.
   std::copy(std::begin(pixels), std::end(pixels), dib.pBits.get());
   ComposeOverMatte(dib, 0x0A0064);  // Red 10, green 0, blue 100.
   EXPECT_FALSE(dib.HasAlpha);
-  const uint8_t composed[] = {200, 0, 10, 0, 100, 0, 10, 0, 150, 0, 10, 0};
+  // Rounded to the nearest: green 1 at alpha 128 over 0 is 0.502.
+  const uint8_t composed[] = {200, 0, 10, 0, 100, 0, 10, 0, 150, 1, 10, 0};
   EXPECT_TRUE(std::equal(std::begin(composed), std::end(composed), dib.pBits.get()));
   ComposeOverMatte(dib, 0xFFFFFF);  // Without alpha nothing changes.
   EXPECT_TRUE(std::equal(std::begin(composed), std::end(composed), dib.pBits.get()));

@@ -1,0 +1,151 @@
+#include "fit/trial.h"
+
+#include <cstring>
+
+#include "fit/merge.h"
+#include "fit/psnr.h"
+#include "fit/recolor.h"
+#include "fit/reduce.h"
+#include "layout/layout.h"
+
+namespace pixtable {
+namespace {
+
+/// Counts the table's bytes instead of keeping them; refuses once past `limit`.
+class ByteCounter : public OutputSink {
+ public:
+  explicit ByteCounter(int64_t limit) : limit_(limit) {}
+  bool Write(std::string_view bytes) override {
+    count_ += static_cast<int64_t>(bytes.size());
+    return count_ <= limit_;
+  }
+  int64_t count() const { return count_; }
+
+ private:
+  int64_t limit_;
+  int64_t count_ = 0;
+};
+
+/// The progress of a trial: the layout's figures shown or not, and a cancel
+/// that the front end sets on the run's state passed to the trial's own.
+class TrialProgress : public Progress {
+ public:
+  TrialProgress(Progress& inner, const RunState& run, RunState& local, bool report)
+      : inner_(inner), run_(run), local_(local), report_(report) {
+    local_.CancelFlag = run_.CancelFlag;
+  }
+  void Report(Stage stage, int64_t done, int64_t total) override {
+    if (report_) inner_.Report(stage, done, total);
+  }
+  void PumpEvents() override {
+    inner_.PumpEvents();
+    local_.CancelFlag = run_.CancelFlag;
+  }
+
+ private:
+  Progress& inner_;
+  const RunState& run_;
+  RunState& local_;
+  bool report_;
+};
+
+/// The colour of a pixel for comparing neighbours: RGB, or one value for transparency.
+uint32_t Key(const DibSection& dib, const uint8_t* p) {
+  return IsTransparent(dib, p) ? UINT32_MAX : uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+}
+
+/// Fewer bytes than any table of `picture` in `format` can have: every
+/// pixel whose left and upper neighbours both differ from it begins a cell
+/// of at least "<td></td>", and every row takes "<tr></tr>" and CR LF.
+int64_t LeastBytes(const DibSection& picture, const TableFormat& format) {
+  int64_t starts = 0;
+  for (int32_t y = 0; y < picture.Height; ++y) {
+    const uint8_t* p = picture.pBits.get() + picture.OffsetOf(0, y);
+    const uint8_t* up = y > 0 ? picture.pBits.get() + picture.OffsetOf(0, y - 1) : nullptr;
+    uint32_t left = UINT32_MAX - 1;  // No colour: the first pixel of a row always differs.
+    for (int32_t x = 0; x < picture.Width; ++x, p += 4) {
+      const uint32_t key = Key(picture, p);
+      if (key != left && (!up || key != Key(picture, up + 4 * x))) ++starts;
+      left = key;
+    }
+  }
+  return starts * CellTextBytes(1, 1, false, format) + int64_t{picture.Height} * RowFrameBytes();
+}
+
+/// The trial's table written into `counter`, as the run would write it.
+WriteOutcome Count(const TableTrial& trial, const TrialSettings& settings, const RunState& run, Progress& progress,
+                   ByteCounter& counter) {
+  RunState local;
+  ApplyTrial(trial, settings, local);
+  TrialProgress quiet(progress, run, local, false);
+  return WriteHtmlTable(counter, trial.picture, trial.cells, local, quiet, settings.format);
+}
+
+}  // namespace
+
+void ApplyTrial(const TableTrial& trial, const TrialSettings& settings, RunState& state) {
+  state.Magnification = settings.magnification * trial.k;
+  state.BackgroundColor = trial.background;
+}
+
+StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, const TrialSettings& settings,
+                        const RunState& run, Progress& progress, TableTrial& trial) {
+  trial = TableTrial{};
+  trial.k = level.k;
+  trial.colors = colors;
+  trial.distinct = colors > 0 ? std::min(colors, level.reducer.DistinctColors()) : level.reducer.DistinctColors();
+  const DibSection& laid_out = level.LaidOut();
+  if (colors > 0) {
+    trial.picture = level.reducer.Reduce(colors, settings.dither);
+  } else if ((trial.picture = AllocateDib(laid_out.Width, laid_out.Height)).Loaded()) {
+    trial.picture.HasAlpha = laid_out.HasAlpha;
+    std::memcpy(trial.picture.pBits.get(), laid_out.pBits.get(),
+                static_cast<size_t>(laid_out.BytesPerLine) * static_cast<size_t>(laid_out.Height));
+  }
+  if (!trial.picture.Loaded()) return StepOutcome::kOutOfMemory;
+  trial.bytes = LeastBytes(trial.picture, settings.format);
+  if (trial.bytes > reach) return StepOutcome::kDone;
+
+  RunState local;
+  local.Magnification = settings.magnification * level.k;
+  local.BackgroundColor = settings.background;
+  TrialProgress shown(progress, run, local, true);
+  if (!BuildTable(trial.picture, trial.cells, local, shown)) return StepOutcome::kCancelled;
+  if (settings.saving_background) ChooseSavingBackground(trial.cells, local);
+  if (settings.mean_colors) RecolorCells(level, trial.picture, trial.cells, local);
+  trial.background = local.BackgroundColor;
+
+  ByteCounter counter(reach);
+  const WriteOutcome outcome = Count(trial, settings, run, progress, counter);
+  if (outcome == WriteOutcome::kCancelled) return StepOutcome::kCancelled;
+  trial.bytes = counter.count();
+  trial.laid_out = outcome == WriteOutcome::kWritten;
+  if (!trial.laid_out) trial.cells = CellGrid{}, trial.picture = DibSection{};  // Past the reach: not kept.
+  return StepOutcome::kDone;
+}
+
+StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSettings& settings, const RunState& run,
+                     Progress& progress, TableTrial& trial, bool& fits) {
+  // The merge's estimate is the writer's length; the count checks it, and a miss aims lower.
+  int64_t target = max_bytes;
+  for (int attempt = 0; trial.bytes > max_bytes && settings.merge_cells && attempt < 4; ++attempt) {
+    const int64_t before = trial.bytes;
+    if (MergeCells(level, trial.picture, trial.cells, trial.background, trial.bytes, target, settings.format) ==
+        before)
+      break;  // Nothing left to merge.
+    ByteCounter counter(INT64_MAX);
+    if (Count(trial, settings, run, progress, counter) == WriteOutcome::kCancelled) return StepOutcome::kCancelled;
+    trial.bytes = counter.count();
+    if (trial.bytes >= before) break;
+    target -= trial.bytes - max_bytes;
+  }
+  fits = trial.bytes <= max_bytes;
+  if (!fits) return StepOutcome::kDone;
+  DibSection shown = PaintCells(trial.cells, trial.picture);
+  if (!shown.Loaded()) return StepOutcome::kOutOfMemory;
+  trial.psnr = LevelPsnr(level, shown);
+  trial.picture = std::move(shown);
+  return StepOutcome::kDone;
+}
+
+}  // namespace pixtable

@@ -1,0 +1,61 @@
+// One table the size search tries: a scale, a colour count, and cells
+// merged to the size. A pure step: everything it uses comes in, everything
+// it makes goes out.
+#pragma once
+
+#include <cstdint>
+
+#include "core/run_state.h"
+#include "fit/level.h"
+#include "html/html_writer.h"
+#include "layout/cell_grid.h"
+
+namespace pixtable {
+
+/// What every trial of one search shares: the user's choices.
+struct TrialSettings {
+  int32_t magnification = 1;  ///< The user's; the table's pixel is k times it.
+  int32_t background = 0;     ///< The user's: -1 for none, else the layout chooses.
+  TableFormat format;
+  bool dither = false;
+  bool saving_background = true;  ///< See `ChooseSavingBackground`.
+  bool mean_colors = true;        ///< See `RecolorCells`.
+  bool merge_cells = true;        ///< See `MergeCells`.
+};
+
+/// A table tried at one level.
+struct TableTrial {
+  int32_t k = 1;
+  int32_t colors = 0;    ///< The palette size asked for; 0 for all the colours.
+  int32_t distinct = 0;  ///< The colours of the picture laid out.
+  /// The table's length: exact when `laid_out`, else a lower bound past the reach.
+  int64_t bytes = 0;
+  bool laid_out = false;
+  double psnr = -1;      ///< Against the level's reference once `MeasureTrial` ran; infinity when exact.
+  DibSection picture;    ///< The picture the cells cover (once fitted, as the table shows it).
+  CellGrid cells;
+  int32_t background = 0;  ///< The table's background for these cells, or -1.
+};
+
+enum class StepOutcome { kDone, kCancelled, kOutOfMemory };
+
+/// The first half of the step: reduces `level`'s picture to `colors`
+/// colours (0: all), lays it out and counts its table, unless a count of
+/// the pixels that must begin a cell shows it longer than `reach`, or the
+/// count passes `reach` (then `laid_out` is false and `bytes` a lower
+/// bound). Cancel comes from `run.CancelFlag`, which `progress` may set.
+StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, const TrialSettings& settings,
+                        const RunState& run, Progress& progress, TableTrial& trial);
+
+/// The second half: merges the cells of a laid-out `trial` until its table
+/// is at most `max_bytes` long (when `settings.merge_cells`), counts it
+/// again, and measures its PSNR against the level's reference. Returns
+/// whether it fits; when it does, `trial.picture` becomes the picture its
+/// table shows (see `PaintCells`).
+StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSettings& settings, const RunState& run,
+                     Progress& progress, TableTrial& trial, bool& fits);
+
+/// `state` set for writing `trial`: the magnification and the background.
+void ApplyTrial(const TableTrial& trial, const TrialSettings& settings, RunState& state);
+
+}  // namespace pixtable
