@@ -34,6 +34,15 @@ constexpr CodePair kCodes[] = {
     {LoadError::kTooLarge, ErrorCode::kTooLarge},
     {LoadError::kOutOfMemory, ErrorCode::kOutOfMemory},
     {LoadError::kDamaged, ErrorCode::kDamaged},
+    {LoadError::kTooMuchMetadata, ErrorCode::kTooMuchMetadata},
+    {LoadError::kCancelled, ErrorCode::kCancelled},
+};
+
+/// The observer's cancel, as the decoders ask it.
+struct ObserverCancel : CancelToken {
+  explicit ObserverCancel(Observer* observer) : observer(observer) {}
+  bool Cancelled() const override { return observer && observer->Cancelled(); }
+  Observer* observer;
 };
 
 }  // namespace
@@ -67,6 +76,7 @@ const char* Describe(ErrorCode code) {
     case ErrorCode::kBudgetTooSmall: return N_("no table fits");
     case ErrorCode::kWriteFailed: return N_("the table could not be written");
     case ErrorCode::kBadOption: return N_("an option is out of its range");
+    case ErrorCode::kTooMuchMetadata: return N_("too much metadata");
   }
   return N_("the file cannot be read");
 }
@@ -96,7 +106,7 @@ Decoded Decode(std::span<const uint8_t> bytes, const DecodeOptions& options, Obs
   }
   if (observer) observer->Progress(Stage::kPreparing, 0, 0);
   try {
-    DecodeResult result = DecodePicture(bytes, options.max_pixels);
+    DecodeResult result = DecodePicture(bytes, options.max_pixels, ObserverCancel(observer));
     if (result.error != LoadError::kNone) {
       decoded.error = Error{ToErrorCode(result.error), std::move(result.detail)};
       return decoded;

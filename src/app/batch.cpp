@@ -16,6 +16,7 @@
 #include "app/batch_plan.h"
 #include "app/captions.h"
 #include "app/display_name.h"
+#include "app/memory_budget.h"
 #include "app/signals.h"
 #include "app/catalogue.h"
 
@@ -72,7 +73,7 @@ struct Shared {
 /// One job: converts pictures one after another until none is left or the
 /// batch is cancelled.
 void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, const RunState& start, int slot,
-            Shared& shared) {
+            Shared& shared, MemoryBudget& budget) {
   std::unique_lock lock(shared.mutex);
   while (shared.next < pictures.size() && !CancelRequested()) {
     const BatchPicture& picture = pictures[shared.next++];
@@ -84,7 +85,7 @@ void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, c
     JobUi ui(state, picture.input);
     int code;
     try {
-      code = ConvertPicture(options, picture.input, picture.output, ui, state, slot);
+      code = ConvertPicture(options, picture.input, picture.output, ui, state, slot, &budget);
     } catch (const std::bad_alloc&) {
       code = kExitFailed;
       ui.said.push_back(Fill(Tr("pixtable: not enough memory to convert {1}"), {DisplayName(picture.input)}));
@@ -187,6 +188,8 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
   const std::vector<BatchPicture>& pictures = plan.pictures;
   const size_t jobs = std::min<size_t>(options.jobs > 0 ? options.jobs : CoresAvailable(), pictures.size());
   Shared shared;
+  // Fewer pictures at once when they are large: each job reserves its picture's memory.
+  MemoryBudget budget(BatchMemoryBudget());
   std::vector<std::thread> threads;
   ui.ShowProgressWindow();
   {
@@ -194,7 +197,7 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
     for (size_t slot = 0; slot < jobs; ++slot) {
       try {
         threads.emplace_back(RunJob, std::cref(options), std::cref(pictures), std::cref(state), static_cast<int>(slot),
-                             std::ref(shared));
+                             std::ref(shared), std::ref(budget));
         ++shared.running;
       } catch (const std::system_error&) {
         break;  // The jobs that started do the work.
@@ -203,7 +206,7 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
   }
   if (threads.empty()) {  // No thread could be started: one job on this one.
     shared.running = 1;
-    RunJob(options, pictures, state, 0, shared);
+    RunJob(options, pictures, state, 0, shared, budget);
   }
 
   std::unique_lock lock(shared.mutex);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -21,11 +22,8 @@ namespace {
 
 constexpr size_t kWriteBlock = size_t{1} << 20;
 
-/// The bytes of a file, read without clearing the buffer first.
-struct FileBytes {
-  std::unique_ptr<uint8_t[]> data;
-  size_t size = 0;
-};
+/// The file is read this much at a time, a look at the cancel token before each.
+constexpr size_t kReadBlock = size_t{256} << 10;
 
 /// Why `mode` is no picture file, or null when it is a regular file.
 const char* NotAFile(mode_t mode) {
@@ -38,26 +36,96 @@ const char* NotAFile(mode_t mode) {
   return Tr("it is not a regular file");
 }
 
-/// Reads all of the regular file `fd`. Returns why not, or "" once read.
-std::string ReadAll(int fd, FileBytes& bytes) {
-  struct stat st;
-  if (fstat(fd, &st) != 0) return SystemReason(errno);
-  // The path was checked before opening; this catches a swap since then.
-  if (const char* not_a_file = NotAFile(st.st_mode)) return not_a_file;
-  if (st.st_size > kMaxFileBytes) return Tr("the file is larger than 4 GiB, more than any picture pixtable accepts");
-  const size_t expected = static_cast<size_t>(st.st_size);
-  bytes.data.reset(new (std::nothrow) uint8_t[expected > 0 ? expected : 1]);
-  if (!bytes.data) return LoadReason(LoadError::kOutOfMemory);
-  size_t done = 0;
-  while (done < expected) {
-    const ssize_t n = read(fd, bytes.data.get() + done, expected - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return SystemReason(errno);
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
+/// An open file or stream read front to back in blocks, only as far as the
+/// decoder asks: a large file that is no picture costs one block, and the
+/// memory is the decoder's, never the file's size. A file cut short while it
+/// is read (even to nothing) reads as ending there. A read that waits (a
+/// pipe) ends when a cancel signal interrupts it.
+class FileSource : public ByteSource {
+ public:
+  FileSource(int fd, int64_t size, const CancelToken& cancel) : fd_(fd), size_(size), cancel_(cancel) {}
+
+  size_t Read(uint8_t* out, size_t size) override {
+    size_t done = 0;
+    while (done < size) {
+      if (at_ == buffer_.size()) {
+        // A large read goes straight to its destination, a block at a time.
+        const bool direct = size - done >= kReadBlock;
+        const size_t n = ReadBlock(direct ? out + done : nullptr);
+        if (n == 0) break;
+        if (direct) {
+          done += n;
+          continue;
+        }
+      }
+      const size_t n = std::min(size - done, buffer_.size() - at_);
+      std::memcpy(out + done, buffer_.data() + at_, n);
+      at_ += n;
+      done += n;
+    }
+    return done;
   }
-  bytes.size = done;  // A file that shrank while we read is decoded as it was read.
-  return "";
+
+  int64_t Size() const override { return size_; }
+
+  bool Skip(int64_t size) override {
+    const int64_t buffered = static_cast<int64_t>(buffer_.size() - at_);
+    if (size <= buffered) {
+      at_ += static_cast<size_t>(size);
+      return true;
+    }
+    at_ = buffer_.size();
+    const int64_t rest = size - buffered;
+    const off_t to = lseek(fd_, rest, SEEK_CUR);
+    if (to < 0) return ByteSource::Skip(rest);  // A stream: read and dropped.
+    read_ += rest;
+    return to <= size_;
+  }
+
+  /// errno of a failed read, 0 if none.
+  int error() const { return error_; }
+  /// The bytes read from the file so far; at most `kMaxFileBytes`.
+  int64_t bytes_read() const { return read_; }
+
+ private:
+  /// Reads the next block into `out`, or into the buffer when `out` is
+  /// null. 0 at the end of the file, on an error and once cancelled.
+  size_t ReadBlock(uint8_t* out) {
+    buffer_.resize(out ? 0 : kReadBlock);
+    at_ = 0;
+    // No picture pixtable accepts needs more of a stream than a file may hold.
+    const auto wanted = static_cast<size_t>(std::min<int64_t>(kReadBlock, kMaxFileBytes - read_));
+    ssize_t n = 0;
+    do {
+      n = cancel_.Cancelled() || wanted == 0 ? 0 : read(fd_, out ? out : buffer_.data(), wanted);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) error_ = errno;
+    const size_t got = n > 0 ? static_cast<size_t>(n) : 0;
+    if (!out) buffer_.resize(got);
+    read_ += static_cast<int64_t>(got);
+    return got;
+  }
+
+  int fd_;
+  int64_t size_;
+  const CancelToken& cancel_;
+  std::vector<uint8_t> buffer_;
+  size_t at_ = 0;
+  int64_t read_ = 0;
+  int error_ = 0;
+};
+
+/// The reason for a file past `kMaxFileBytes`.
+const char* TooLong() { return Tr("the file is larger than 4 GiB, more than any picture pixtable accepts"); }
+
+/// The reason for a picture that did not decode.
+std::string Reason(const DecodeResult& decoded, const DecodeLimits& limits) {
+  if (decoded.error == LoadError::kTooLarge && limits.max_pixels < kMaxPixels) {
+    // TRANSLATORS: {1} is the limit --max-pixels set, in digits grouped by thousands.
+    return Fill(Tr("too large: more than {1} pixels (--max-pixels) or 16,777,216 on a side"),
+                {Grouped(limits.max_pixels)});
+  }
+  return LoadReason(decoded.error, decoded.detail);
 }
 
 }  // namespace
@@ -68,7 +136,27 @@ std::string SystemReason(int error) {
   return text;
 }
 
-LoadResult LoadDib(const std::string& path) {
+LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const CancelToken& cancel) {
+  LoadResult result;
+  FileSource source(fd, size, cancel);
+  DecodeResult decoded = DecodePicture(source, limits, cancel);
+  // A picture finished after a cancel (a decoder's last rows, or one call of
+  // a library) is not wanted either: the layout does not start.
+  result.cancelled = decoded.error == LoadError::kCancelled || cancel.Cancelled();
+  if (!result.cancelled) result.dib = std::move(decoded.dib);
+  result.animated = decoded.animated;
+  result.empty = source.bytes_read() == 0;
+  if (!result.dib.Loaded() && !result.cancelled) {
+    if (source.error() != 0) {
+      result.reason = SystemReason(source.error());
+    } else {
+      result.reason = source.bytes_read() == kMaxFileBytes ? TooLong() : Reason(decoded, limits);
+    }
+  }
+  return result;
+}
+
+LoadResult LoadDib(const std::string& path, const DecodeLimits& limits, const CancelToken& cancel) {
   LoadResult result;
   // Look before opening: opening a FIFO for reading waits for a writer, and
   // opening a device can act on it.
@@ -87,14 +175,17 @@ LoadResult LoadDib(const std::string& path) {
     result.reason = SystemReason(errno);
     return result;
   }
-  FileBytes bytes;
-  result.reason = ReadAll(fd, bytes);
+  // The path was checked before opening; this catches a swap since then.
+  if (fstat(fd, &st) != 0) {
+    result.reason = SystemReason(errno);
+  } else if (const char* not_a_file = NotAFile(st.st_mode)) {
+    result.reason = not_a_file;
+  } else if (st.st_size > kMaxFileBytes) {
+    result.reason = TooLong();
+  } else {
+    result = LoadFrom(fd, st.st_size, limits, cancel);
+  }
   close(fd);
-  if (!result.reason.empty()) return result;
-  DecodeResult decoded = DecodePicture(std::span<const uint8_t>(bytes.data.get(), bytes.size));
-  result.dib = std::move(decoded.dib);
-  result.animated = decoded.animated;
-  if (!result.dib.Loaded()) result.reason = LoadReason(decoded.error, decoded.detail);
   return result;
 }
 

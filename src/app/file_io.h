@@ -21,15 +21,28 @@ struct LoadResult {
   std::string reason;
   /// The file is an animation; `dib` holds its first frame.
   bool animated = false;
+  /// `cancel` stopped the reading or the decoding: no picture, and no reason to show.
+  bool cancelled = false;
+  /// Not a byte could be read.
+  bool empty = false;
 };
 
 /// The system's text for `error`, as a phrase: "permission denied".
 std::string SystemReason(int error);
 
-/// Reads the file at `path` and decodes it. Anything but a regular file is
-/// refused without being opened, so a FIFO or a device never blocks the run
-/// or feels a read.
-LoadResult LoadDib(const std::string& path);
+/// Reads the file at `path` and decodes it within `limits`, reading only as
+/// far as the picture goes. Anything but a regular file is refused without
+/// being opened, so a FIFO or a device never blocks the run or feels a read.
+/// `cancel` is asked between blocks of the file and rows of the picture.
+LoadResult LoadDib(const std::string& path, const DecodeLimits& limits = {},
+                   const CancelToken& cancel = NeverCancelled());
+
+/// The length of a stream (a pipe), which is known only at its end.
+inline constexpr int64_t kUnknownSize = INT64_MAX;
+
+/// Decodes the picture read from the open `fd`, a regular file of `size`
+/// bytes or a stream of `kUnknownSize`, as `LoadDib` does.
+LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const CancelToken& cancel);
 
 /// Buffered output to a file descriptor that remembers the first error.
 /// A write that a cancel signal interrupts stops with EINTR: a reader that

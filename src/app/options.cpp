@@ -122,6 +122,15 @@ const OptionSpec kOptionSpecs[] = {
                 "the scale and the colours, and print the choice"),
      .set = [](Options& o, const std::string& v) { return (o.max_size = Size(v).value_or(0)) > 0; },
      .accepts = N_("a size up to 1 TiB: bytes, or a number followed by K or M, as 100K or 1.5M")},
+    {.name = "max-pixels", .argument = "N",
+     .help = N_("refuse pictures of more than N pixels (at most, and by\n"
+                "default, 134217728): less memory for untrusted files"),
+     .set = [](Options& o, const std::string& v) {
+       const std::optional<int64_t> pixels = WholeNumber(v, 1, kMaxPixels);
+       o.max_pixels = pixels.value_or(kMaxPixels);
+       return pixels.has_value();
+     },
+     .accepts = N_("a whole number from 1 to 134217728")},
     {.name = "colors", .argument = "N", .help = N_("reduce the picture to at most N colours first (2-256)"),
      .number = &Options::colors, .low = kMinColors, .high = kMaxColors},
     {.name = "dither", .help = N_("reduce colours with error diffusion: smoother, longer"), .flag = &Options::dither},

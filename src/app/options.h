@@ -8,6 +8,7 @@
 
 #include "fit/scale.h"
 #include "html/html_writer.h"
+#include "image/dib.h"
 
 namespace pixtable {
 
@@ -51,6 +52,9 @@ struct Options {
   /// Choose the scale and colours for the best table of at most this many
   /// bytes (--max-size, 1 byte to 1 TiB); 0 for no such limit.
   int64_t max_size = 0;
+  /// Refuse pictures of more pixels (--max-pixels, 1 to the cap): for files
+  /// that are not trusted, whose size sets the memory a conversion takes.
+  int64_t max_pixels = kMaxPixels;
   /// Shrink the picture so that the table is at most this many pixels wide
   /// (--width) and high (--height), magnification included; 0 for no limit.
   int32_t width = 0, height = 0;

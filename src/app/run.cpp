@@ -16,6 +16,7 @@
 #include "app/file_io.h"
 #include "app/file_search.h"
 #include "app/magnification.h"
+#include "app/memory_budget.h"
 #include "app/output_path.h"
 #include "app/signals.h"
 #include "app/standard_input.h"
@@ -166,10 +167,14 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
 }
 
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
-                   RunState& state, int slot) {
+                   RunState& state, int slot, MemoryBudget* budget) {
+  BudgetShare share(budget, PeakBytesPerPixel(ReducesPicture(options)));
+  DecodeLimits limits;
+  limits.max_pixels = options.max_pixels;
+  if (budget) limits.admit = [&share](int64_t pixels) { return share.Take(pixels, SignalCancel()); };
   const bool piped = input == kStandardInput;
-  LoadResult loaded = piped ? LoadStandardInput() : LoadDib(input);
-  if (!loaded.dib.Loaded() && piped && CancelRequested()) return kExitCancelled;
+  LoadResult loaded = piped ? LoadStandardInput(limits, SignalCancel()) : LoadDib(input, limits, SignalCancel());
+  if (loaded.cancelled) return kExitCancelled;
   if (!loaded.dib.Loaded()) {
     ui.ShowLoadFailure(PictureName(input), loaded.reason);
     return kExitFailed;

@@ -11,6 +11,8 @@
 
 namespace pixtable {
 
+class MemoryBudget;
+
 /// Process exit codes.
 enum ExitCode : int {
   kExitWritten = 0,    ///< The table was written.
@@ -82,9 +84,10 @@ std::string MakeOutputFolder(const Options& options);
 /// loads it, opens the destination, lays the picture out and writes the
 /// table, telling `ui` of progress, notes and the one failure message.
 /// `state` holds the magnification and background and is otherwise fresh;
-/// `slot` is the pending-file slot of the calling job (see signals.h).
+/// `slot` is the pending-file slot of the calling job (see signals.h). With
+/// a `budget`, the picture's memory is reserved there once its size is known.
 /// Returns the exit code for this picture.
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
-                   RunState& state, int slot);
+                   RunState& state, int slot, MemoryBudget* budget = nullptr);
 
 }  // namespace pixtable

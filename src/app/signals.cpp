@@ -97,6 +97,13 @@ bool CancelRequested() { return g_cancel_requested; }
 
 void RequestCancel() { g_cancel_requested = true; }
 
+const CancelToken& SignalCancel() {
+  static const struct : CancelToken {
+    bool Cancelled() const override { return CancelRequested(); }
+  } token;
+  return token;
+}
+
 bool SetPendingTemporaryFile(int slot, int dir_fd, const char* name) {
   PendingSlot& p = g_pending[slot];
   if (p.state != kEmpty) return false;

@@ -2,6 +2,8 @@
 // are turned into errors, and the temporary files that none may leave behind.
 #pragma once
 
+#include "core/cancel.h"
+
 namespace pixtable {
 
 /// How many temporary files may be pending at once: one for each job of a
@@ -22,6 +24,10 @@ void InstallSignalHandlers();
 /// True once SIGINT, SIGTERM or SIGHUP has arrived, or `RequestCancel` was
 /// called. Any thread may ask.
 bool CancelRequested();
+
+/// A token that says stop once `CancelRequested` is true: what the run
+/// gives the reading, decoding and other long work.
+const CancelToken& SignalCancel();
 
 /// Asks the run to cancel as a cancel signal would, without counting as one
 /// (a signal after it still only cancels). Any thread may call it.

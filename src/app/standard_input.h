@@ -8,10 +8,10 @@ namespace pixtable {
 /// PATTERN "-" names standard input.
 inline constexpr const char kStandardInput[] = "-";
 
-/// Reads the picture on standard input to its end (any kind pixtable reads)
-/// and decodes it. Stops early when its first bytes are no picture, and at
-/// 4 GiB. A cancel signal ends a read that waits: the result is then empty
-/// with no reason, and `CancelRequested()` is true.
-LoadResult LoadStandardInput();
+/// Reads the picture on standard input (any kind pixtable reads) and decodes
+/// it within `limits`, reading only as far as the picture goes: a stream
+/// that starts as no picture is not read on. A cancel signal ends a read that
+/// waits, and `cancel` then ends the load (`cancelled`, no reason).
+LoadResult LoadStandardInput(const DecodeLimits& limits, const CancelToken& cancel);
 
 }  // namespace pixtable

@@ -1,17 +1,15 @@
-// Decoding of Windows bitmap files from bytes in memory.
+// Decoding of Windows bitmap files.
 #pragma once
 
-#include <cstdint>
-#include <span>
-
-#include "image/dib.h"
+#include "core/cancel.h"
+#include "image/byte_source.h"
 #include "image/load_error.h"
 
 namespace pixtable {
 
-/// Decodes a whole `.bmp` file held in `file`. Validates every header field
-/// before using it and refuses pictures of more than `max_pixels` pixels
-/// before allocating; the fuzzer lowers the limit to stay fast.
-DecodeResult DecodeBmp(std::span<const uint8_t> file, int64_t max_pixels = kMaxPixels);
+/// Decodes the bitmap file `file`. Validates every header field before using
+/// it, refuses pictures past `limits` before allocating, and reads the rows
+/// one by one, asking `cancel` before each.
+DecodeResult DecodeBmp(ByteSource& file, const DecodeLimits& limits, const CancelToken& cancel);
 
 }  // namespace pixtable

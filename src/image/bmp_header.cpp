@@ -108,7 +108,7 @@ LoadError MakeChannel(uint32_t mask, uint16_t bit_count, ChannelMask& channel) {
 /// Reads the colour masks of a 16- or 32-bit picture, and the alpha mask
 /// where the header declares one. `after` is the end of the header; masks
 /// that follow a 40-byte header move it on.
-LoadError ReadMasks(std::span<const uint8_t> file, int64_t info, uint32_t compression, BmpHeader& h,
+LoadError ReadMasks(std::span<const uint8_t> file, int64_t size, int64_t info, uint32_t compression, BmpHeader& h,
                     int64_t& after) {
   const std::array<uint32_t, 3> defaults = h.bit_count == 16 ? std::array<uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
                                                               : std::array<uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
@@ -119,7 +119,7 @@ LoadError ReadMasks(std::span<const uint8_t> file, int64_t info, uint32_t compre
     if (h.header_size == kInfoHeaderSize) {
       at = after;
       after += compression == kBiAlphaBitfields ? 16 : 12;
-      if (after > static_cast<int64_t>(file.size())) return LoadError::kTooShort;
+      if (after > size) return LoadError::kTooShort;
       if (compression == kBiAlphaBitfields) alpha = ReadU32(file, at + 12);
     } else if (h.header_size >= kV3HeaderSize) {
       alpha = ReadU32(file, info + kAlphaMaskOffset);
@@ -140,15 +140,14 @@ LoadError ReadMasks(std::span<const uint8_t> file, int64_t info, uint32_t compre
 
 /// Sizes the colour table of an indexed picture. The declared table must be
 /// in the file; only its first 2^n entries can be used.
-LoadError LocatePalette(std::span<const uint8_t> file, uint32_t colors_used, int64_t raw_offset, BmpHeader& h,
-                        int64_t& after) {
+LoadError LocatePalette(int64_t size, uint32_t colors_used, int64_t raw_offset, BmpHeader& h, int64_t& after) {
   const int64_t max_entries = int64_t{1} << h.bit_count;
   const int64_t entry = h.palette_entry_size;
   int64_t declared = colors_used == 0 ? max_entries : int64_t{colors_used};
   // A table of full size may be cut short by the pixel data that follows it.
   if (colors_used == 0 && raw_offset >= after) declared = std::min(declared, (raw_offset - after) / entry);
   if (declared == 0) return LoadError::kBadPalette;
-  if (after + declared * entry > static_cast<int64_t>(file.size())) return LoadError::kBadPalette;
+  if (after + declared * entry > size) return LoadError::kBadPalette;
   h.palette_offset = after;
   h.palette_entries = static_cast<int32_t>(std::min(declared, max_entries));
   after += declared * entry;
@@ -157,8 +156,7 @@ LoadError LocatePalette(std::span<const uint8_t> file, uint32_t colors_used, int
 
 }  // namespace
 
-LoadError ParseBmpHeader(std::span<const uint8_t> file, int64_t max_pixels, BmpHeader& h) {
-  const int64_t size = static_cast<int64_t>(file.size());
+LoadError ParseBmpHeader(std::span<const uint8_t> file, int64_t size, int64_t max_pixels, BmpHeader& h) {
   int64_t base = 0;  // Where the file header starts; offsets count from the start of the file.
   if (size < 2) return LoadError::kTooShort;
   if (file[0] == 'B' && file[1] == 'A') {
@@ -210,11 +208,11 @@ LoadError ParseBmpHeader(std::span<const uint8_t> file, int64_t max_pixels, BmpH
 
   int64_t after = info + h.header_size;  // End of what has been read so far.
   if (h.encoding == BmpEncoding::kBitfields) {
-    if (const LoadError e = ReadMasks(file, info, compression, h, after); e != LoadError::kNone) return e;
+    if (const LoadError e = ReadMasks(file, size, info, compression, h, after); e != LoadError::kNone) return e;
   }
   const int64_t headers_end = after;
   if (h.bit_count <= kMaxIndexedBits) {
-    if (const LoadError e = LocatePalette(file, colors_used, raw_offset, h, after); e != LoadError::kNone) return e;
+    if (const LoadError e = LocatePalette(size, colors_used, raw_offset, h, after); e != LoadError::kNone) return e;
   }
 
   // An offset of 0 is taken to mean "right after the colour table".

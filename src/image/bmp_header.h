@@ -47,11 +47,16 @@ struct BmpHeader {
   int64_t data_offset = 0;             ///< First byte of pixel data; at most the file size.
 };
 
-/// Reads the file header and the information header of `file` and checks
-/// every field before anything is allocated: the signature, the header size,
-/// the dimensions against `max_pixels`, planes, the bit count and
-/// compression pair, masks, the colour table, the data offset and, for
+/// The headers, the colour masks and the part of the colour table that can
+/// be used all lie within this many bytes from the start of a file.
+inline constexpr int64_t kBmpHeadBytes = 2048;
+
+/// Reads the file header and the information header from `head`, the first
+/// `kBmpHeadBytes` of a file of `size` bytes (all of it when shorter), and
+/// checks every field before anything is allocated: the signature, the
+/// header size, the dimensions against `max_pixels`, planes, the bit count
+/// and compression pair, masks, the colour table, the data offset and, for
 /// uncompressed data, that the file holds every row.
-LoadError ParseBmpHeader(std::span<const uint8_t> file, int64_t max_pixels, BmpHeader& header);
+LoadError ParseBmpHeader(std::span<const uint8_t> head, int64_t size, int64_t max_pixels, BmpHeader& header);
 
 }  // namespace pixtable

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <vector>
 
 namespace pixtable {
 namespace {
@@ -64,30 +65,36 @@ ChannelScale::ChannelScale(const ChannelMask& channel)
   }
 }
 
-void DecodeUncompressed(std::span<const uint8_t> file, const BmpHeader& header, const Palette& palette,
-                        DibSection& dib) {
+LoadError DecodeUncompressed(ByteSource& data, const BmpHeader& header, const Palette& palette,
+                             const CancelToken& cancel, DibSection& dib) {
   const int64_t stride = (int64_t{header.width} * header.bit_count + 31) / 32 * 4;
+  const int64_t row_bytes = (int64_t{header.width} * header.bit_count + 7) / 8;
   const std::array<ChannelScale, 4> scale{ChannelScale(header.masks[0]), ChannelScale(header.masks[1]),
                                           ChannelScale(header.masks[2]), ChannelScale(header.alpha)};
+  std::vector<uint8_t> src(static_cast<size_t>(stride));
   for (int32_t row = 0; row < header.height; ++row) {
-    const uint8_t* src = file.data() + header.data_offset + row * stride;
+    if (cancel.Cancelled()) return LoadError::kCancelled;
+    // The last row's padding may be missing.
+    const auto wanted = static_cast<size_t>(row + 1 < header.height ? stride : row_bytes);
+    if (data.Read(src.data(), wanted) != wanted) return LoadError::kTruncatedPixels;  // The file shrank.
     // File rows come bottom row first unless the file is top-down.
     const int32_t memory_row = header.top_down ? header.height - 1 - row : row;
     uint8_t* dst = dib.pBits.get() + int64_t{memory_row} * dib.BytesPerLine;
     switch (header.encoding) {
       case BmpEncoding::kIndexed:
-        DecodeIndexedRow(src, header.width, header.bit_count, palette, dst);
+        DecodeIndexedRow(src.data(), header.width, header.bit_count, palette, dst);
         break;
       case BmpEncoding::kBitfields:
-        DecodeBitfieldRow(src, header.width, header.bit_count / 8, scale, dst);
+        DecodeBitfieldRow(src.data(), header.width, header.bit_count / 8, scale, dst);
         break;
       case BmpEncoding::kBgr24:
-        DecodeBgrRow(src, header.width, dst);
+        DecodeBgrRow(src.data(), header.width, dst);
         break;
       default:
-        return;  // Run-length data is decoded elsewhere.
+        return LoadError::kNone;  // Run-length data is decoded elsewhere.
     }
   }
+  return LoadError::kNone;
 }
 
 }  // namespace pixtable

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <span>
 
+#include "core/cancel.h"
 #include "image/bmp_header.h"
+#include "image/byte_source.h"
 #include "image/dib.h"
 
 namespace pixtable {
@@ -46,10 +48,12 @@ class ChannelScale {
   std::array<uint8_t, 256> table_{};
 };
 
-/// Decodes uncompressed rows (indexed, bit-field and 24-bit pixels) into
-/// `dib`, which has the header's size; the fourth byte of each pixel is the
-/// header's alpha, or 0 without one. The header guarantees the file holds them.
-void DecodeUncompressed(std::span<const uint8_t> file, const BmpHeader& header, const Palette& palette,
-                        DibSection& dib);
+/// Decodes uncompressed rows (indexed, bit-field and 24-bit pixels) read from
+/// `data`, which starts at the pixel data, into `dib`, which has the
+/// header's size, asking `cancel` before each row; the fourth byte of each
+/// pixel is the header's alpha, or 0 without one. The header checked that
+/// the file holds them; `kTruncatedPixels` when it shrank since.
+LoadError DecodeUncompressed(ByteSource& data, const BmpHeader& header, const Palette& palette,
+                             const CancelToken& cancel, DibSection& dib);
 
 }  // namespace pixtable

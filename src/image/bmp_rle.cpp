@@ -9,6 +9,8 @@ namespace {
 constexpr uint8_t kEndOfLine = 0;
 constexpr uint8_t kEndOfBitmap = 1;
 constexpr uint8_t kDelta = 2;
+/// Codes decoded between two looks at the cancel token: each costs at most a row.
+constexpr uint32_t kCodesBetweenChecks = 4096;
 
 /// The write position. Rows count from the bottom, as RLE data is stored.
 /// Positions past the right edge or the top are kept (a delta may follow)
@@ -74,11 +76,19 @@ int64_t LiteralBytes(int64_t count, BmpEncoding encoding) {
 
 }  // namespace
 
-void DecodeRle(std::span<const uint8_t> data, const BmpHeader& header, const Palette& palette, DibSection& dib) {
+int64_t RleDataLimit(const BmpHeader& header) {
+  return 4 * int64_t{header.width} * header.height + 2 * int64_t{header.height} + 2;  // And the end of the bitmap.
+}
+
+bool DecodeRle(std::span<const uint8_t> data, const BmpHeader& header, const Palette& palette,
+               const CancelToken& cancel, DibSection& dib) {
   const BmpEncoding encoding = header.encoding;
   const uint32_t background = encoding == BmpEncoding::kRle24 ? 0 : palette.rgb[0];
-  for (int32_t y = 0; y < dib.Height; ++y)
+  // The memory starts as zeros, black: only another colour is painted first.
+  for (int32_t y = 0; y < dib.Height && background != 0; ++y) {
+    if (cancel.Cancelled()) return false;
     for (int32_t x = 0; x < dib.Width; ++x) PutPixel(dib.pBits.get() + dib.OffsetOf(x, y), background);
+  }
 
   // An encoded run: a count and one value (an index, two 4-bit indexes, or
   // blue, green and red). Otherwise a zero count and a code.
@@ -86,10 +96,11 @@ void DecodeRle(std::span<const uint8_t> data, const BmpHeader& header, const Pal
   const int64_t size = static_cast<int64_t>(data.size());
   RleCursor cursor(dib);
   int64_t at = 0;
-  while (!cursor.Done() && at + 2 <= size) {
+  for (uint32_t codes = 0; !cursor.Done() && at + 2 <= size; ++codes) {
+    if (codes % kCodesBetweenChecks == 0 && cancel.Cancelled()) return false;
     const uint8_t count = data[at];
     if (count > 0) {
-      if (at + 1 + value_bytes > size) return;
+      if (at + 1 + value_bytes > size) return true;
       const uint8_t* value = data.data() + at + 1;
       at += 1 + value_bytes;
       const int64_t shown = std::min<int64_t>(count, cursor.RoomInRow());
@@ -102,9 +113,9 @@ void DecodeRle(std::span<const uint8_t> data, const BmpHeader& header, const Pal
     if (code == kEndOfLine) {
       cursor.NextLine();
     } else if (code == kEndOfBitmap) {
-      return;
+      return true;
     } else if (code == kDelta) {
-      if (at + 2 > size) return;
+      if (at + 2 > size) return true;
       cursor.Move(data[at], data[at + 1]);
       at += 2;
     } else {
@@ -114,11 +125,12 @@ void DecodeRle(std::span<const uint8_t> data, const BmpHeader& header, const Pal
       const int64_t whole = encoding == BmpEncoding::kRle4 ? available * 2 : available / value_bytes;
       const int64_t shown = std::min<int64_t>({code, whole, cursor.RoomInRow()});
       for (int64_t i = 0; i < shown; ++i) cursor.Put(LiteralPixel(data.data() + at, i, encoding, palette));
-      if (available < bytes) return;  // The data ended inside the run.
+      if (available < bytes) return true;  // The data ended inside the run.
       cursor.Skip(code - shown);
       at += bytes + (bytes % 2);
     }
   }
+  return true;
 }
 
 }  // namespace pixtable

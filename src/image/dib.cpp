@@ -1,6 +1,6 @@
 #include "image/dib.h"
 
-#include <new>
+#include <cstdlib>
 
 namespace pixtable {
 
@@ -10,7 +10,7 @@ DibSection AllocateDib(int32_t width, int32_t height) {
   const int64_t pixels = int64_t{width} * height;
   if (pixels > kMaxPixels) return dib;
   const int64_t bytes = pixels * 4;
-  dib.pBits.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]());
+  dib.pBits.reset(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes), 1)));
   if (!dib.pBits) return dib;
   dib.BitsPerPixel = 32;
   dib.Width = width;

@@ -1,6 +1,7 @@
 // GIF through giflib, read record by record: only the first frame is
 // decompressed, however many follow, and no frame is kept in memory beyond
-// one row of indexes.
+// one row of indexes. The file is read only as far as the first frame and
+// the record after it.
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -13,18 +14,21 @@
 namespace pixtable {
 namespace {
 
-struct MemoryReader {
-  std::span<const uint8_t> file;
-  size_t at = 0;
+constexpr uint8_t kTrailer = 0x3B;  // The last byte of a whole GIF.
+
+/// What giflib reads from, and what it saw of the file's end.
+struct GifReader {
+  ByteSource& file;
+  bool ended = false;  ///< A read ran past the end.
+  uint8_t last = 0;    ///< The last byte read.
 };
 
-/// giflib's input callback: copies what is left, and a short count tells
-/// giflib that the file ended.
-int ReadFromMemory(GifFileType* gif, GifByteType* out, int wanted) {
-  auto* reader = static_cast<MemoryReader*>(gif->UserData);
-  const size_t n = std::min(static_cast<size_t>(std::max(wanted, 0)), reader->file.size() - reader->at);
-  if (n > 0) std::memcpy(out, reader->file.data() + reader->at, n);
-  reader->at += n;
+/// giflib's input callback: a short count tells giflib that the file ended.
+int ReadFromSource(GifFileType* gif, GifByteType* out, int wanted) {
+  auto* reader = static_cast<GifReader*>(gif->UserData);
+  const size_t size = static_cast<size_t>(std::max(wanted, 0)), n = reader->file.Read(out, size);
+  reader->ended |= n < size;
+  if (n > 0) reader->last = out[n - 1];
   return static_cast<int>(n);
 }
 
@@ -36,12 +40,14 @@ struct GifCloser {
 };
 using GifFile = std::unique_ptr<GifFileType, GifCloser>;
 
-LoadError FromGiflib(int error) {
+/// giflib tells a cut file only by the read that failed, and names the
+/// record it was reading instead. A file that ends in the trailer is whole,
+/// though: running past its end means its content misled the reading.
+LoadError FromGiflib(int error, const GifReader& reader) {
   switch (error) {
-    case D_GIF_ERR_READ_FAILED: return LoadError::kTruncatedPixels;
     case D_GIF_ERR_NOT_GIF_FILE: return LoadError::kBadSignature;
     case D_GIF_ERR_NOT_ENOUGH_MEM: return LoadError::kOutOfMemory;
-    default: return LoadError::kDamaged;
+    default: return reader.ended && reader.last != kTrailer ? LoadError::kTruncatedPixels : LoadError::kDamaged;
   }
 }
 
@@ -70,7 +76,8 @@ bool SkipToImage(GifFileType* gif, int& transparent) {
 
 /// Decompresses the frame row by row (in interlaced order where it is
 /// interlaced) and draws each row on the screen, clipped to it.
-bool DrawFrame(GifFileType* gif, const ColorMapObject& map, int transparent, DibSection& dib) {
+LoadError DrawFrame(GifFileType* gif, const ColorMapObject& map, int transparent, const CancelToken& cancel,
+                    DibSection& dib) {
   const GifImageDesc& frame = gif->Image;
   std::vector<GifPixelType> row(static_cast<size_t>(frame.Width));
   static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
@@ -78,7 +85,10 @@ bool DrawFrame(GifFileType* gif, const ColorMapObject& map, int transparent, Dib
   for (int pass = 0; pass < passes; ++pass) {
     const int step = frame.Interlace ? kStep[pass] : 1;
     for (int y = frame.Interlace ? kStart[pass] : 0; y < frame.Height; y += step) {
-      if (DGifGetLine(gif, row.data(), frame.Width) == GIF_ERROR) return false;
+      if (cancel.Cancelled()) return LoadError::kCancelled;
+      if (DGifGetLine(gif, row.data(), frame.Width) == GIF_ERROR) {
+        return FromGiflib(gif->Error, *static_cast<const GifReader*>(gif->UserData));
+      }
       const int64_t screen_y = int64_t{frame.Top} + y;
       const int64_t visible = std::min<int64_t>(frame.Width, int64_t{dib.Width} - frame.Left);
       if (screen_y >= dib.Height || visible <= 0) continue;
@@ -95,29 +105,28 @@ bool DrawFrame(GifFileType* gif, const ColorMapObject& map, int transparent, Dib
       }
     }
   }
-  return true;
+  return LoadError::kNone;
 }
 
 }  // namespace
 
-DecodeResult DecodeGif(std::span<const uint8_t> file, int64_t max_pixels) {
-  MemoryReader reader{file};
+DecodeResult DecodeGif(ByteSource& file, const DecodeLimits& limits, const CancelToken& cancel) {
   int error = 0;
-  GifFile gif(DGifOpen(&reader, ReadFromMemory, &error));
-  if (!gif) return LoadFailure(FromGiflib(error));
+  GifReader reader{file};
+  GifFile gif(DGifOpen(&reader, ReadFromSource, &error));
+  if (!gif) return LoadFailure(FromGiflib(error, reader));
   int transparent = NO_TRANSPARENT_COLOR;
-  if (!SkipToImage(gif.get(), transparent)) {
-    return LoadFailure(gif->Error ? FromGiflib(gif->Error) : LoadError::kDamaged);
-  }
+  if (!SkipToImage(gif.get(), transparent)) return LoadFailure(FromGiflib(gif->Error, reader));
   const GifImageDesc& frame = gif->Image;
   // A screen of size 0 is taken to be the first frame's extent, as browsers do.
   const int64_t width = gif->SWidth > 0 ? gif->SWidth : int64_t{frame.Left} + frame.Width;
   const int64_t height = gif->SHeight > 0 ? gif->SHeight : int64_t{frame.Top} + frame.Height;
   // The frame is decompressed whole even where it leaves the screen, so it
   // must fit the cap too.
-  for (LoadError e : {CheckPictureSize(width, height, max_pixels), CheckPictureSize(frame.Width, frame.Height, max_pixels)}) {
-    if (e != LoadError::kNone) return LoadFailure(e);
+  if (LoadError e = CheckPictureSize(frame.Width, frame.Height, limits.max_pixels); e != LoadError::kNone) {
+    return LoadFailure(e);
   }
+  if (LoadError e = AdmitPicture(width, height, limits); e != LoadError::kNone) return LoadFailure(e);
   const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
   if (!map) return LoadFailure(LoadError::kBadPalette);
 
@@ -129,7 +138,9 @@ DecodeResult DecodeGif(std::span<const uint8_t> file, int64_t max_pixels) {
   // browsers show there.
   const bool covers = frame.Left == 0 && frame.Top == 0 && frame.Width >= width && frame.Height >= height;
   dib.HasAlpha = transparent != NO_TRANSPARENT_COLOR || !covers;
-  if (!DrawFrame(gif.get(), *map, transparent, dib)) return LoadFailure(FromGiflib(gif->Error));
+  if (LoadError e = DrawFrame(gif.get(), *map, transparent, cancel, dib); e != LoadError::kNone) {
+    return LoadFailure(e);
+  }
 
   // Another image after the first makes an animation. Damage past the first
   // frame does not matter: that frame is complete.

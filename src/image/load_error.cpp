@@ -8,6 +8,12 @@ LoadError CheckPictureSize(int64_t width, int64_t height, int64_t max_pixels) {
   return LoadError::kNone;
 }
 
+LoadError AdmitPicture(int64_t width, int64_t height, const DecodeLimits& limits) {
+  const LoadError error = CheckPictureSize(width, height, limits.max_pixels);
+  if (error != LoadError::kNone || !limits.admit) return error;
+  return limits.admit(width * height) ? LoadError::kNone : LoadError::kCancelled;
+}
+
 DecodeResult LoadFailure(LoadError error, std::string detail) {
   DecodeResult result;
   result.error = error;

@@ -1,6 +1,8 @@
 // What loading a picture gives back: the picture, or why there is none.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "image/dib.h"
@@ -26,6 +28,18 @@ enum class LoadError {
   kTooLarge,            ///< More pixels than we lay out, or a side past the cap.
   kOutOfMemory,         ///< The pixel memory could not be allocated.
   kDamaged,             ///< A library found the compressed data or a chunk corrupt.
+  kTooMuchMetadata,     ///< Text, profiles or other chunks past what a picture needs.
+  kCancelled,           ///< The run was cancelled while the file was read or decoded.
+};
+
+/// What one decode may take.
+struct DecodeLimits {
+  /// The largest picture accepted, in pixels: the cap, or less (--max-pixels, the fuzzer).
+  int64_t max_pixels = kMaxPixels;
+  /// Asked with the picture's pixel count once its size has passed the cap,
+  /// before any pixel memory exists. It may wait (a batch keeping its jobs
+  /// within a memory budget); false stops the decode as cancelled.
+  std::function<bool(int64_t pixels)> admit;
 };
 
 /// Outcome of decoding: a loaded picture, or an error and an empty record.
@@ -39,9 +53,13 @@ struct DecodeResult {
 };
 
 /// `kBadDimensions` for a side below 1, `kTooLarge` for a side past
-/// `kMaxDimension` or more than `max_pixels` pixels, else `kNone`. Every
-/// decoder asks this of the header's size before any pixel memory exists.
+/// `kMaxDimension` or more than `max_pixels` pixels, else `kNone`.
 LoadError CheckPictureSize(int64_t width, int64_t height, int64_t max_pixels);
+
+/// `CheckPictureSize` against `limits`, then `limits.admit` (`kCancelled`
+/// when it says no). Every decoder asks this of the header's size before any
+/// pixel memory exists.
+LoadError AdmitPicture(int64_t width, int64_t height, const DecodeLimits& limits);
 
 /// A failed result carrying `error` (and `detail`).
 DecodeResult LoadFailure(LoadError error, std::string detail = {});

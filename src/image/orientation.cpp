@@ -50,7 +50,7 @@ int ExifOrientation(std::span<const uint8_t> app1) {
   return 1;
 }
 
-DibSection Orient(DibSection dib, int orientation) {
+DibSection Orient(DibSection dib, int orientation, const CancelToken& cancel) {
   if (orientation < 2 || orientation > 8) return dib;
   const bool swaps = orientation >= 5;  // Orientations 5 to 8 exchange width and height.
   const int32_t w = dib.Width, h = dib.Height;
@@ -60,6 +60,7 @@ DibSection Orient(DibSection dib, int orientation) {
   const uint8_t* from = dib.pBits.get();
   // For each pixel (x, y) of the result (row 0 at the top), the source pixel.
   for (int32_t y = 0; y < out.Height; ++y) {
+    if (cancel.Cancelled()) return DibSection{};
     uint8_t* row = out.pBits.get() + out.OffsetOf(0, y);
     for (int32_t x = 0; x < out.Width; ++x) {
       int32_t sx = x, sy = y;

@@ -9,7 +9,10 @@
 namespace pixtable {
 namespace {
 
-using Decoder = DecodeResult (*)(std::span<const uint8_t>, int64_t);
+using Decoder = DecodeResult (*)(ByteSource&, const DecodeLimits&, const CancelToken&);
+
+/// Enough of the start of a file to tell every kind below.
+constexpr size_t kSignatureBytes = 16;
 
 /// A kind of file known by the bytes at `offset`; `decoder` null for the
 /// kinds we recognise only to name them in the refusal.
@@ -57,18 +60,31 @@ bool Matches(std::span<const uint8_t> file, const Signature& s) {
 
 }  // namespace
 
-DecodeResult DecodePicture(std::span<const uint8_t> file, int64_t max_pixels) {
+DecodeResult DecodePicture(ByteSource& source, const DecodeLimits& limits, const CancelToken& cancel) {
+  uint8_t head[kSignatureBytes];
+  const std::span<const uint8_t> file(head, source.Read(head, sizeof head));
   for (const Signature& s : kSignatures) {
     if (!Matches(file, s)) continue;
     if (!s.decoder) return LoadFailure(LoadError::kUnsupportedFormat, s.name);
-    DecodeResult result = s.decoder(file, max_pixels);
+    ReplaySource whole(file, source);
+    DecodeResult result = s.decoder(whole, limits, cancel);
+    // A read cut short by a cancel shows as a cut file: it is a cancel.
+    if (result.error != LoadError::kNone && cancel.Cancelled()) return LoadFailure(LoadError::kCancelled);
     // The bitmap decoder names no variant it refuses.
     if (result.error == LoadError::kUnsupportedFormat && result.detail.empty()) {
       result.detail = std::string("this kind of ") + s.name;
     }
     return result;
   }
+  if (cancel.Cancelled()) return LoadFailure(LoadError::kCancelled);
   return LoadFailure(file.empty() ? LoadError::kTooShort : LoadError::kBadSignature);
+}
+
+DecodeResult DecodePicture(std::span<const uint8_t> file, int64_t max_pixels, const CancelToken& cancel) {
+  MemorySource source(file);
+  DecodeLimits limits;
+  limits.max_pixels = max_pixels;
+  return DecodePicture(source, limits, cancel);
 }
 
 }  // namespace pixtable

@@ -9,9 +9,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstring>
+#include <thread>
 
 #include "app/batch.h"
+#include "app/file_io.h"
+#include "app/memory_budget.h"
 #include "app/signals.h"
 #include "app/temp_dir.h"
 #include "support/bmp_writer.h"
@@ -113,6 +118,62 @@ TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
     EXPECT_EQ(f.dir.Read("p.html"), pump == total ? test::Convert(kPicture) : old ? "old table" : "") << pump;
     EXPECT_TRUE(f.ui.windows == 0 && f.ui.messages.empty()) << "a window left or a message shown";
   }
+}
+
+/// The exit code of `body` run in a child process: a cancel stays in the process that asked.
+template <typename Body>
+int InChild(Body body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(RunConversion, ACancelWhileThePictureLoadsEndsItQuietly) {
+  RunFixture f;
+  EXPECT_EQ(InChild([&] {
+              RequestCancel();
+              const int code =
+                  ConvertPicture(f.options, f.options.pattern, f.dir / "p.html", f.ui, f.state, 0);
+              return code == kExitCancelled && f.ui.messages.empty() && f.ui.texts.empty() ? 0 : 1;
+            }),
+            0) << "not exit 3 before the layout, without a message";
+}
+
+TEST(LoadFrom, APipeIsReadOverWhatThePictureSkips) {
+  // A bitmap whose pixels lie 1 MiB after its header: piped in, where nothing can be sought.
+  std::string bitmap = test::EncodeBmp(kPicture);
+  const uint32_t offset = 54 + (1 << 20);
+  bitmap.insert(54, std::string(1 << 20, '\0'));
+  std::memcpy(&bitmap[10], &offset, 4);
+  int pipe_ends[2];
+  ASSERT_EQ(pipe2(pipe_ends, O_CLOEXEC), 0);
+  std::thread writer([&] {
+    for (size_t at = 0; at < bitmap.size();)
+      at += static_cast<size_t>(write(pipe_ends[1], &bitmap[at], bitmap.size() - at));
+    close(pipe_ends[1]);
+  });
+  const LoadResult loaded = LoadFrom(pipe_ends[0], kUnknownSize, {}, NeverCancelled());
+  writer.join();
+  close(pipe_ends[0]);
+  EXPECT_EQ(test::FromDib(loaded.dib), kPicture) << loaded.reason;
+}
+
+TEST(MemoryBudget, APictureWaitsWhileTheOthersHoldTooMuch) {
+  MemoryBudget budget(100);
+  CancelFlagToken cancel;
+  EXPECT_TRUE(budget.Reserve(150, cancel)) << "a picture alone goes ahead, however large";
+  std::atomic<bool> second = false;
+  std::thread job([&] { second = budget.Reserve(10, cancel); });
+  usleep(100'000);
+  EXPECT_FALSE(second) << "went ahead beside 150 of 100";
+  budget.Release(150);
+  job.join();
+  EXPECT_TRUE(second);
+  std::thread waiting([&] { EXPECT_FALSE(budget.Reserve(95, cancel)) << "no end on a cancel"; });
+  cancel.Cancel();
+  waiting.join();
 }
 
 /// A name of our descriptor `fd` inside `dir` (through a link to /proc/self/fd), so that a run that

@@ -23,6 +23,12 @@ TEST(ExifOrientation, CutAnywhereMeansUpright) {
   }
 }
 
+TEST(Orient, StopsOnACancel) {
+  CancelFlagToken cancel;
+  cancel.Cancel();
+  EXPECT_FALSE(Orient(AllocateDib(3, 2), 6, cancel).Loaded());
+}
+
 TEST(Matte, ComposesByAlphaAndClearsIt) {
   DibSection dib = AllocateDib(3, 1);
   dib.HasAlpha = true;
