@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/batch.h"
 #include "app/display_name.h"
 #include "app/fit_picture.h"
 #include "app/file_io.h"
@@ -110,6 +111,9 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
     ui.ShowMessage(failure);
     return kExitFailed;
   }
+  // One picture: the layout and the writer may use every core. (A batch
+  // runs a picture a core instead, each on one thread.)
+  state.Threads = CoresAvailable();
   return ConvertPicture(options, *input, OutputFor(options, *input), ui, state, 0);
 }
 

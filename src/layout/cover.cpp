@@ -6,7 +6,7 @@
 
 namespace pixtable::layout {
 
-ColorCover::ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress& progress)
+ColorCover::ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress* progress)
     : runs_(runs),
       cells_(cells),
       state_(state),
@@ -44,10 +44,10 @@ inline void ColorCover::Repair(const Rect& s) {
 int32_t ColorCover::CoverByCandidates(int32_t first) {
   gatherer_.Gather(key_, first, *this);
   candidates_.Seal();
-  caption_.Show(state_.DonePixels, progress_);
+  ShowProgress();
   int32_t result = 0;
   for (int32_t iteration = 1;; ++iteration) {
-    if (state_.CancelFlag) break;
+    if (Cancelled()) break;
     const int32_t chosen = candidates_.Select();
     if (chosen == kNoSlot) {
       result = singles_;
@@ -56,8 +56,8 @@ int32_t ColorCover::CoverByCandidates(int32_t first) {
     const Rect s = candidates_[chosen].rect;
     runs_.CoverRect(s, key_);
     cells_.Set(cells_.Index(s.x, s.y), s.col_span, s.row_span, key_);
-    state_.DonePixels += s.col_span * s.row_span;
-    if (iteration % 10 == 1) caption_.Show(state_.DonePixels, progress_);
+    AddDone(s.col_span * s.row_span);
+    if (iteration % 10 == 1) ShowProgress();
     candidates_.Retire(chosen);
     Repair(s);
     // Offer the column just right of s, then the row just below it and the

@@ -3,6 +3,7 @@
 // overlaps (repair) and offering the pixels just right of and below it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/run_state.h"
@@ -14,10 +15,17 @@
 
 namespace pixtable::layout {
 
-/// Covers the colours of one picture, one colour a call.
+/// Covers the colours of one picture, one colour a call. Covers of
+/// different colours may run on different threads, each with its own
+/// ColorCover: they share only the pixels, each covering its own colour's,
+/// and the grid, each setting the cells of its own colour.
 class ColorCover {
  public:
-  ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress& progress);
+  /// Counts the pixels it places in `state.DonePixels` and stops when
+  /// `state.CancelFlag` is set. Shows its progress through `progress`; a
+  /// cover on a thread of its own gets none, and then another thread may
+  /// set the flag and read the count at any time.
+  ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress* progress);
 
   /// Covers every uncovered pixel of colour `key`, whose runs are chained
   /// from `first` (kNone for none), with cells. Returns the number of
@@ -25,17 +33,19 @@ class ColorCover {
   /// two apart by `CancelFlag`).
   int32_t CoverColor(int32_t key, int32_t first) {
     state_.TotalPixels = runs_.w() * runs_.h();
-    // Events run only in progress displays, so the flag cannot change while
-    // gathering: testing it once stands for testing it before every pixel.
-    if (state_.CancelFlag) return 0;
+    // Events run only in progress displays, so on its own thread the flag
+    // cannot change while gathering: testing it once stands for testing it
+    // before every pixel. On a worker thread gathering one colour takes a
+    // fraction of a second.
+    if (Cancelled()) return 0;
     key_ = key;
     singles_ = 0;
     // Most colours of a photo have one pixel: no candidates to gather.
     if (first != kNone && runs_[first].next == kNone && runs_[first].run == 1) {
       const int32_t row = runs_.RowFromBottom(first);
       PlaceSingle(first - row * runs_.w(), runs_.h() - 1 - row, first);
-      caption_.Show(state_.DonePixels, progress_);
-      return state_.CancelFlag ? 0 : singles_;
+      ShowProgress();
+      return Cancelled() ? 0 : singles_;
     }
     return CoverByCandidates(first);
   }
@@ -55,8 +65,16 @@ class ColorCover {
 
  private:
   int32_t CoverByCandidates(int32_t first);
+  bool Cancelled() { return std::atomic_ref<bool>(state_.CancelFlag).load(std::memory_order_relaxed); }
+  void AddDone(int32_t pixels) {
+    std::atomic_ref<int32_t> done(state_.DonePixels);
+    done.store(done.load(std::memory_order_relaxed) + pixels, std::memory_order_relaxed);
+  }
+  void ShowProgress() {
+    if (progress_) caption_.Show(state_.DonePixels, *progress_);
+  }
   void PlaceSingle(int32_t x, int32_t y, int32_t i) {
-    state_.DonePixels += 1;
+    AddDone(1);
     cells_.Set(cells_.Index(x, y), 1, 1, key_);
     runs_.CoverPixel(i, x, key_);
     singles_ += 1;
@@ -64,7 +82,7 @@ class ColorCover {
   /// Offers pixel (x, y) if it is of the key colour.
   void Offer(int32_t x, int32_t y) {
     const int32_t i = runs_.Index(x, y);
-    if (runs_[i].color != key_) return;
+    if (ColorOf(runs_[i]) != key_) return;
     OfferRect(runs_.Measure(key_, x, y), i);
   }
   void Repair(const Rect& s);
@@ -73,7 +91,7 @@ class ColorCover {
   PixelRuns& runs_;
   CellGrid& cells_;
   RunState& state_;
-  Progress& progress_;
+  Progress* progress_;
   AnalysisProgress caption_;
   /// The candidates of the cover in progress: emptied when it ends, keeping
   /// its memory for the next.

@@ -2,13 +2,14 @@
 // right, finds the runs; a pass over the runs then chains each colour.
 #include "layout/pixel_runs.h"
 
+#include <bit>
 #include <cstring>
 
 namespace pixtable::layout {
 
 PixelRuns::PixelRuns(int32_t w, int32_t h) : w_(w), h_(h), rows_(static_cast<uint32_t>(w)), px_(size_t(w) * h) {}
 
-bool PixelRuns::Load(const DibSection& dib) {
+bool PixelRuns::Load(const DibSection& dib, std::vector<int32_t>* heads) {
   ColorNumbers colors(px_.size());
   const uint8_t* bits = dib.pBits.get();
   const auto pixel = [bits](size_t i) {
@@ -30,7 +31,7 @@ bool PixelRuns::Load(const DibSection& dib) {
     // The fourth byte carries no colour; clearing it keeps every colour non-negative.
     LoadRows([&](size_t i) { return static_cast<int32_t>(pixel(i) & 0xFFFFFF); }, colors);
   }
-  Chain(colors);
+  Chain(colors, heads);
   return transparent;
 }
 
@@ -72,8 +73,9 @@ void PixelRuns::LoadRows(ColorAt color, ColorNumbers& colors) {
 
 /// Walks the runs from the last in reading order to the first, along the
 /// links LoadRows made (rows bottom first, each from the right), and points
-/// each run at the next one of its colour instead.
-void PixelRuns::Chain(ColorNumbers& colors) {
+/// each run at the next one of its colour instead. What is left at the end
+/// of each chain is its colour's first pixel.
+void PixelRuns::Chain(ColorNumbers& colors, std::vector<int32_t>* heads) {
   colors.Finish();
   std::vector<int32_t> last(colors.count(), kNone);
   for (int32_t row = 0; row < h_; ++row) {
@@ -88,6 +90,26 @@ void PixelRuns::Chain(ColorNumbers& colors) {
         last[id] = i;
       }
       i = left;
+    }
+  }
+  if (heads) HeadsInReadingOrder(last, *heads);
+}
+
+/// The first pixels of the colours (`firsts`, in the order of the colours'
+/// numbers) sorted into reading order: marked in a bitmap of the picture,
+/// which is then read row by row, top row first.
+void PixelRuns::HeadsInReadingOrder(const std::vector<int32_t>& firsts, std::vector<int32_t>& heads) const {
+  std::vector<uint64_t> marks((px_.size() + 63) / 64);
+  for (const int32_t i : firsts) marks[static_cast<size_t>(i) >> 6] |= uint64_t{1} << (i & 63);
+  heads.clear();
+  heads.reserve(firsts.size());
+  for (int32_t row = h_ - 1; row >= 0; --row) {
+    const size_t lo = static_cast<size_t>(row) * w_, hi = lo + static_cast<size_t>(w_);
+    for (size_t word = lo >> 6; word <= (hi - 1) >> 6; ++word) {
+      uint64_t bits = marks[word];
+      if (word == lo >> 6) bits &= ~uint64_t{0} << (lo & 63);
+      if (word == (hi - 1) >> 6 && (hi & 63) != 0) bits &= ~(~uint64_t{0} << (hi & 63));
+      for (; bits; bits &= bits - 1) heads.push_back(static_cast<int32_t>(word << 6 | std::countr_zero(bits)));
     }
   }
 }

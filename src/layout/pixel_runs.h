@@ -23,7 +23,9 @@ inline constexpr int32_t kCovered = -1;
 
 /// What the layout keeps of a pixel, in one place for few cache misses.
 struct Pixel {
-  int32_t color;  ///< 0x00RRGGBB, kTransparent, or kCovered.
+  /// 0x00RRGGBB, kTransparent, or kCovered. Read through `ColorOf` and
+  /// covered through `MarkCovered` once covers run.
+  int32_t color;
   /// Equal uncovered pixels from here rightwards, this one included. A
   /// covered pixel keeps the value it had when it was covered, so the
   /// pixels it counts are all covered (by the same cover) as well.
@@ -32,6 +34,14 @@ struct Pixel {
   /// colour in reading order, or kNone. Elsewhere kNone.
   int32_t next;
 };
+
+/// The colour of `p`. Covers of different colours may run on different
+/// threads: one may cover `p` while another reads it, which to the reader is
+/// the same (covered or another colour, it is not its key). Relaxed atomic
+/// accesses make that exchange defined; on common processors they are plain
+/// loads and stores.
+inline int32_t ColorOf(const Pixel& p) { return __atomic_load_n(&p.color, __ATOMIC_RELAXED); }
+inline void MarkCovered(Pixel& p) { __atomic_store_n(&p.color, kCovered, __ATOMIC_RELAXED); }
 
 /// Divides pixel indexes (below 2^32) by the width with a multiplication.
 class Divider {
@@ -55,8 +65,9 @@ class PixelRuns {
   /// Takes the colours over from the bitmap, finds the runs, and chains the
   /// runs of each colour in reading order. The fourth byte of a pixel is
   /// dropped, or with `HasAlpha` read as its alpha: below 128 the pixel is
-  /// kTransparent. Returns true when a pixel is.
-  bool Load(const DibSection& dib);
+  /// kTransparent. Returns true when a pixel is. With `heads`, fills it with
+  /// the first pixel of every colour, in reading order.
+  bool Load(const DibSection& dib, std::vector<int32_t>* heads = nullptr);
 
   int32_t w() const { return w_; }
   int32_t h() const { return h_; }
@@ -72,7 +83,7 @@ class PixelRuns {
   /// fewer rows). Empty when (x, y) is not of colour `key`.
   Rect Measure(int32_t key, int32_t x, int32_t y) const {
     int32_t i = Index(x, y);
-    if (px_[i].color != key) return Rect{};
+    if (ColorOf(px_[i]) != key) return Rect{};
     int32_t width = px_[i].run;
     Rect best{x, y, width, 1};
     int64_t best_area = width;
@@ -80,7 +91,7 @@ class PixelRuns {
     // A row of another colour ends every rectangle: nothing below counts.
     for (int32_t k = 1; k < rows && rows * width > best_area; ++k) {
       i -= w_;
-      if (px_[i].color != key) break;
+      if (ColorOf(px_[i]) != key) break;
       width = std::min(width, px_[i].run);
       const int64_t area = int64_t{k + 1} * width;
       if (area > best_area) {
@@ -96,13 +107,13 @@ class PixelRuns {
   void CoverRect(const Rect& s, int32_t key) {
     for (int32_t y = s.y; y < s.y + s.row_span; ++y) {
       const int32_t i = Index(s.x, y);
-      for (Pixel* p = &px_[i]; p < &px_[i] + s.col_span; ++p) p->color = kCovered;
+      for (Pixel* p = &px_[i]; p < &px_[i] + s.col_span; ++p) MarkCovered(*p);
       CutRunsBefore(i, s.x, key);
     }
   }
   /// Marks pixel `i`, in column `x` and of colour `key`, covered.
   void CoverPixel(int32_t i, int32_t x, int32_t key) {
-    px_[i].color = kCovered;
+    MarkCovered(px_[i]);
     CutRunsBefore(i, x, key);
   }
 
@@ -110,11 +121,12 @@ class PixelRuns {
   /// The pixel at index `i`, column `x`, was covered: the pixels of colour
   /// `key` left of it in its run now end just before it.
   void CutRunsBefore(int32_t i, int32_t x, int32_t key) {
-    for (int32_t j = i - 1, left = x - 1; left >= 0 && px_[j].color == key; --j, --left) px_[j].run = x - left;
+    for (int32_t j = i - 1, left = x - 1; left >= 0 && ColorOf(px_[j]) == key; --j, --left) px_[j].run = x - left;
   }
   template <typename ColorAt>
   void LoadRows(ColorAt color, ColorNumbers& colors);
-  void Chain(ColorNumbers& colors);
+  void Chain(ColorNumbers& colors, std::vector<int32_t>* heads);
+  void HeadsInReadingOrder(const std::vector<int32_t>& firsts, std::vector<int32_t>& heads) const;
 
   const int32_t w_, h_;
   const Divider rows_;

@@ -1,0 +1,120 @@
+// Threads that take colours in turns, in reading order of their first
+// pixels, a few at a time, while the calling thread pumps events.
+#include "layout/threaded_covers.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "layout/analysis_progress.h"
+#include "layout/cover.h"
+
+namespace pixtable::layout {
+namespace {
+
+/// How often the calling thread shows progress and looks for a cancel.
+constexpr auto kTick = std::chrono::milliseconds(25);
+
+/// One thread's cover. Its own `state` holds its count of placed pixels and
+/// its cancel flag, which the calling thread reads and sets through atomic
+/// references; on a cache line of its own, as the cover writes the count
+/// often.
+struct alignas(64) Worker {
+  Worker(PixelRuns& runs, CellGrid& cells) : cover(runs, cells, state, nullptr) {}
+  int32_t Done() { return std::atomic_ref<int32_t>(state.DonePixels).load(std::memory_order_relaxed); }
+  bool Cancelled() { return std::atomic_ref<bool>(state.CancelFlag).load(std::memory_order_relaxed); }
+  void Cancel() { std::atomic_ref<bool>(state.CancelFlag).store(true, std::memory_order_relaxed); }
+
+  RunState state;
+  ColorCover cover;
+  std::exception_ptr failure;
+};
+
+/// What the threads share.
+struct Turns {
+  std::span<const int32_t> heads;
+  std::span<int32_t> singles;
+  /// Colours taken at a time: few when there are few, so that the threads
+  /// end together; more for photos, where most colours are one pixel.
+  size_t take = 1;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> failed{false};  ///< A thread ran out of memory: the others stop.
+  std::mutex mutex;
+  std::condition_variable ended;
+  int running = 0;
+};
+
+void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
+  const size_t n = turns.heads.size();
+  try {
+    for (size_t from; (from = turns.next.fetch_add(turns.take, std::memory_order_relaxed)) < n;) {
+      for (size_t k = from; k < std::min(n, from + turns.take); ++k) {
+        const int32_t first = turns.heads[k];
+        turns.singles[k] = worker.cover.CoverColor(ColorOf(runs[first]), first);
+      }
+      if (worker.Cancelled()) break;
+    }
+  } catch (...) {  // std::bad_alloc: the calling thread rethrows it.
+    worker.failure = std::current_exception();
+    turns.failed.store(true, std::memory_order_relaxed);
+  }
+  std::lock_guard lock(turns.mutex);
+  --turns.running;
+  turns.ended.notify_one();
+}
+
+}  // namespace
+
+ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, std::span<const int32_t> heads,
+                               std::span<int32_t> singles, RunState& state, Progress& progress) {
+  const size_t count = std::min<size_t>(static_cast<size_t>(std::max(state.Threads, 1)), heads.size());
+  std::vector<std::unique_ptr<Worker>> workers;
+  for (size_t t = 0; t < count; ++t) workers.push_back(std::make_unique<Worker>(runs, cells));
+  Turns turns;
+  turns.heads = heads;
+  turns.singles = singles;
+  turns.take = std::clamp<size_t>(heads.size() / (count * 64), 1, 256);
+  std::vector<std::thread> threads;
+  for (const std::unique_ptr<Worker>& worker : workers) {
+    std::lock_guard lock(turns.mutex);
+    try {
+      threads.emplace_back(Work, std::cref(runs), std::ref(*worker), std::ref(turns));
+      ++turns.running;
+    } catch (const std::system_error&) {
+      break;  // The threads that started do the work.
+    }
+  }
+  if (threads.empty()) return ThreadedOutcome::kNoThreads;
+
+  AnalysisProgress caption(state.TotalPixels);
+  const auto done = [&] {
+    int32_t sum = 0;
+    for (const std::unique_ptr<Worker>& worker : workers) sum += worker->Done();
+    return sum;
+  };
+  std::unique_lock lock(turns.mutex);
+  while (turns.running > 0) {
+    turns.ended.wait_for(lock, kTick, [&] { return turns.running == 0; });
+    lock.unlock();
+    caption.Show(state.DonePixels + done(), progress);
+    if (state.CancelFlag || turns.failed.load(std::memory_order_relaxed)) {
+      for (const std::unique_ptr<Worker>& worker : workers) worker->Cancel();
+    }
+    lock.lock();
+  }
+  lock.unlock();
+  for (std::thread& thread : threads) thread.join();
+  for (const std::unique_ptr<Worker>& worker : workers)
+    if (worker->failure) std::rethrow_exception(worker->failure);
+  state.DonePixels += done();
+  return state.CancelFlag ? ThreadedOutcome::kCancelled : ThreadedOutcome::kCovered;
+}
+
+}  // namespace pixtable::layout
