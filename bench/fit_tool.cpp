@@ -17,7 +17,7 @@ using namespace pixtable;
 namespace {
 
 struct Quiet : Progress {
-  void SetText(const char*) override {}
+  void Report(Stage, int64_t, int64_t) override {}
   void PumpEvents() override {}
 };
 

@@ -14,13 +14,11 @@ namespace {
 
 constexpr int kUpdates = 100'000;
 
-/// Microseconds per update for `ui`, with texts like the analysis shows.
+/// Microseconds per update for `ui`, with figures like the analysis reports.
 double MicrosPerUpdate(pixtable::Ui& ui) {
-  const std::string total = std::to_string(kUpdates * 10);
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < kUpdates; ++i) {
-    const std::string text = "解析中・・・(" + std::to_string(i * 10) + "/" + total + ")";
-    ui.SetText(text.c_str());
+    ui.Report(pixtable::Stage::kAnalysing, i * 10, kUpdates * 10);
     ui.PumpEvents();
   }
   const std::chrono::duration<double, std::micro> spent = std::chrono::steady_clock::now() - start;
@@ -38,7 +36,7 @@ int main() {
   pixtable::RunState desktop_state, terminal_state;
   pixtable::DesktopUi desktop(desktop_state, display);
   desktop.ShowProgressWindow();
-  desktop.SetText("準備中・・・");
+  desktop.Report(pixtable::Stage::kPreparing, 0, 0);
   const double desktop_us = MicrosPerUpdate(desktop);
   desktop.UnloadProgressWindow();
 

@@ -31,7 +31,8 @@ constexpr auto kTick = std::chrono::milliseconds(40);
 class JobUi : public Ui {
  public:
   JobUi(RunState& state, const std::string& input) : state_(state), name_(DisplayName(input)) {}
-  void SetText(const char*) override {}
+  void Report(Stage, int64_t, int64_t) override {}
+  void ShowCaption(const std::string&) override {}
   void PumpEvents() override {
     if (CancelRequested()) state_.CancelFlag = true;
   }
@@ -177,7 +178,7 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
     lock.unlock();
     for (const std::string& message : said) ui.ShowNote(message);
     if (ended) break;
-    ui.SetText(text.c_str());
+    ui.ShowCaption(text);
     ui.PumpEvents();
     if (state.CancelFlag) RequestCancel();
     // A job waiting on a stalled reader or a FIFO's open wakes to see the cancel.

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "app/batch.h"
+#include "app/captions.h"
 #include "app/display_name.h"
 #include "app/fit_picture.h"
 #include "app/file_io.h"
@@ -24,9 +25,11 @@ namespace pixtable {
 
 void Ui::ShowNote(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
 
-namespace {
+void Ui::Report(Stage stage, int64_t done, int64_t total) {
+  if (CaptionDue()) ShowCaption(Caption(stage, done, total));
+}
 
-constexpr const char kPreparingText[] = "準備中・・・";
+namespace {
 
 /// The picture to convert: the first match of the pattern, else the dialog's
 /// choice. nullopt after a usage error has been shown.
@@ -142,7 +145,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   }
 
   ui.ShowProgressWindow();
-  ui.SetText(kPreparingText);
+  ui.Report(Stage::kPreparing, 0, 0);
   CellGrid cells;
   DibSection reduced;  // The picture the cells cover, when an option reduced it.
   int code = kExitCancelled;

@@ -26,6 +26,13 @@ inline constexpr const char kLoadFailureMessage[] = "ファイルのロードに
 /// cancel request sets `RunState::CancelFlag`.
 class Ui : public Progress {
  public:
+  /// Shows the figures as a caption (see `Caption`) when `CaptionDue`.
+  void Report(Stage stage, int64_t done, int64_t total) override;
+  /// True when a caption shown now would be seen: a photo's layout reports
+  /// 100,000 times, and each caption costs a string.
+  virtual bool CaptionDue() { return true; }
+  /// Shows `text` (UTF-8) as the progress caption.
+  virtual void ShowCaption(const std::string& text) = 0;
   /// True when `key` ('z' or 'x') is held down at this moment.
   virtual bool KeyHeld(char key) = 0;
   /// Shows the magnification prompt with the default answer "1"; returns

@@ -15,12 +15,12 @@ constexpr long long kRedrawIntervalMs = 100;
 
 }  // namespace
 
-void TerminalUi::SetText(const char* text) {
-  if (!draw_progress_) return;
-  const long long now = NowMs();
-  if (now - last_draw_ms_ < kRedrawIntervalMs) return;
-  last_draw_ms_ = now;
-  std::fprintf(err_, "\r%s\x1b[K", text);
+bool TerminalUi::CaptionDue() { return draw_progress_ && NowMs() - last_draw_ms_ >= kRedrawIntervalMs; }
+
+void TerminalUi::ShowCaption(const std::string& text) {
+  if (!CaptionDue()) return;
+  last_draw_ms_ = NowMs();
+  std::fprintf(err_, "\r%s\x1b[K", text.c_str());
   std::fflush(err_);
   line_drawn_ = true;
 }

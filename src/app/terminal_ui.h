@@ -16,7 +16,8 @@ class TerminalUi : public Ui {
   TerminalUi(RunState& state, std::FILE* err, bool draw_progress)
       : state_(state), err_(err), draw_progress_(draw_progress) {}
 
-  void SetText(const char* text) override;
+  bool CaptionDue() override;
+  void ShowCaption(const std::string& text) override;
   void PumpEvents() override;
   bool KeyHeld(char) override { return false; }
   std::string AskMagnification(const std::string&) override { return ""; }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "pixtable/pixtable.h"  // Stage
+
 namespace pixtable {
 
 /// Program-wide values of one run. One object is made per conversion and
@@ -28,14 +30,15 @@ struct RunState {
   int32_t Threads = 1;
 };
 
-/// Progress display and event pumping, implemented by each front end.
-/// The core calls `SetText` and then `PumpEvents` at every progress point;
+/// Progress display and event pumping, implemented by each front end, which
+/// turns the figures into a caption of its own.
+/// The core calls `Report` and then `PumpEvents` at every progress point;
 /// a cancel request may only reach `RunState::CancelFlag` inside `PumpEvents`.
 class Progress {
  public:
   virtual ~Progress() = default;
-  /// Shows `text` (UTF-8) as the progress caption.
-  virtual void SetText(const char* text) = 0;
+  /// Tells how far `stage` has come: `done` of `total`.
+  virtual void Report(Stage stage, int64_t done, int64_t total) = 0;
   /// Lets pending user-interface events run once.
   virtual void PumpEvents() = 0;
 };

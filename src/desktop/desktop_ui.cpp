@@ -70,12 +70,12 @@ DesktopUi::DesktopUi(RunState& state, Display* display) : state_(state) {
   UseJapaneseFont();
 }
 
-void DesktopUi::SetText(const char* text) {
-  if (!form_.window) return;
-  const long long now = NowMs();
-  if (now - last_draw_ms_ < kRedrawIntervalMs) return;
-  last_draw_ms_ = now;
-  SetLabel1Text(form_, text);
+bool DesktopUi::CaptionDue() { return form_.window && NowMs() - last_draw_ms_ >= kRedrawIntervalMs; }
+
+void DesktopUi::ShowCaption(const std::string& text) {
+  if (!CaptionDue()) return;
+  last_draw_ms_ = NowMs();
+  SetLabel1Text(form_, text.c_str());
   // Draw now: the first text is set without events running after it.
   Fl::flush();
 }

@@ -22,7 +22,8 @@ class DesktopUi : public Ui {
   /// Sets the label to `text`, unless the label was set less than 40 ms
   /// ago: then `text` is dropped, and the label shows an older text until
   /// the next one comes.
-  void SetText(const char* text) override;
+  void ShowCaption(const std::string& text) override;
+  bool CaptionDue() override;
   /// Runs `Fl::check()` once when X input is pending; a click on the cancel
   /// button lands here.
   void PumpEvents() override;

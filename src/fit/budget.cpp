@@ -35,7 +35,7 @@ class ByteCounter : public OutputSink {
 class PumpOnly : public Progress {
  public:
   explicit PumpOnly(Progress& inner) : inner_(inner) {}
-  void SetText(const char*) override {}
+  void Report(Stage, int64_t, int64_t) override {}
   void PumpEvents() override { inner_.PumpEvents(); }
 
  private:

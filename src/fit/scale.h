@@ -3,15 +3,9 @@
 
 #include <cstdint>
 
-#include "image/dib.h"
+#include "image/dib.h"  // and ScaleFilter, from the public header
 
 namespace pixtable {
-
-/// How `ScaleDown` makes one pixel of each block.
-enum class ScaleFilter {
-  kBox,      ///< The mean of the block: right for photos and anti-aliased art.
-  kNearest,  ///< The block's middle pixel: keeps the hard edges of pixel art.
-};
 
 /// Smallest and largest scale factor.
 inline constexpr int32_t kMinScale = 1;

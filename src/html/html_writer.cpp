@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -175,7 +174,6 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
   if (!sink.Write(line.Finish(""))) return WriteOutcome::kWriteFailed;
 
   ExactRowCells exact_cells;
-  char caption[64];
   for (int32_t y = 0; y < h; ++y) {
     if (state.CancelFlag) return WriteOutcome::kCancelled;
     line.Start("<tr>");
@@ -186,8 +184,7 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
       for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end))
         PutCell(line, hex, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
     }
-    std::snprintf(caption, sizeof caption, "出力中...(%d/%d)", y + 1, h);
-    progress.SetText(caption);
+    progress.Report(Stage::kWriting, y + 1, h);
     progress.PumpEvents();
     sink.CountCells(line.cells);
     if (!sink.Write(line.Finish("</tr>\r\n"))) return WriteOutcome::kWriteFailed;

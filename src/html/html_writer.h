@@ -43,8 +43,8 @@ enum class WriteOutcome {
 
 /// Writes `cells` as an HTML table, one CR LF line for the start tag, one a
 /// pixel row and one for "</table>". Cells of the `BackgroundColor` and
-/// transparent cells carry no colour. Reads `Magnification`, and shows
-/// "出力中...(r/h)" once a row, letting events run before the row's line is
+/// transparent cells carry no colour. Reads `Magnification`, and reports the
+/// rows written once a row, letting events run before the row's line is
 /// written.
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
                             Progress& progress, const TableFormat& format = {});

@@ -4,17 +4,15 @@
 #include <cstdint>
 #include <memory>
 
+#include "pixtable/pixtable.h"
+
 namespace pixtable {
 
-/// Largest picture we accept, in pixels. The layout keeps its counters in
-/// signed 32 bits and needs roughly 40 bytes a pixel, so 2^27 pixels
-/// (134,217,728, e.g. 16384 x 8192) keeps both the arithmetic and the memory
-/// (about 5 GiB) within reason.
-inline constexpr int64_t kMaxPixels = int64_t{1} << 27;
-
-/// Largest width or height we accept. With the magnification of at most 10
-/// the table's width and height stay far inside 32 bits.
-inline constexpr int32_t kMaxDimension = 1 << 24;
+// kMaxPixels and kMaxDimension, the caps on a picture's size, come from the
+// public header. The layout keeps its counters in signed 32 bits and needs
+// roughly 40 bytes a pixel, so 2^27 pixels keeps both the arithmetic and the
+// memory (about 5 GiB) within reason; with the magnification of at most 10
+// the table's width and height stay far inside 32 bits.
 
 /// A picture held as 32 bits a pixel: rows bottom row first, each pixel the
 /// bytes blue, green, red and one byte that carries no colour.

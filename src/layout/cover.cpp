@@ -11,7 +11,6 @@ ColorCover::ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progre
       cells_(cells),
       state_(state),
       progress_(progress),
-      caption_(runs.w() * runs.h()),
       gatherer_(runs, candidates_) {
   candidates_.Init(runs.w(), runs.h());
 }

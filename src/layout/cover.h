@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "core/run_state.h"
-#include "layout/analysis_progress.h"
 #include "layout/candidates.h"
 #include "layout/cell_grid.h"
 #include "layout/gather.h"
@@ -70,9 +69,6 @@ class ColorCover {
     std::atomic_ref<int32_t> done(state_.DonePixels);
     done.store(done.load(std::memory_order_relaxed) + pixels, std::memory_order_relaxed);
   }
-  void ShowProgress() {
-    if (progress_) caption_.Show(state_.DonePixels, *progress_);
-  }
   void PlaceSingle(int32_t x, int32_t y, int32_t i) {
     AddDone(1);
     cells_.Set(cells_.Index(x, y), 1, 1, key_);
@@ -86,13 +82,19 @@ class ColorCover {
     OfferRect(runs_.Measure(key_, x, y), i);
   }
   void Repair(const Rect& s);
+  /// "Pixels placed of all", then events run (where a cancel may arrive);
+  /// nothing on a thread of its own.
+  void ShowProgress() {
+    if (!progress_) return;
+    progress_->Report(Stage::kAnalysing, state_.DonePixels, state_.TotalPixels);
+    progress_->PumpEvents();
+  }
 
   // The picture, for every cover.
   PixelRuns& runs_;
   CellGrid& cells_;
   RunState& state_;
   Progress* progress_;
-  AnalysisProgress caption_;
   /// The candidates of the cover in progress: emptied when it ends, keeping
   /// its memory for the next.
   Candidates candidates_;

@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "layout/analysis_progress.h"
 #include "layout/cover.h"
 
 namespace pixtable::layout {
@@ -93,7 +92,6 @@ ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, std::span<const
   }
   if (threads.empty()) return ThreadedOutcome::kNoThreads;
 
-  AnalysisProgress caption(state.TotalPixels);
   const auto done = [&] {
     int32_t sum = 0;
     for (const std::unique_ptr<Worker>& worker : workers) sum += worker->Done();
@@ -103,7 +101,8 @@ ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, std::span<const
   while (turns.running > 0) {
     turns.ended.wait_for(lock, kTick, [&] { return turns.running == 0; });
     lock.unlock();
-    caption.Show(state.DonePixels + done(), progress);
+    progress.Report(Stage::kAnalysing, state.DonePixels + done(), state.TotalPixels);
+    progress.PumpEvents();
     if (state.CancelFlag || turns.failed.load(std::memory_order_relaxed)) {
       for (const std::unique_ptr<Worker>& worker : workers) worker->Cancel();
     }

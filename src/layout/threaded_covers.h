@@ -26,7 +26,7 @@ enum class ThreadedOutcome {
 /// Covers each colour from its first pixel, `heads[k]` (every colour's
 /// first pixel, in reading order), on up to `state.Threads` threads, and
 /// stores the cover's result (its single-pixel cells) in `singles[k]`.
-/// Meanwhile the calling thread shows "解析中・・・(done/total)" a few times a
+/// Meanwhile the calling thread reports the pixels placed a few times a
 /// second and, once `state.CancelFlag` is set in its pumps, stops the
 /// threads within a cover's selection step. Adds the pixels placed to
 /// `state.DonePixels`. Rethrows the `std::bad_alloc` of a thread.

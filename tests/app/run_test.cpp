@@ -23,7 +23,7 @@ using Names = std::vector<std::string>;
 class FakeUi : public Ui {
  public:
   explicit FakeUi(RunState& state) : state_(state) {}
-  void SetText(const char* text) override { texts.emplace_back(text); }
+  void ShowCaption(const std::string& text) override { texts.push_back(text); }
   void PumpEvents() override {  // A cancel as the button gives it, or as a signal does (seen as the front ends see it).
     if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : void(state_.CancelFlag = true);
     state_.CancelFlag |= CancelRequested();

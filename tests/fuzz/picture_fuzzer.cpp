@@ -21,7 +21,7 @@ constexpr int64_t kMaxLaidOutPixels = 64 * 64;
 
 class NullProgress : public Progress {
  public:
-  void SetText(const char*) override {}
+  void Report(Stage, int64_t, int64_t) override {}
   void PumpEvents() override {}
 };
 

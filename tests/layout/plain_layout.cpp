@@ -86,9 +86,7 @@ struct Cover {
   }
 
   void ShowProgress() {
-    char text[64];
-    std::snprintf(text, sizeof text, "解析中・・・(%d/%d)", state.DonePixels, state.TotalPixels);
-    progress.SetText(text);
+    progress.Report(Stage::kAnalysing, state.DonePixels, state.TotalPixels);
     progress.PumpEvents();
   }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# `cmake --install` (or, given VERSION, the Debian package of `cpack -G DEB`, only unpacked into a temporary
-# folder) puts in place the program, its desktop module, its manual, its menu entry and its licence. The
-# program links no desktop library and loads its module only on a display; the manual keeps up with the
-# options; the package's Depends is computed from the libraries the program links.
+# `cmake --install` (or, given VERSION, the Debian packages of `cpack -G DEB`, only unpacked into a temporary
+# folder) puts in place the program, its desktop module, its manual, its menu entry and its licence, and the
+# library (header, libpixtable.a, pixtable.pc). The program links no desktop library and loads its module
+# only on a display; the manual keeps up with the options; the package's Depends is computed from the
+# libraries the program links; a program built against the installed library alone writes the same table.
 # Usage: install_test.sh BUILD_DIR [VERSION]
 set -euo pipefail
 build=$(realpath "$1")
@@ -22,9 +23,11 @@ else
   done
   [[ $(dpkg-deb -f "$deb" Section) == graphics ]] || fail "section $(dpkg-deb -f "$deb" Section)"
   dpkg-deb -x "$deb" "$work/root"
+  dpkg-deb -x "${deb/pixtable_/libpixtable-dev_}" "$work/root"
 fi
 usr=$work/root/usr
-for f in bin/pixtable lib/pixtable/pixtable-desktop.so share/man/man1/pixtable.1 share/applications/pixtable.desktop share/doc/pixtable/copyright; do
+for f in bin/pixtable lib/pixtable/pixtable-desktop.so share/man/man1/pixtable.1 share/applications/pixtable.desktop \
+  share/doc/pixtable/copyright include/pixtable/pixtable.h lib/libpixtable.a lib/pkgconfig/pixtable.pc; do
   [[ -f $usr/$f ]] || fail "/usr/$f is missing"
 done
 
@@ -50,4 +53,12 @@ for option in $("$pixtable" --help | grep -o -e '--[a-z][a-z-]*' | sort -u); do
   grep -qF -- "${option//-/\\-}" "$manual" || fail "the manual doesn't mention $option"
 done
 (($(grep -cE '^\.SH (OPTIONS|KEYS|EXIT STATUS|FILES)' "$manual") == 4)) || fail "the manual lacks a section: $(grep '^\.SH' "$manual")"
+
+# examples/convert.cpp, built with what pkg-config says of the installed copy, writes pixtable's table.
+flags=$(PKG_CONFIG_PATH=$usr/lib/pkgconfig pkg-config --cflags --libs pixtable)
+g++ "$(dirname "$0")/../../examples/convert.cpp" $flags -o "$work/convert" || fail "the example does not build"
+picture=$(dirname "$0")/../../examples/sample.bmp
+"$work/convert" "$picture" "$work/by-library.html" >/dev/null || fail "the example failed"
+"$pixtable" --terminal --pixel-exact -o "$work/by-program.html" "$picture"
+cmp -s "$work/by-library.html" "$work/by-program.html" || fail "the library's table differs from the program's"
 echo "ok: ${deb:-install}"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/captions.h"
 #include "core/run_state.h"
 #include "html/html_writer.h"
 #include "image/dib.h"
@@ -50,7 +51,9 @@ Picture FromDib(const DibSection& dib);
 /// (a test sets `CancelFlag` there, as a click would).
 class RecordingProgress : public Progress {
  public:
-  void SetText(const char* text) override { texts.emplace_back(text); }
+  void Report(Stage stage, int64_t done, int64_t total) override {
+    texts.push_back(Caption(stage, done, total));
+  }
   void PumpEvents() override { ++pumps; if (on_pump) on_pump(); }
   std::vector<std::string> texts;
   int pumps = 0;
