@@ -89,7 +89,7 @@ bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progres
   const bool threaded = state.Threads > 1 && int64_t{dib.Width} * dib.Height >= layout::kThreadedPixels;
   MadeCovers made;
   // Transparent pixels show the page: the table gets no colour of its own.
-  if (runs.Load(dib, threaded ? &made.heads : nullptr)) state.BackgroundColor = -1;
+  if (runs.Load(dib, threaded ? &made.heads : nullptr, threaded ? state.Threads : 1)) state.BackgroundColor = -1;
   if (made.heads.size() == 1) made = {};  // One colour, one cover.
   if (!made.heads.empty()) {
     made.singles.resize(made.heads.size());

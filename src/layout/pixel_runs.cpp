@@ -1,16 +1,41 @@
 // Loading the picture into the pixel records: one pass a row, from the
-// right, finds the runs; a pass over the runs then chains each colour.
+// right, finds the runs; a pass over the runs then chains each colour. On
+// several threads, each takes a band of rows.
 #include "layout/pixel_runs.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
+
+#include "core/split_work.h"
 
 namespace pixtable::layout {
 
 PixelRuns::PixelRuns(int32_t w, int32_t h) : w_(w), h_(h), rows_(static_cast<uint32_t>(w)), px_(size_t(w) * h) {}
 
-bool PixelRuns::Load(const DibSection& dib, std::vector<int32_t>* heads) {
-  ColorNumbers colors(px_.size());
+bool PixelRuns::Load(const DibSection& dib, std::vector<int32_t>* heads, int32_t threads) {
+  // Bands of rows, bottom band first as the rows are stored.
+  const int32_t bands = std::clamp(threads, 1, std::max(1, h_ / kMinBandRows));
+  std::vector<ColorNumbers> colors;
+  colors.reserve(bands);
+  for (int32_t b = 0; b < bands; ++b) colors.emplace_back(px_.size());
+  std::vector<char> transparent(bands);
+  last_run_.resize(h_);
+  const auto rows = [&](int32_t b) { return std::pair{int64_t{h_} * b / bands, int64_t{h_} * (b + 1) / bands}; };
+  SplitWork(bands, [&](int32_t b) { transparent[b] = LoadRows(dib, rows(b).first, rows(b).second, colors[b]); });
+  for (int32_t b = 1; b < bands; ++b) colors[0].Merge(colors[b]);
+  colors[0].Finish();
+  Chain(colors[0], bands, heads);
+  return std::count(transparent.begin(), transparent.end(), 1) > 0;
+}
+
+/// Fills the records of rows `from` to `to` - 1 (counted from the bottom)
+/// and their runs, and gives `colors` the colours. Until the chains are
+/// made, the first pixel of a run links to the first pixel of the run on its
+/// left, and `last_run_[row]` to the last run of the row. Returns true when
+/// a pixel is transparent.
+bool PixelRuns::LoadRows(const DibSection& dib, int64_t from, int64_t to, ColorNumbers& colors) {
   const uint8_t* bits = dib.pBits.get();
   const auto pixel = [bits](size_t i) {
     uint32_t v;
@@ -26,23 +51,17 @@ bool PixelRuns::Load(const DibSection& dib, std::vector<int32_t>* heads) {
           transparent = true;
           return kTransparent;
         },
-        colors);
+        from, to, colors);
   } else {
     // The fourth byte carries no colour; clearing it keeps every colour non-negative.
-    LoadRows([&](size_t i) { return static_cast<int32_t>(pixel(i) & 0xFFFFFF); }, colors);
+    LoadRows([&](size_t i) { return static_cast<int32_t>(pixel(i) & 0xFFFFFF); }, from, to, colors);
   }
-  Chain(colors, heads);
   return transparent;
 }
 
-/// Fills every pixel's record from `color(i)`, and the runs, and gives
-/// `colors` the colours. Until the chains are made, the first pixel of a run
-/// links to the first pixel of the run on its left, and `last_run_[row]` to
-/// the last run of the row.
 template <typename ColorAt>
-void PixelRuns::LoadRows(ColorAt color, ColorNumbers& colors) {
-  last_run_.resize(h_);
-  for (int32_t row = 0; row < h_; ++row) {
+void PixelRuns::LoadRows(ColorAt color, int64_t from, int64_t to, ColorNumbers& colors) {
+  for (int32_t row = static_cast<int32_t>(from); row < to; ++row) {
     const int32_t base = row * w_;
     Pixel* p = px_.data() + base;
     int32_t run = 0, right = kCovered - 1;  // No colour: the first pixel starts a run.
@@ -71,28 +90,41 @@ void PixelRuns::LoadRows(ColorAt color, ColorNumbers& colors) {
   }
 }
 
-/// Walks the runs from the last in reading order to the first, along the
-/// links LoadRows made (rows bottom first, each from the right), and points
-/// each run at the next one of its colour instead. What is left at the end
-/// of each chain is its colour's first pixel.
-void PixelRuns::Chain(ColorNumbers& colors, std::vector<int32_t>* heads) {
-  colors.Finish();
-  std::vector<int32_t> last(colors.count(), kNone);
-  for (int32_t row = 0; row < h_; ++row) {
-    for (int32_t i = last_run_[row]; i != kNone;) {
-      const int32_t left = px_[i].next;
-      const int32_t c = px_[i].color;
-      if (c < 0) {
-        px_[i].next = kNone;
-      } else {
-        const uint32_t id = colors.Of(c);
-        px_[i].next = last[id];
-        last[id] = i;
+/// Points each run at the next one of its colour in reading order. Each
+/// band walks its runs from the last in reading order to the first, along
+/// the links LoadRows made (rows bottom first, each from the right), and
+/// keeps each colour's first and last run in the band; then the bands'
+/// chains are joined, from the last band in reading order (the bottom one)
+/// up. What is left at the front of each chain is its colour's first pixel.
+void PixelRuns::Chain(const ColorNumbers& colors, int32_t bands, std::vector<int32_t>* heads) {
+  std::vector<std::vector<int32_t>> first(bands), last(bands);
+  for (int32_t b = 0; b < bands; ++b) {
+    first[b].assign(colors.count(), kNone);
+    if (b > 0) last[b].assign(colors.count(), kNone);  // The bottom band's last runs end the chains.
+  }
+  SplitWork(bands, [&](int32_t b) {
+    int32_t* firsts = first[b].data();
+    int32_t* lasts = b > 0 ? last[b].data() : nullptr;
+    for (int64_t row = int64_t{h_} * b / bands; row < int64_t{h_} * (b + 1) / bands; ++row) {
+      for (int32_t i = last_run_[row]; i != kNone;) {
+        const int32_t left = px_[i].next;
+        const uint32_t id = colors.Of(px_[i].color);
+        if (lasts && firsts[id] == kNone) lasts[id] = i;
+        px_[i].next = firsts[id];
+        firsts[id] = i;
+        i = left;
       }
-      i = left;
+    }
+  });
+  // first[0] becomes every colour's first run in the bands walked so far.
+  for (int32_t b = 1; b < bands; ++b) {
+    for (uint32_t id = 0; id < colors.count(); ++id) {
+      if (first[b][id] == kNone) continue;
+      px_[last[b][id]].next = first[0][id];
+      first[0][id] = first[b][id];
     }
   }
-  if (heads) HeadsInReadingOrder(last, *heads);
+  if (heads) HeadsInReadingOrder(first[0], *heads);
 }
 
 /// The first pixels of the colours (`firsts`, in the order of the colours'

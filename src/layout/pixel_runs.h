@@ -66,8 +66,9 @@ class PixelRuns {
   /// runs of each colour in reading order. The fourth byte of a pixel is
   /// dropped, or with `HasAlpha` read as its alpha: below 128 the pixel is
   /// kTransparent. Returns true when a pixel is. With `heads`, fills it with
-  /// the first pixel of every colour, in reading order.
-  bool Load(const DibSection& dib, std::vector<int32_t>* heads = nullptr);
+  /// the first pixel of every colour, in reading order. Uses up to `threads`
+  /// threads.
+  bool Load(const DibSection& dib, std::vector<int32_t>* heads = nullptr, int32_t threads = 1);
 
   int32_t w() const { return w_; }
   int32_t h() const { return h_; }
@@ -75,6 +76,12 @@ class PixelRuns {
   /// The row of pixel `i` counted from the bottom.
   int32_t RowFromBottom(int32_t i) const { return static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i))); }
   const Pixel& operator[](int32_t i) const { return px_[i]; }
+  /// Asks the memory for what a cover reads first at pixel `i`: its record
+  /// and the one below it.
+  void Prefetch(int32_t i) const {
+    __builtin_prefetch(&px_[i]);
+    if (i >= w_) __builtin_prefetch(&px_[i - w_]);
+  }
   /// All pixels; the array never moves.
   const Pixel* data() const { return px_.data(); }
 
@@ -123,9 +130,12 @@ class PixelRuns {
   void CutRunsBefore(int32_t i, int32_t x, int32_t key) {
     for (int32_t j = i - 1, left = x - 1; left >= 0 && ColorOf(px_[j]) == key; --j, --left) px_[j].run = x - left;
   }
+  /// A thread loads a band of at least this many rows.
+  static constexpr int32_t kMinBandRows = 64;
+  bool LoadRows(const DibSection& dib, int64_t from, int64_t to, ColorNumbers& colors);
   template <typename ColorAt>
-  void LoadRows(ColorAt color, ColorNumbers& colors);
-  void Chain(ColorNumbers& colors, std::vector<int32_t>* heads);
+  void LoadRows(ColorAt color, int64_t from, int64_t to, ColorNumbers& colors);
+  void Chain(const ColorNumbers& colors, int32_t bands, std::vector<int32_t>* heads);
   void HeadsInReadingOrder(const std::vector<int32_t>& firsts, std::vector<int32_t>& heads) const;
 
   const int32_t w_, h_;
