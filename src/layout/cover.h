@@ -39,10 +39,16 @@ class ColorCover {
     if (Cancelled()) return 0;
     key_ = key;
     singles_ = 0;
-    // Most colours of a photo have one pixel: no candidates to gather.
-    if (first != kNone && runs_[first].next == kNone && runs_[first].run == 1) {
+    // Most colours of a photo are a few pixels strewn apart. A pixel alone
+    // measures a single pixel, and while all pixels before it were alone no
+    // candidate can contain it (a larger one that did would hold a pixel of
+    // the colour beside or above it): it becomes a cell at once, as
+    // gathering would make it.
+    for (; first != kNone && Alone(first); first = runs_[first].next) {
       const int32_t row = runs_.RowFromBottom(first);
       PlaceSingle(first - row * runs_.w(), runs_.h() - 1 - row, first);
+    }
+    if (first == kNone) {
       ShowProgress();
       return Cancelled() ? 0 : singles_;
     }
@@ -64,6 +70,12 @@ class ColorCover {
 
  private:
   int32_t CoverByCandidates(int32_t first);
+  /// True when the run at `i` is one pixel with no pixel of the key colour
+  /// below it (the last run of the colour has none: that would come later).
+  bool Alone(int32_t i) const {
+    const Pixel& p = runs_[i];
+    return p.run == 1 && (p.next == kNone || i < runs_.w() || ColorOf(runs_[i - runs_.w()]) != key_);
+  }
   bool Cancelled() { return std::atomic_ref<bool>(state_.CancelFlag).load(std::memory_order_relaxed); }
   void AddDone(int32_t pixels) {
     std::atomic_ref<int32_t> done(state_.DonePixels);
