@@ -18,8 +18,10 @@ using layout::kNone;
 using layout::Pixel;
 using layout::PixelRuns;
 
-/// How far ahead the sweep asks for the pixels it will need.
-constexpr int32_t kLookAhead = 16;
+/// The sweep asks for the runs of the colours it is about to cover: the
+/// pixel this far ahead gets its second run asked for, the pixel a step
+/// nearer its third (the second's link having come meanwhile), and so on.
+constexpr int32_t kLookAhead = 16, kLookStep = 4;
 
 /// The covers made before the sweep: the first pixel of each colour, in
 /// reading order, and the result of the cover made from it. Empty on one
@@ -50,11 +52,11 @@ bool SweepColors(const PixelRuns& runs, const CellGrid& cells, const MadeCovers&
     const int32_t base = runs.Index(0, y);
     // Every uncovered pixel met here begins a run.
     for (int32_t x = 0; x < w;) {
-      // The next run of a colour met a little further on is usually far
-      // away: ask for it now, while covers of other colours run.
-      if (x + kLookAhead < w) {
-        const Pixel& ahead = runs[base + x + kLookAhead];
-        if (ahead.color >= 0 && ahead.next != kNone) __builtin_prefetch(&runs[ahead.next]);
+      // The runs of a colour met a little further on are usually far apart:
+      // ask for them now, while covers of other colours run.
+      for (int32_t ahead = kLookAhead, run = 1; ahead > 0 && x + ahead < w; ahead -= kLookStep, ++run) {
+        const Pixel& p = runs[base + x + ahead];
+        if (p.color >= 0 && p.next != kNone) runs.PrefetchRun(base + x + ahead, run);
       }
       const Pixel& p = runs[base + x];
       if (next_made < made.heads.size() && made.heads[next_made] == base + x) {

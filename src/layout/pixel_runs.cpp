@@ -97,22 +97,32 @@ void PixelRuns::LoadRows(ColorAt color, int64_t from, int64_t to, ColorNumbers& 
 /// chains are joined, from the last band in reading order (the bottom one)
 /// up. What is left at the front of each chain is its colour's first pixel.
 void PixelRuns::Chain(const ColorNumbers& colors, int32_t bands, std::vector<int32_t>* heads) {
-  std::vector<std::vector<int32_t>> first(bands), last(bands);
+  std::vector<std::vector<int32_t>> first(bands), last(bands), starts(bands);
+  std::vector<std::vector<uint32_t>> ids(bands);
   for (int32_t b = 0; b < bands; ++b) {
     first[b].assign(colors.count(), kNone);
     if (b > 0) last[b].assign(colors.count(), kNone);  // The bottom band's last runs end the chains.
+    starts[b].resize(w_);
+    ids[b].resize(w_);
   }
   SplitWork(bands, [&](int32_t b) {
     int32_t* firsts = first[b].data();
     int32_t* lasts = b > 0 ? last[b].data() : nullptr;
     for (int64_t row = int64_t{h_} * b / bands; row < int64_t{h_} * (b + 1) / bands; ++row) {
-      for (int32_t i = last_run_[row]; i != kNone;) {
-        const int32_t left = px_[i].next;
-        const uint32_t id = colors.Of(px_[i].color);
+      // A row's runs first, with their colours' entries asked for: in a
+      // photo each is a cache miss.
+      size_t n = 0;
+      for (int32_t i = last_run_[row]; i != kNone; i = px_[i].next, ++n) {
+        starts[b][n] = i;
+        ids[b][n] = colors.Of(px_[i].color);
+        __builtin_prefetch(&firsts[ids[b][n]]);
+      }
+      for (size_t k = 0; k < n; ++k) {
+        const int32_t i = starts[b][k];
+        const uint32_t id = ids[b][k];
         if (lasts && firsts[id] == kNone) lasts[id] = i;
         px_[i].next = firsts[id];
         firsts[id] = i;
-        i = left;
       }
     }
   });

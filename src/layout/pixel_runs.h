@@ -82,6 +82,13 @@ class PixelRuns {
     __builtin_prefetch(&px_[i]);
     if (i >= w_) __builtin_prefetch(&px_[i - w_]);
   }
+  /// Prefetches run `n` of the chain that begins at run `first` (`first`
+  /// itself for 0), following the links; those of runs 1 to `n` - 1 should
+  /// have been asked for already.
+  void PrefetchRun(int32_t first, int32_t n) const {
+    for (; n > 0 && first != kNone; --n) first = px_[first].next;
+    if (first != kNone) Prefetch(first);
+  }
   /// All pixels; the array never moves.
   const Pixel* data() const { return px_.data(); }
 

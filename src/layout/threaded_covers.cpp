@@ -51,21 +51,13 @@ struct Turns {
 };
 
 /// Most colours of a photo are a few runs strewn over the picture, and each
-/// run a cache miss: a thread asks for the first three runs of the colours
-/// a few turns ahead, a run a step, each step reading the link the one
-/// before fetched.
-constexpr size_t kAhead = 8;
+/// run a cache miss: a thread asks for the runs of the colours a few turns
+/// ahead, a run a turn, each turn reading the link the one before fetched.
+constexpr size_t kAhead = 12, kAheadStep = 2;
 
 void AskAhead(const PixelRuns& runs, std::span<const int32_t> heads, size_t k, size_t end) {
-  if (k + kAhead < end) {
-    const int32_t first = heads[k + kAhead];
-    runs.Prefetch(first);
-    if (runs[first].next != kNone) runs.Prefetch(runs[first].next);
-  }
-  if (k + kAhead / 2 < end) {
-    const int32_t second = runs[heads[k + kAhead / 2]].next;
-    if (second != kNone && runs[second].next != kNone) runs.Prefetch(runs[second].next);
-  }
+  for (size_t ahead = kAhead, run = 0; ahead > 0; ahead -= kAheadStep, ++run)
+    if (k + ahead < end) runs.PrefetchRun(heads[k + ahead], static_cast<int32_t>(run));
 }
 
 void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
