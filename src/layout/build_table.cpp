@@ -14,14 +14,24 @@ namespace pixtable {
 namespace {
 
 using layout::ColorCover;
-using layout::kNone;
 using layout::Pixel;
 using layout::PixelRuns;
 
-/// The sweep asks for the runs of the colours it is about to cover: the
-/// pixel this far ahead gets its second run asked for, the pixel a step
-/// nearer its third (the second's link having come meanwhile), and so on.
-constexpr int32_t kLookAhead = 16, kLookStep = 4;
+/// Colours the sweep looks ahead for at a time (see `Touch`).
+constexpr size_t kTouched = 16;
+
+/// Walks the chains of the next colours the sweep will cover, those of the
+/// first `kTouched` uncovered runs of the row from column x on (some may be
+/// covered by then, which costs only the walk). Returns the column after
+/// the last of them.
+int32_t TouchAhead(const PixelRuns& runs, int32_t base, int32_t x) {
+  int32_t firsts[kTouched];
+  size_t n = 0;
+  for (; x < runs.w() && n < kTouched; x += runs[base + x].run)
+    if (runs[base + x].color >= 0) firsts[n++] = base + x;
+  runs.Touch({firsts, n});
+  return x;
+}
 
 /// The covers made before the sweep: the first pixel of each colour, in
 /// reading order, and the result of the cover made from it. Empty on one
@@ -51,13 +61,8 @@ bool SweepColors(const PixelRuns& runs, const CellGrid& cells, const MadeCovers&
   for (int32_t y = 0; y < runs.h(); ++y) {
     const int32_t base = runs.Index(0, y);
     // Every uncovered pixel met here begins a run.
-    for (int32_t x = 0; x < w;) {
-      // The runs of a colour met a little further on are usually far apart:
-      // ask for them now, while covers of other colours run.
-      for (int32_t ahead = kLookAhead, run = 1; ahead > 0 && x + ahead < w; ahead -= kLookStep, ++run) {
-        const Pixel& p = runs[base + x + ahead];
-        if (p.color >= 0 && p.next != kNone) runs.PrefetchRun(base + x + ahead, run);
-      }
+    for (int32_t x = 0, touched = 0; x < w;) {
+      if (x >= touched) touched = TouchAhead(runs, base, x);
       const Pixel& p = runs[base + x];
       if (next_made < made.heads.size() && made.heads[next_made] == base + x) {
         Choose(state, cells.Color(cells.Index(x, y)), made.singles[next_made++]);

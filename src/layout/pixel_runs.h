@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <span>
 #include <vector>
 
 #include "image/dib.h"
@@ -76,18 +78,24 @@ class PixelRuns {
   /// The row of pixel `i` counted from the bottom.
   int32_t RowFromBottom(int32_t i) const { return static_cast<int32_t>(rows_.Quotient(static_cast<uint32_t>(i))); }
   const Pixel& operator[](int32_t i) const { return px_[i]; }
-  /// Asks the memory for what a cover reads first at pixel `i`: its record
-  /// and the one below it.
-  void Prefetch(int32_t i) const {
-    __builtin_prefetch(&px_[i]);
-    if (i >= w_) __builtin_prefetch(&px_[i - w_]);
-  }
-  /// Prefetches run `n` of the chain that begins at run `first` (`first`
-  /// itself for 0), following the links; those of runs 1 to `n` - 1 should
-  /// have been asked for already.
-  void PrefetchRun(int32_t first, int32_t n) const {
-    for (; n > 0 && first != kNone; --n) first = px_[first].next;
-    if (first != kNone) Prefetch(first);
+  /// Walks the chains that begin at `firsts` side by side, a run of each a
+  /// step, so that their cache misses overlap (a cover that follows one
+  /// chain waits for each run in turn), and asks for the pixel below each
+  /// run. A chain is left at its first run of more than one pixel.
+  void Touch(std::span<const int32_t> firsts) const {
+    int32_t at[64];
+    const size_t n = std::min(firsts.size(), std::size(at));
+    std::copy_n(firsts.begin(), n, at);
+    for (bool walking = true; walking;) {
+      walking = false;
+      for (size_t j = 0; j < n; ++j) {
+        if (at[j] == kNone) continue;
+        const Pixel& p = px_[at[j]];
+        if (at[j] >= w_) __builtin_prefetch(&px_[at[j] - w_]);
+        at[j] = p.run == 1 ? p.next : kNone;
+        walking = true;
+      }
+    }
   }
   /// All pixels; the array never moves.
   const Pixel* data() const { return px_.data(); }

@@ -50,15 +50,10 @@ struct Turns {
   int running = 0;
 };
 
-/// Most colours of a photo are a few runs strewn over the picture, and each
-/// run a cache miss: a thread asks for the runs of the colours a few turns
-/// ahead, a run a turn, each turn reading the link the one before fetched.
-constexpr size_t kAhead = 12, kAheadStep = 2;
-
-void AskAhead(const PixelRuns& runs, std::span<const int32_t> heads, size_t k, size_t end) {
-  for (size_t ahead = kAhead, run = 0; ahead > 0; ahead -= kAheadStep, ++run)
-    if (k + ahead < end) runs.PrefetchRun(heads[k + ahead], static_cast<int32_t>(run));
-}
+/// Most colours of a photo are a few runs strewn over the picture, each a
+/// cache miss: a thread walks the chains of this many colours side by side
+/// before it covers them, so that their misses overlap.
+constexpr size_t kTouched = 16;
 
 void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
   const size_t n = turns.heads.size();
@@ -66,7 +61,7 @@ void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
     for (size_t from; (from = turns.next.fetch_add(turns.take, std::memory_order_relaxed)) < n;) {
       const size_t end = std::min(n, from + turns.take);
       for (size_t k = from; k < end; ++k) {
-        AskAhead(runs, turns.heads, k, end);
+        if ((k - from) % kTouched == 0) runs.Touch(turns.heads.subspan(k, std::min(kTouched, end - k)));
         const int32_t first = turns.heads[k];
         turns.singles[k] = worker.cover.CoverColor(ColorOf(runs[first]), first);
       }
