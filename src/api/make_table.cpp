@@ -73,7 +73,7 @@ Error LayOut(const DibSection& dib, const TableOptions& options, RunState& state
     request.max_bytes = options.max_bytes;
     request.filter = options.scale_filter;
     request.dither = options.dither;
-    request.format = TableFormat{options.form == LayoutForm::kFixed};
+    request.format = TableFormat{.auto_layout = options.form == LayoutForm::kAuto};
     BudgetResult result = FitToBudget(dib, request, state, progress);
     switch (result.outcome) {
       case BudgetOutcome::kFits:
@@ -133,7 +133,7 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
   if (result.error) return result;
   CountingSink counting(sink);
   switch (WriteHtmlTable(counting, made.Loaded() ? made : *source, cells, state, progress,
-                         TableFormat{options.form == LayoutForm::kFixed})) {
+                         TableFormat{.auto_layout = options.form == LayoutForm::kAuto})) {
     case WriteOutcome::kWritten:
       break;
     case WriteOutcome::kCancelled:

@@ -22,7 +22,7 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
   request.max_bytes = options.max_size;
   request.filter = options.scale_filter;
   request.dither = options.dither;
-  request.format = TableFormat{options.pixel_exact};
+  request.format = options.format;
   BudgetResult result = FitToBudget(dib, request, state, ui);
   switch (result.outcome) {
     case BudgetOutcome::kFits:

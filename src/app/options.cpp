@@ -31,8 +31,10 @@ Options:
                          device, FIFO or socket is written into, never replaced
       --matte COLOR      lay the picture over COLOR (#RRGGBB or RRGGBB) by its
                          alpha, instead of leaving transparent cells
-      --pixel-exact      fix every column's width and keep spans within what
-                         browsers honour, so that they draw every pixel exactly
+      --auto-layout      leave column widths to the browser: a shorter table,
+                         but browsers draw flat areas and long runs wrongly
+                         (the default fixes every column's width so that they
+                         draw every pixel; --pixel-exact asks for it)
       --max-size SIZE    make the best table of at most SIZE bytes (K and M
                          suffixes count 1024 and 1024 x 1024): choose the scale
                          and the colours, and print the choice
@@ -145,8 +147,8 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
       o.help = true;
     } else if (arg == "--version") {
       o.version = true;
-    } else if (arg == "--pixel-exact") {
-      o.pixel_exact = true;
+    } else if (arg == "--pixel-exact" || arg == "--auto-layout") {
+      o.format.auto_layout = arg == "--auto-layout";
     } else if (arg == "--terminal") {
       o.terminal = true;
     } else if (arg == "-x" || arg == "--no-background") {

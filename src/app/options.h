@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fit/scale.h"
+#include "html/html_writer.h"
 
 namespace pixtable {
 
@@ -33,8 +34,9 @@ struct Options {
   std::optional<std::string> output;
   /// Lay every pixel over this colour (0x00RRGGBB) by its alpha (--matte).
   std::optional<uint32_t> matte;
-  /// Write the table so that browsers draw it pixel for pixel.
-  bool pixel_exact = false;
+  /// The form of the table: by default the one browsers draw pixel for
+  /// pixel; --auto-layout leaves the column widths to them.
+  TableFormat format;
   /// Reduce the picture to at most this many colours first (--colors, 2 to
   /// 256); 0 keeps them all.
   int32_t colors = 0;

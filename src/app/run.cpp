@@ -155,7 +155,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
                            ? LayOutReduced(options, DisplayName(input), dib, reduced, cells, state, ui, code, message)
                            : BuildTable(dib, cells, state, ui);
     if (built) {
-      code = WriteTable(out, output == "-" ? "standard output" : DisplayName(output), TableFormat{options.pixel_exact},
+      code = WriteTable(out, output == "-" ? "standard output" : DisplayName(output), options.format,
                         reduced.Loaded() ? reduced : dib, cells, ui, state, message);
     } else {
       out.Cancel();

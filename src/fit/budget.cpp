@@ -50,7 +50,7 @@ uint32_t Key(const DibSection& dib, const uint8_t* p) {
 /// Fewer bytes than any table of `picture` can have: every pixel whose left
 /// and upper neighbours both differ from it begins a cell of at least
 /// "<td></td>", and every row takes "<tr></tr>" and CR LF.
-int64_t LeastBytes(const DibSection& picture) {
+int64_t LeastBytes(const DibSection& picture, const TableFormat& format) {
   int64_t starts = 0;
   for (int32_t y = 0; y < picture.Height; ++y) {
     const uint8_t* p = picture.pBits.get() + picture.OffsetOf(0, y);
@@ -62,7 +62,7 @@ int64_t LeastBytes(const DibSection& picture) {
       left = key;
     }
   }
-  return starts * 9 + int64_t{picture.Height} * 11;
+  return starts * CellTextBytes(1, 1, false, format) + int64_t{picture.Height} * RowFrameBytes();
 }
 
 /// One table tried: whether it is worth going on with and, if so, all that makes it.
@@ -125,7 +125,7 @@ class Search {
 Search::Step Search::Try(DibSection picture, int32_t k, bool exact, Trial& trial) {
   trial = Trial{};
   const DibSection& source = picture.Loaded() ? picture : dib_;
-  const int64_t least = LeastBytes(source);
+  const int64_t least = LeastBytes(source, request_.format);
   if (least > threshold_ && !exact) {
     trial.bytes = least;
     return Step::kDone;
@@ -159,8 +159,9 @@ Search::Step Search::TryColors(int32_t k, int32_t colors, Trial& trial) {
     picture.HasAlpha = scaled_.HasAlpha;
     std::memcpy(picture.pBits.get(), scaled_.pBits.get(), static_cast<size_t>(scaled_.BytesPerLine) * scaled_.Height);
   }
-  // Two colours give a scale's smallest table: counted in full, it names the smallest size when none fits.
-  return Try(std::move(picture), k, colors == kMinColors, trial);
+  // Two colours (or all, when there are no more) give a scale's smallest table: counted in full, it
+  // names the smallest size when none fits.
+  return Try(std::move(picture), k, colors == kMinColors || reducer_.DistinctColors() <= kMinColors, trial);
 }
 
 Search::Step Search::Count(int32_t k, Trial& trial) {
@@ -182,7 +183,9 @@ Search::Step Search::Shrink(int32_t k, Trial& trial, bool& fitted) {
   for (int attempt = 0; trial.bytes > request_.max_bytes && request_.merge_cells && attempt < 4; ++attempt) {
     const int64_t before = trial.bytes;
     const DibSection& laid_out = trial.picture.Loaded() ? trial.picture : dib_;
-    if (MergeCells(dib_, laid_out, k, trial.cells, trial.background, trial.bytes, target) == before) break;  // None left.
+    const int64_t merged =
+        MergeCells(dib_, laid_out, k, trial.cells, trial.background, trial.bytes, target, request_.format);
+    if (merged == before) break;  // None left.
     if (Step step = Count(k, trial); step != Step::kDone) return step;
     if (trial.bytes >= before) break;
     target -= trial.bytes - request_.max_bytes;
@@ -282,7 +285,7 @@ BudgetResult Search::Run() {
     return std::move(result);
   };
   // The plain table first: when it fits, nothing is lost.
-  if (LeastBytes(dib_) <= threshold_) {
+  if (LeastBytes(dib_, request_.format) <= threshold_) {
     Trial plain;
     bool fitted = false;
     if (!reducer_.Count(dib_)) return finish(BudgetOutcome::kOutOfMemory);

@@ -9,17 +9,6 @@
 namespace pixtable {
 namespace {
 
-int Digits(int32_t v) {
-  int digits = 1;
-  for (; v >= 10; v /= 10) ++digits;
-  return digits;
-}
-
-/// The length of a cell's text: "<td bgcolor=#RRGGBB colspan=C rowspan=R></td>".
-int64_t CellBytes(int32_t col_span, int32_t row_span) {
-  return 25 + (col_span >= 2 ? 9 + Digits(col_span) : 0) + (row_span >= 2 ? 9 + Digits(row_span) : 0);
-}
-
 struct Cell {
   int32_t x = 0, y = 0, w = 0, h = 0;  ///< In records of the grid.
   ColorSum sum;                        ///< The original's opaque pixels under it.
@@ -37,8 +26,9 @@ struct Pair {
 
 class Merger {
  public:
-  Merger(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells, int32_t background)
-      : grid_(cells), owner_(static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H)) {
+  Merger(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells, int32_t background,
+         const TableFormat& format)
+      : grid_(cells), format_(format), owner_(static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H)) {
     const size_t end = owner_.size();
     for (size_t i = cells.NextBegin(0, end); i < end; i = cells.NextBegin(i + 1, end)) {
       Cell c;
@@ -92,6 +82,7 @@ class Merger {
     if (!side_by_side && !stacked) return;
     const int64_t saved = CellBytes(l.w, l.h) + CellBytes(r.w, r.h) -
                           CellBytes(side_by_side ? l.w + r.w : l.w, side_by_side ? l.h : l.h + r.h);
+    if (saved <= 0) return;  // Parts of a merged cell past the spans browsers honour can cost as much.
     // Merging means m1 (n1 pixels) and m2 (n2) adds n1 n2 / (n1 + n2) |m1 - m2|^2 to the squared error.
     const double n1 = static_cast<double>(l.sum.n), n2 = static_cast<double>(r.sum.n);
     auto gap = [&](uint64_t s1, uint64_t s2) { return static_cast<double>(s1) / n1 - static_cast<double>(s2) / n2; };
@@ -110,7 +101,13 @@ class Merger {
     if (c.y > 0) Consider(owner(c.x, c.y - 1), id);
   }
 
+  /// The length of a mergeable cell's text: it always has a colour of its own.
+  int64_t CellBytes(int32_t col_span, int32_t row_span) const {
+    return CellTextBytes(col_span, row_span, true, format_);
+  }
+
   CellGrid& grid_;
+  const TableFormat format_;
   std::vector<uint32_t> owner_;  ///< The cell over each grid position.
   std::vector<Cell> cells_;
   std::priority_queue<Pair, std::vector<Pair>, std::greater<Pair>> pairs_;
@@ -119,9 +116,9 @@ class Merger {
 }  // namespace
 
 int64_t MergeCells(const DibSection& original, const DibSection& laid_out, int32_t k, CellGrid& cells,
-                   int32_t background, int64_t bytes, int64_t max_bytes) {
+                   int32_t background, int64_t bytes, int64_t max_bytes, const TableFormat& format) {
   if (bytes <= max_bytes) return bytes;
-  return Merger(original, laid_out, k, cells, background).Run(bytes, max_bytes);
+  return Merger(original, laid_out, k, cells, background, format).Run(bytes, max_bytes);
 }
 
 }  // namespace pixtable

@@ -15,6 +15,26 @@
 namespace pixtable {
 namespace {
 
+// The texts of a cell and of a row's frame; `CellTextBytes` counts with them.
+constexpr std::string_view kCellStart = "<td", kColor = " bgcolor=#", kColSpan = " colspan=",
+                           kRowSpan = " rowspan=", kCellEnd = "></td>";
+constexpr std::string_view kRowStart = "<tr>", kRowEnd = "</tr>\r\n";
+constexpr int64_t kColorDigits = 6;
+
+int64_t Digits(int32_t v) {
+  int64_t digits = 1;
+  for (; v >= 10; v /= 10) ++digits;
+  return digits;
+}
+
+/// The length of the text `PutCell` writes.
+int64_t OneCellBytes(int32_t col_span, int32_t row_span, bool colored) {
+  return static_cast<int64_t>(kCellStart.size() + kCellEnd.size()) +
+         (colored ? static_cast<int64_t>(kColor.size()) + kColorDigits : 0) +
+         (col_span >= 2 ? static_cast<int64_t>(kColSpan.size()) + Digits(col_span) : 0) +
+         (row_span >= 2 ? static_cast<int64_t>(kRowSpan.size()) + Digits(row_span) : 0);
+}
+
 /// Two upper-case hexadecimal digits for every byte value, "00" to "FF".
 using HexTable = std::array<std::array<char, 2>, 256>;
 
@@ -80,29 +100,28 @@ class LineText {
 void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t color, int32_t col_span,
              int32_t row_span) {
   line.Reserve(LineText::kMaxCell);
-  if (color == state.BackgroundColor || color == kTransparent) {
-    line.Put("<td");
-  } else {
-    line.Put("<td bgcolor=#");
+  line.Put(kCellStart);
+  if (color != state.BackgroundColor && color != kTransparent) {
+    line.Put(kColor);
     line.PutColor(hex, color);
   }
   if (col_span >= 2) {
-    line.Put(" colspan=");
+    line.Put(kColSpan);
     line.PutNumber(col_span);
   }
   if (row_span >= 2) {
-    line.Put(" rowspan=");
+    line.Put(kRowSpan);
     line.PutNumber(row_span);
   }
-  line.Put("></td>");
+  line.Put(kCellEnd);
   ++line.cells;
 }
 
-/// The cells of one row for the pixel-exact table. A cell wider than
-/// browsers honour is cut into cells side by side; one taller is cut into
-/// stacked parts, whose later parts begin in later rows, where this
-/// remembers to write them at their column.
-class ExactRowCells {
+/// The cells of one row in the default form. A cell wider than browsers
+/// honour is cut into cells side by side; one taller is cut into stacked
+/// parts, whose later parts begin in later rows, where this remembers to
+/// write them at their column.
+class SplitRowCells {
  public:
   void Append(LineText& line, const HexTable& hex, const RunState& state, const CellGrid& cells, int32_t y) {
     due_.clear();
@@ -122,10 +141,10 @@ class ExactRowCells {
         PutCell(line, hex, state, cell.Color, std::min(kBrowserMaxColSpan, right - x), cell.RowSpan);
     };
     size_t next_due = 0;
-    for (int32_t x = 0; x < cells.W; ++x) {
-      CellRect cell = cells.At(x, y);
-      if (cell.Empty()) continue;
-      for (; next_due < due_.size() && due_[next_due].X < x; ++next_due) put(due_[next_due]);
+    const size_t first = cells.Index(0, y), end = first + static_cast<size_t>(cells.W);
+    for (size_t i = cells.NextBegin(first, end); i < end; i = cells.NextBegin(i + 1, end)) {
+      CellRect cell{static_cast<int32_t>(i - first), y, cells.ColSpan(i), cells.RowSpan(i), cells.Color(i)};
+      for (; next_due < due_.size() && due_[next_due].X < cell.X; ++next_due) put(due_[next_due]);
       if (cell.RowSpan > kBrowserMaxRowSpan) {
         tall_.push_back(cell);
         cell.RowSpan = kBrowserMaxRowSpan;
@@ -140,11 +159,11 @@ class ExactRowCells {
   std::vector<CellRect> due_;   // Their parts that begin in this row.
 };
 
-/// The cells of row y in `format`; `exact` is the row before's, if any.
+/// The cells of row y in `format`; `split` holds the tall cells of the rows before.
 void PutRowCells(LineText& line, const HexTable& hex, const RunState& state, const CellGrid& cells,
-                 const TableFormat& format, ExactRowCells& exact, int32_t y) {
-  if (format.pixel_exact) {
-    exact.Append(line, hex, state, cells, y);
+                 const TableFormat& format, SplitRowCells& split, int32_t y) {
+  if (!format.auto_layout) {
+    split.Append(line, hex, state, cells, y);
     return;
   }
   const size_t end = cells.Index(0, y) + static_cast<size_t>(cells.W);
@@ -152,7 +171,8 @@ void PutRowCells(LineText& line, const HexTable& hex, const RunState& state, con
     PutCell(line, hex, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
 }
 
-/// The start line, and with `pixel_exact` the line that fixes column widths.
+/// The start line and, in the default form, the colgroup line: a `<col>`
+/// for every run of up to 1000 columns, each column the magnification wide.
 void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_t w, int32_t h,
               const TableFormat& format) {
   line.Start("<table width=\"");
@@ -164,16 +184,23 @@ void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_
     line.Put(" bgcolor=#");
     line.PutColor(hex, state.BackgroundColor);
   }
+  if (format.auto_layout) {
+    line.Put(">\r\n");
+    return;
+  }
   // WebKit's automatic table layout does not keep to the <col> widths where
   // cells span several columns; the fixed layout takes them as given.
-  if (format.pixel_exact) line.Put(" style=\"table-layout:fixed\"");
-  line.Put(">\r\n");
-  if (!format.pixel_exact) return;
-  line.Put("<colgroup>");
-  for (int32_t x = 0; x < w; ++x) {
+  line.Put(" style=\"table-layout:fixed\">\r\n<colgroup>");
+  for (int32_t x = 0; x < w; x += kBrowserMaxColSpan) {
+    const int32_t span = std::min(kBrowserMaxColSpan, w - x);
     line.Reserve(LineText::kMaxCell);
-    line.Put("<col width=");
-    line.PutNumber(int64_t{state.Magnification});
+    line.Put("<col");
+    if (span > 1) {
+      line.Put(" span=");
+      line.PutNumber(span);
+    }
+    line.Put(" width=");
+    line.PutNumber(state.Magnification);
     line.Put(">");
   }
   line.Reserve(LineText::kMaxCell);
@@ -184,15 +211,15 @@ void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_
 /// its progress report.
 WriteOutcome WriteRows(OutputSink& sink, LineText& line, const HexTable& hex, const CellGrid& cells,
                        RunState& state, Progress& progress, const TableFormat& format) {
-  ExactRowCells exact;
+  SplitRowCells split;
   for (int32_t y = 0; y < cells.H; ++y) {
     if (state.CancelFlag) return WriteOutcome::kCancelled;
-    line.Start("<tr>");
-    PutRowCells(line, hex, state, cells, format, exact, y);
+    line.Start(kRowStart);
+    PutRowCells(line, hex, state, cells, format, split, y);
     progress.Report(Stage::kWriting, y + 1, cells.H);
     progress.PumpEvents();
     sink.CountCells(line.cells);
-    if (!sink.Write(line.Finish("</tr>\r\n"))) return WriteOutcome::kWriteFailed;
+    if (!sink.Write(line.Finish(kRowEnd))) return WriteOutcome::kWriteFailed;
   }
   return WriteOutcome::kWritten;
 }
@@ -219,16 +246,16 @@ WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const Cel
   const int32_t rows = static_cast<int32_t>(std::max<int64_t>(1, kChunkPixels / cells.W));
   const int64_t count = (int64_t{cells.H} + rows - 1) / rows;
   OrderedChunks<RowChunk> chunks(state.Threads, count, [&](int64_t k, RowChunk& chunk) {
-    ExactRowCells exact;  // No cell reaches from one chunk into the next.
+    SplitRowCells split;  // No cell reaches from one chunk into the next.
     chunk.text.Start("");
     chunk.ends.clear();
     chunk.cells.clear();
     for (int64_t y = k * rows; y < std::min<int64_t>(cells.H, (k + 1) * rows); ++y) {
       const int64_t before = chunk.text.cells;
       chunk.text.Reserve(LineText::kMaxCell);
-      chunk.text.Put("<tr>");
-      PutRowCells(chunk.text, hex, state, cells, format, exact, static_cast<int32_t>(y));
-      chunk.text.Finish("</tr>\r\n");
+      chunk.text.Put(kRowStart);
+      PutRowCells(chunk.text, hex, state, cells, format, split, static_cast<int32_t>(y));
+      chunk.text.Finish(kRowEnd);
       chunk.ends.push_back(chunk.text.Size());
       chunk.cells.push_back(chunk.text.cells - before);
     }
@@ -256,6 +283,21 @@ WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const Cel
 
 }  // namespace
 
+int64_t CellTextBytes(int32_t col_span, int32_t row_span, bool colored, const TableFormat& format) {
+  if (format.auto_layout) return OneCellBytes(col_span, row_span, colored);
+  // The parts of a split cell: whole parts of the largest span, then the rest.
+  const auto parts = [](int32_t span, int32_t most) {
+    return std::array<std::array<int32_t, 2>, 2>{{{most, span / most}, {span % most, span % most > 0}}};
+  };
+  int64_t bytes = 0;
+  for (const auto& [w, across] : parts(col_span, kBrowserMaxColSpan))
+    for (const auto& [h, down] : parts(row_span, kBrowserMaxRowSpan))
+      bytes += int64_t{across} * down * OneCellBytes(w, h, colored);
+  return bytes;
+}
+
+int64_t RowFrameBytes() { return static_cast<int64_t>(kRowStart.size() + kRowEnd.size()); }
+
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
                             Progress& progress, const TableFormat& format) {
   const HexTable hex = BuildHexTable();
@@ -267,7 +309,7 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
   // Cells taller than browsers honour carry over from row to row: only
   // rows without them can be formatted apart.
   const bool threaded = state.Threads > 1 && int64_t{w} * h >= kThreadedPixels &&
-                        !(format.pixel_exact && h > kBrowserMaxRowSpan);
+                        (format.auto_layout || h <= kBrowserMaxRowSpan);
   const WriteOutcome rows = threaded ? WriteRowsOnThreads(sink, hex, cells, state, progress, format)
                                      : WriteRows(sink, line, hex, cells, state, progress, format);
   if (rows != WriteOutcome::kWritten) return rows;

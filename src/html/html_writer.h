@@ -21,19 +21,32 @@ class OutputSink {
   virtual void CountCells(int64_t /*cells*/) {}
 };
 
-/// Browsers honour `colspan` up to this many columns...
+/// Browsers honour `colspan`, and a `<col>`'s `span`, up to this many
+/// columns...
 inline constexpr int32_t kBrowserMaxColSpan = 1000;
 /// ...and `rowspan` up to this many rows; larger values are clamped.
 inline constexpr int32_t kBrowserMaxRowSpan = 65534;
 
-/// Choices about the table's text beyond the cells themselves.
+/// Which form of the table to write. The default form draws the picture
+/// pixel for pixel: the fixed table layout on the start tag, a colgroup line
+/// after it that gives every column its width (for clients that drop the
+/// style too), and cells larger than the spans browsers honour split into
+/// cells within them.
 struct TableFormat {
-  /// Fix every column's width, with the fixed table layout on the start tag
-  /// and a colgroup line after it (for clients that drop the style), and
-  /// split cells larger than the spans browsers honour into cells within
-  /// them, so that browsers draw the picture pixel for pixel.
-  bool pixel_exact = false;
+  /// Leave the column widths to the browser's automatic table layout: no
+  /// style, no colgroup, every cell as the layout made it. The shortest
+  /// form, which browsers draw wrongly where columns hold no single-pixel
+  /// cell.
+  bool auto_layout = false;
 };
+
+/// The length of the text of a cell `col_span` x `row_span` in `format`
+/// (all of its parts when it is split), with a colour of its own when
+/// `colored` (not the background, not transparent).
+int64_t CellTextBytes(int32_t col_span, int32_t row_span, bool colored, const TableFormat& format);
+
+/// The length of a row's line without its cells: "<tr></tr>" and CR LF.
+int64_t RowFrameBytes();
 
 enum class WriteOutcome {
   kWritten,      ///< The whole table, "</table>" included.
@@ -41,10 +54,11 @@ enum class WriteOutcome {
   kWriteFailed,  ///< The sink refused a line.
 };
 
-/// Writes `cells` as an HTML table, one CR LF line for the start tag, one a
-/// pixel row and one for "</table>". Cells of the `BackgroundColor` and
-/// transparent cells carry no colour. Reads `Magnification`, and reports the
-/// rows written once a row, letting events run before the row's line is
+/// Writes `cells` as an HTML table in `format`: CR LF lines for the start
+/// tag (and the colgroup), one a pixel row and one for "</table>". Cells of
+/// the `BackgroundColor` and transparent cells carry no colour. Reads
+/// `Magnification`, and reports the rows written once a row, letting events
+/// run before the row's line is
 /// written.
 WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
                             Progress& progress, const TableFormat& format = {});

@@ -5,6 +5,17 @@
 #include "image/bmp_rle.h"
 
 namespace pixtable {
+namespace {
+
+bool HasNonZeroAlpha(const DibSection& dib) {
+  const uint8_t* px = dib.pBits.get();
+  const int64_t pixels = int64_t{dib.Width} * dib.Height;
+  for (int64_t i = 0; i < pixels; ++i)
+    if (px[4 * i + 3] != 0) return true;
+  return false;
+}
+
+}  // namespace
 
 DecodeResult DecodeBmp(std::span<const uint8_t> file, int64_t max_pixels) {
   DecodeResult result;
@@ -27,6 +38,9 @@ DecodeResult DecodeBmp(std::span<const uint8_t> file, int64_t max_pixels) {
       DecodeUncompressed(file, header, palette, dib);
       break;
   }
+  // A declared alpha that is 0 everywhere was never written (a fully
+  // transparent picture would show nothing): such a picture is opaque.
+  if (header.alpha.bits > 0) dib.HasAlpha = HasNonZeroAlpha(dib);
   result.dib = std::move(dib);
   return result;
 }

@@ -15,6 +15,7 @@ constexpr uint32_t kCoreHeaderSize = 12;  // OS/2 1.x: 16-bit sizes, 3-byte colo
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kV2HeaderSize = 52;  // Adds the colour masks.
 constexpr uint32_t kV3HeaderSize = 56;  // Adds the alpha mask.
+constexpr int64_t kAlphaMaskOffset = 52;
 constexpr uint32_t kV4HeaderSize = 108;
 constexpr uint32_t kV5HeaderSize = 124;
 constexpr uint32_t kOs2MinHeaderSize = 16;  // OS/2 2.x headers may end after any field.
@@ -91,7 +92,8 @@ LoadError ChooseEncoding(HeaderKind kind, uint32_t compression, uint16_t bits, B
   }
 }
 
-/// Checks one channel mask: contiguous bits inside the pixel.
+/// Checks one channel mask: contiguous bits inside the pixel. A mask it
+/// refuses leaves `channel` absent.
 LoadError MakeChannel(uint32_t mask, uint16_t bit_count, ChannelMask& channel) {
   channel = ChannelMask{};
   if (mask == 0) return LoadError::kNone;  // The channel is absent and reads as 0.
@@ -103,19 +105,24 @@ LoadError MakeChannel(uint32_t mask, uint16_t bit_count, ChannelMask& channel) {
   return LoadError::kNone;
 }
 
-/// Reads the colour masks of a 16- or 32-bit picture. `after` is the end of
-/// the header; masks that follow a 40-byte header move it on.
+/// Reads the colour masks of a 16- or 32-bit picture, and the alpha mask
+/// where the header declares one. `after` is the end of the header; masks
+/// that follow a 40-byte header move it on.
 LoadError ReadMasks(std::span<const uint8_t> file, int64_t info, uint32_t compression, BmpHeader& h,
                     int64_t& after) {
   const std::array<uint32_t, 3> defaults = h.bit_count == 16 ? std::array<uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
                                                               : std::array<uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
   std::array<uint32_t, 3> masks = defaults;
+  uint32_t alpha = 0;
   if (compression != kBiRgb) {
     int64_t at = info + kInfoHeaderSize;  // Inside 52-byte and longer headers.
     if (h.header_size == kInfoHeaderSize) {
       at = after;
       after += compression == kBiAlphaBitfields ? 16 : 12;
       if (after > static_cast<int64_t>(file.size())) return LoadError::kTooShort;
+      if (compression == kBiAlphaBitfields) alpha = ReadU32(file, at + 12);
+    } else if (h.header_size >= kV3HeaderSize) {
+      alpha = ReadU32(file, info + kAlphaMaskOffset);
     }
     for (size_t i = 0; i < 3; ++i) masks[i] = ReadU32(file, at + 4 * static_cast<int64_t>(i));
     // No masks at all would make every pixel black; such files mean the defaults.
@@ -124,6 +131,10 @@ LoadError ReadMasks(std::span<const uint8_t> file, int64_t info, uint32_t compre
   for (size_t i = 0; i < 3; ++i) {
     if (const LoadError e = MakeChannel(masks[i], h.bit_count, h.masks[i]); e != LoadError::kNone) return e;
   }
+  // An alpha mask that is not a channel of its own (holes, bits past the
+  // pixel or under a colour mask) tells nothing: it stays absent, and the
+  // colours alone make the picture, which shows opaque.
+  if ((alpha & (masks[0] | masks[1] | masks[2])) == 0) MakeChannel(alpha, h.bit_count, h.alpha);
   return LoadError::kNone;
 }
 

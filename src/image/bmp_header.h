@@ -38,6 +38,9 @@ struct BmpHeader {
   uint16_t bit_count = 0;
   BmpEncoding encoding = BmpEncoding::kIndexed;
   std::array<ChannelMask, 3> masks{};  ///< Red, green, blue (kBitfields only).
+  /// The alpha a bit-field header declares; absent when it declares none or
+  /// one that can't be a channel of the pixel (see `ReadAlphaMask`).
+  ChannelMask alpha{};
   int64_t palette_offset = 0;          ///< First colour-table entry.
   int32_t palette_entries = 0;         ///< Entries to read (indexed encodings only).
   int32_t palette_entry_size = 4;      ///< 3 for OS/2 1.x files, else 4.

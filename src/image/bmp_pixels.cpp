@@ -18,12 +18,14 @@ void DecodeIndexedRow(const uint8_t* src, int32_t width, int bits, const Palette
   }
 }
 
-void DecodeBitfieldRow(const uint8_t* src, int32_t width, int bytes, const std::array<ChannelScale, 3>& scale,
+/// `scale` holds red, green, blue and alpha; an absent alpha gives 0.
+void DecodeBitfieldRow(const uint8_t* src, int32_t width, int bytes, const std::array<ChannelScale, 4>& scale,
                        uint8_t* dst) {
   for (int32_t x = 0; x < width; ++x, dst += 4, src += bytes) {
     uint32_t pixel = uint32_t{src[0]} | (uint32_t{src[1]} << 8);
     if (bytes == 4) pixel |= (uint32_t{src[2]} << 16) | (uint32_t{src[3]} << 24);
     PutPixel(dst, (scale[0](pixel) << 16) | (scale[1](pixel) << 8) | scale[2](pixel));
+    dst[3] = static_cast<uint8_t>(scale[3](pixel));
   }
 }
 
@@ -65,8 +67,8 @@ ChannelScale::ChannelScale(const ChannelMask& channel)
 void DecodeUncompressed(std::span<const uint8_t> file, const BmpHeader& header, const Palette& palette,
                         DibSection& dib) {
   const int64_t stride = (int64_t{header.width} * header.bit_count + 31) / 32 * 4;
-  const std::array<ChannelScale, 3> scale{ChannelScale(header.masks[0]), ChannelScale(header.masks[1]),
-                                          ChannelScale(header.masks[2])};
+  const std::array<ChannelScale, 4> scale{ChannelScale(header.masks[0]), ChannelScale(header.masks[1]),
+                                          ChannelScale(header.masks[2]), ChannelScale(header.alpha)};
   for (int32_t row = 0; row < header.height; ++row) {
     const uint8_t* src = file.data() + header.data_offset + row * stride;
     // File rows come bottom row first unless the file is top-down.

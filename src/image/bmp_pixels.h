@@ -47,7 +47,8 @@ class ChannelScale {
 };
 
 /// Decodes uncompressed rows (indexed, bit-field and 24-bit pixels) into
-/// `dib`, which has the header's size. The header guarantees the file holds them.
+/// `dib`, which has the header's size; the fourth byte of each pixel is the
+/// header's alpha, or 0 without one. The header guarantees the file holds them.
 void DecodeUncompressed(std::span<const uint8_t> file, const BmpHeader& header, const Palette& palette,
                         DibSection& dib);
 

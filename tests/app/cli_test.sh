@@ -23,9 +23,10 @@ set +f
 cmp -s made.bmp "$source_dir/examples/sample.bmp" || fail "examples/sample.bmp differs from make_bmp's sample"
 expect 0 "sample" -o sample.html "$source_dir/examples/sample.bmp"
 cmp -s sample.html "$source_dir/examples/sample.html" || fail "examples/sample.html is not what pixtable writes"
-expect 0 "magnification clamps" -x -m 99999999999999999999 ex.bmp
-[[ $(head -1 ex.html) == '<table width="20" height="20" border=0 cellpadding=0 cellspacing=0>'$'\r' ]] ||
-  fail "huge magnification without background: $(head -1 ex.html)"
+# The last of --auto-layout and --pixel-exact wins; the latter asks for the default.
+expect 0 "magnification clamps" -x -m 99999999999999999999 --auto-layout --pixel-exact ex.bmp
+[[ $(head -1 ex.html) == '<table width="20" height="20" border=0 cellpadding=0 cellspacing=0'\
+' style="table-layout:fixed">'$'\r' ]] || fail "huge magnification without background: $(head -1 ex.html)"
 
 # --- Scale and colours reach the table: byte for byte against kept tables.
 for args in "--scale 3" "--colors 4 --dither" "--scale 2 --colors 5 --scale-filter nearest"; do
@@ -33,9 +34,9 @@ for args in "--scale 3" "--colors 4 --dither" "--scale 2 --colors 5 --scale-filt
   "$pixtable" -m 2 $args -o - "$source_dir/examples/sample.bmp" | cmp -s - "$golden" || fail "$args: not as $golden"
 done
 
-# --- A size: the choice on standard error, its bytes those of the file.
+# --- A size: the choice on standard error, its bytes those of the file (of the form asked for).
 plain=$(stat -c %s sample.html)
-expect 0 "max-size" --max-size "$plain" -o fit.html "$source_dir/examples/sample.bmp"
+expect 0 "max-size" --auto-layout --max-size "$plain" -o fit.html "$source_dir/examples/sample.bmp"
 grep -qxE "[0-9,]+ byte budget: scale [0-9]+, [0-9,]+ colours?, $(stat -c %s fit.html | sed -E ':a;s/([0-9])([0-9]{3})($|,)/\1,\2\3/;ta') bytes, (exact|PSNR [0-9.]+ dB)" err.txt ||
   fail "max-size: $(cat err.txt) for a table of $(stat -c %s fit.html) bytes"
 

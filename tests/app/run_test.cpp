@@ -120,7 +120,7 @@ std::string OwnDescriptor(const test::TempDir& dir, int fd) {
 TEST(RunConversion, CancelInTheOutputFlushesTheRowsWrittenIntoADescriptor) {
   const std::string table = test::Convert(kPicture);
   size_t rows_1_to_3 = 0;
-  for (int line = 0; line < 4; ++line) rows_1_to_3 = table.find('\n', rows_1_to_3) + 1;
+  for (int line = 0; line < 5; ++line) rows_1_to_3 = table.find('\n', rows_1_to_3) + 1;  // After 2 start lines.
   for (bool full : {false, true}) {  // A full device fails every write: the flush of a cancel must say so.
     RunFixture f;
     const std::string target = f.dir / "target";

@@ -4,9 +4,11 @@
 #include <set>
 
 #include "fit/budget.h"
+#include "fit/merge.h"
 #include "fit/psnr.h"
 #include "fit/quantize.h"
 #include "fit/scale.h"
+#include "layout/layout.h"
 #include "support/test_picture.h"
 
 namespace pixtable {
@@ -77,16 +79,28 @@ TEST(ColorReducer, AtMostNColoursAndTransparencyKept) {
   EXPECT_EQ(FromDib(reducer.Reduce(3, false)), FromDib(few));
 }
 
+TEST(MergeCells, OnlyWhereItSavesBytes) {
+  // Two cells of 600 columns: as one, --auto-layout's form saves 36 bytes; the default form would
+  // write it as 1000 and 200 columns, a byte more than the two.
+  const Picture two = test::FromRows({"r600b600"});
+  const DibSection dib = test::ToDib(two);
+  for (const bool auto_layout : {true, false}) {
+    CellGrid cells;
+    test::Outcome(BuildTable, two, {}, cells);
+    EXPECT_EQ(MergeCells(dib, dib, 1, cells, -1, 1000, 999, {auto_layout}), auto_layout ? 964 : 1000);
+  }
+}
+
 TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   std::mt19937 rng(3);
   const Picture picture = test::RandomPicture(rng, 90, 70, 60);
   const DibSection dib = test::ToDib(picture);
   const struct {
     int32_t magnification, background;
-    bool pixel_exact, merge;
-  } formats[] = {{1, 0, false, true}, {3, -1, true, true}, {2, 0, false, false}};
+    bool auto_layout, merge;
+  } formats[] = {{1, 0, true, true}, {3, -1, false, true}, {2, 0, true, false}};
   for (const auto& f : formats) {
-    const TableFormat format{f.pixel_exact};
+    const TableFormat format{f.auto_layout};
     test::RecordingProgress progress;
     auto fit = [&](int64_t max_bytes, RunState& state) {
       state.Magnification = f.magnification;

@@ -56,9 +56,10 @@ done
 
 # examples/convert.cpp, built with what pkg-config says of the installed copy, writes pixtable's table.
 flags=$(PKG_CONFIG_PATH=$usr/lib/pkgconfig pkg-config --cflags --libs pixtable)
-g++ "$(dirname "$0")/../../examples/convert.cpp" $flags -o "$work/convert" || fail "the example does not build"
+g++ ${EXAMPLE_FLAGS:-} "$(dirname "$0")/../../examples/convert.cpp" $flags -o "$work/convert" ||
+  fail "the example does not build"
 picture=$(dirname "$0")/../../examples/sample.bmp
 "$work/convert" "$picture" "$work/by-library.html" >/dev/null || fail "the example failed"
-"$pixtable" --terminal --pixel-exact -o "$work/by-program.html" "$picture"
+"$pixtable" --terminal -o "$work/by-program.html" "$picture"
 cmp -s "$work/by-library.html" "$work/by-program.html" || fail "the library's table differs from the program's"
 echo "ok: ${deb:-install}"

@@ -124,7 +124,7 @@ std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSett
 Picture RenderTable(const std::string& html) {
   Picture p;
   std::smatch m;
-  static const std::regex start(R"re(^<table width="(\d+)" height="(\d+)" border=0 cellpadding=0 cellspacing=0(?: bgcolor=#([0-9A-F]{6}))?(?: style="table-layout:fixed")?>\r\n)re");
+  static const std::regex start(R"re(^<table width="(\d+)" height="(\d+)" border=0 cellpadding=0 cellspacing=0(?: bgcolor=#([0-9A-F]{6}))?( style="table-layout:fixed")?>\r\n)re");
   if (!std::regex_search(html, m, start) || !html.ends_with("</table>\r\n")) {
     ADD_FAILURE() << "no table start or end line";
     return p;
@@ -135,11 +135,15 @@ Picture RenderTable(const std::string& html) {
     rows.push_back(html.substr(at, (end = html.find("\r\n", at)) - at));
     EXPECT_EQ(rows.back().find('\n'), std::string::npos) << "line without CR LF";
   }
-  std::vector<int32_t> col_widths;  // A colgroup line fixes every width and bounds the spans.
-  if (!rows.empty() && rows[0].starts_with("<colgroup>") && rows[0].ends_with("</colgroup>")) {
-    static const std::regex col(R"re(<col width=(\d+)>)re");
-    for (std::sregex_iterator it(rows[0].begin(), rows[0].end(), col), end; it != end; ++it)
-      col_widths.push_back(std::stoi((*it)[1].str()));
+  const bool fixed = m[4].matched;  // Its colgroup line gives every width; spans stay in bounds.
+  std::vector<int32_t> col_widths;
+  if (fixed && !rows.empty()) {
+    static const std::regex col(R"re(<col(?: span=(\d+))? width=(\d+)>)re");
+    for (std::sregex_iterator it(rows[0].begin(), rows[0].end(), col), end; it != end; ++it) {
+      const int32_t span = (*it)[1].matched ? std::stoi((*it)[1].str()) : 1;
+      EXPECT_LE(span, kBrowserMaxColSpan) << rows[0];
+      col_widths.insert(col_widths.end(), static_cast<size_t>(span), std::stoi((*it)[2].str()));
+    }
     rows.erase(rows.begin());
   }
   // A row's cells: (colour, colspan, rowspan).
@@ -153,7 +157,7 @@ Picture RenderTable(const std::string& html) {
       cells.push_back({c[1].matched ? static_cast<int32_t>(std::stoi(c[1].str(), nullptr, 16)) : table_bg,
                        c[2].matched ? std::stoi(c[2].str()) : 1, c[3].matched ? std::stoi(c[3].str()) : 1});
       EXPECT_TRUE(c[2].matched == (cells.back()[1] > 1) && c[3].matched == (cells.back()[2] > 1)) << row;
-      EXPECT_TRUE(col_widths.empty() || (cells.back()[1] <= kBrowserMaxColSpan && cells.back()[2] <= kBrowserMaxRowSpan))
+      EXPECT_TRUE(!fixed || (cells.back()[1] <= kBrowserMaxColSpan && cells.back()[2] <= kBrowserMaxRowSpan))
           << "a span browsers clamp in " << row;
     }
     EXPECT_TRUE(row.starts_with("<tr>") && row.ends_with("</tr>") && matched == row.size()) << "bad row " << row;
@@ -162,7 +166,7 @@ Picture RenderTable(const std::string& html) {
   p.h = static_cast<int32_t>(rows.size());
   for (const auto& c : rows.empty() ? decltype(cells_of("")){} : cells_of(rows[0])) p.w += c[1];
   p.rgb.assign(static_cast<size_t>(p.w) * p.h, -2);
-  EXPECT_TRUE(col_widths.empty() || col_widths == std::vector<int32_t>(p.w, std::stoi(m[1].str()) / std::max(p.w, 1)))
+  EXPECT_TRUE(!fixed || col_widths == std::vector<int32_t>(p.w, std::stoi(m[1].str()) / std::max(p.w, 1)))
       << "a colgroup of other widths than the table's width shared equally";
   // The table model puts each cell in the first free slot of its row.
   for (int32_t y = 0; y < p.h; ++y) {

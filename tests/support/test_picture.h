@@ -99,9 +99,9 @@ std::string Convert(const Picture& picture, int32_t magnification = 1, int32_t b
 /// Places the cells of an HTML table as a browser's table model does, and
 /// returns the picture it shows (kTransparent where neither the cell nor the
 /// table has a colour). Fails the current test (and returns what it
-/// has) when cells overlap, leave holes or run past the table. A colgroup
-/// line must give every column the same width, and then no span may pass
-/// the ones browsers honour.
+/// has) when cells overlap, leave holes or run past the table. A table of
+/// the fixed layout must give every column the same width in a colgroup
+/// line, and no span may pass the ones browsers honour.
 Picture RenderTable(const std::string& html);
 
 }  // namespace pixtable::test
