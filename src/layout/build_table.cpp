@@ -37,7 +37,7 @@ int32_t TouchAhead(const PixelRuns& runs, int32_t base, int32_t x) {
 /// reading order, and the result of the cover made from it. Empty on one
 /// thread.
 struct MadeCovers {
-  std::vector<int32_t> heads;
+  layout::ColorHeads heads;
   std::vector<int32_t> singles;
 };
 
@@ -64,7 +64,7 @@ bool SweepColors(const PixelRuns& runs, const CellGrid& cells, const MadeCovers&
     for (int32_t x = 0, touched = 0; x < w;) {
       if (x >= touched) touched = TouchAhead(runs, base, x);
       const Pixel& p = runs[base + x];
-      if (next_made < made.heads.size() && made.heads[next_made] == base + x) {
+      if (next_made < made.heads.first.size() && made.heads.first[next_made] == base + x) {
         Choose(state, cells.Color(cells.Index(x, y)), made.singles[next_made++]);
       } else if (p.color >= 0) {
         const int32_t c = p.color;
@@ -80,8 +80,8 @@ bool SweepColors(const PixelRuns& runs, const CellGrid& cells, const MadeCovers&
 
 /// The background from the covers `made`, when they covered every pixel.
 void ChooseFromMade(const PixelRuns& runs, const CellGrid& cells, const MadeCovers& made, RunState& state) {
-  for (size_t k = 0; k < made.heads.size(); ++k) {
-    const int32_t i = made.heads[k], row = runs.RowFromBottom(made.heads[k]);
+  for (size_t k = 0; k < made.heads.first.size(); ++k) {
+    const int32_t i = made.heads.first[k], row = runs.RowFromBottom(i);
     Choose(state, cells.Color(cells.Index(i - row * runs.w(), runs.h() - 1 - row)), made.singles[k]);
   }
 }
@@ -97,9 +97,9 @@ bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progres
   MadeCovers made;
   // Transparent pixels show the page: the table gets no colour of its own.
   if (runs.Load(dib, threaded ? &made.heads : nullptr, threaded ? state.Threads : 1)) state.BackgroundColor = -1;
-  if (made.heads.size() == 1) made = {};  // One colour, one cover.
-  if (!made.heads.empty()) {
-    made.singles.resize(made.heads.size());
+  if (made.heads.first.size() == 1) made = {};  // One colour, one cover.
+  if (!made.heads.first.empty()) {
+    made.singles.resize(made.heads.first.size());
     switch (layout::CoverOnThreads(runs, cells, made.heads, made.singles, state, progress)) {
       case layout::ThreadedOutcome::kCancelled:
         return false;

@@ -14,7 +14,7 @@ namespace pixtable::layout {
 
 PixelRuns::PixelRuns(int32_t w, int32_t h) : w_(w), h_(h), rows_(static_cast<uint32_t>(w)), px_(size_t(w) * h) {}
 
-bool PixelRuns::Load(const DibSection& dib, std::vector<int32_t>* heads, int32_t threads) {
+bool PixelRuns::Load(const DibSection& dib, ColorHeads* heads, int32_t threads) {
   // Bands of rows, bottom band first as the rows are stored.
   const int32_t bands = std::clamp(threads, 1, std::max(1, h_ / kMinBandRows));
   std::vector<ColorNumbers> colors;
@@ -96,14 +96,17 @@ void PixelRuns::LoadRows(ColorAt color, int64_t from, int64_t to, ColorNumbers& 
 /// keeps each colour's first and last run in the band; then the bands'
 /// chains are joined, from the last band in reading order (the bottom one)
 /// up. What is left at the front of each chain is its colour's first pixel.
-void PixelRuns::Chain(const ColorNumbers& colors, int32_t bands, std::vector<int32_t>* heads) {
+void PixelRuns::Chain(const ColorNumbers& colors, int32_t bands, ColorHeads* heads) {
   std::vector<std::vector<int32_t>> first(bands), last(bands), starts(bands);
   std::vector<std::vector<uint32_t>> ids(bands);
+  std::vector<std::vector<int64_t>> counts(bands);
+  const bool counted = heads && colors.count() <= kCountedColors;
   for (int32_t b = 0; b < bands; ++b) {
     first[b].assign(colors.count(), kNone);
     if (b > 0) last[b].assign(colors.count(), kNone);  // The bottom band's last runs end the chains.
     starts[b].resize(w_);
     ids[b].resize(w_);
+    if (counted) counts[b].assign(colors.count(), 0);
   }
   SplitWork(bands, [&](int32_t b) {
     int32_t* firsts = first[b].data();
@@ -123,6 +126,7 @@ void PixelRuns::Chain(const ColorNumbers& colors, int32_t bands, std::vector<int
         if (lasts && firsts[id] == kNone) lasts[id] = i;
         px_[i].next = firsts[id];
         firsts[id] = i;
+        if (counted) counts[b][id] += px_[i].run;
       }
     }
   });
@@ -134,7 +138,15 @@ void PixelRuns::Chain(const ColorNumbers& colors, int32_t bands, std::vector<int
       first[0][id] = first[b][id];
     }
   }
-  if (heads) HeadsInReadingOrder(first[0], *heads);
+  if (!heads) return;
+  HeadsInReadingOrder(first[0], heads->first);
+  heads->pixels.clear();
+  for (const int32_t i : heads->first) {
+    if (!counted) break;
+    const uint32_t id = colors.Of(px_[i].color);
+    heads->pixels.push_back(0);
+    for (const std::vector<int64_t>& band : counts) heads->pixels.back() += band[id];
+  }
 }
 
 /// The first pixels of the colours (`firsts`, in the order of the colours'

@@ -45,6 +45,13 @@ struct Pixel {
 inline int32_t ColorOf(const Pixel& p) { return __atomic_load_n(&p.color, __ATOMIC_RELAXED); }
 inline void MarkCovered(Pixel& p) { __atomic_store_n(&p.color, kCovered, __ATOMIC_RELAXED); }
 
+/// The colours of a picture by their first pixels, for covers on several
+/// threads.
+struct ColorHeads {
+  std::vector<int32_t> first;   ///< Every colour's first pixel, in reading order.
+  std::vector<int64_t> pixels;  ///< With few colours, each one's pixels; else empty.
+};
+
 /// Divides pixel indexes (below 2^32) by the width with a multiplication.
 class Divider {
  public:
@@ -67,10 +74,9 @@ class PixelRuns {
   /// Takes the colours over from the bitmap, finds the runs, and chains the
   /// runs of each colour in reading order. The fourth byte of a pixel is
   /// dropped, or with `HasAlpha` read as its alpha: below 128 the pixel is
-  /// kTransparent. Returns true when a pixel is. With `heads`, fills it with
-  /// the first pixel of every colour, in reading order. Uses up to `threads`
-  /// threads.
-  bool Load(const DibSection& dib, std::vector<int32_t>* heads = nullptr, int32_t threads = 1);
+  /// kTransparent. Returns true when a pixel is. Fills `heads`, if given.
+  /// Uses up to `threads` threads.
+  bool Load(const DibSection& dib, ColorHeads* heads = nullptr, int32_t threads = 1);
 
   int32_t w() const { return w_; }
   int32_t h() const { return h_; }
@@ -150,7 +156,9 @@ class PixelRuns {
   bool LoadRows(const DibSection& dib, int64_t from, int64_t to, ColorNumbers& colors);
   template <typename ColorAt>
   void LoadRows(ColorAt color, int64_t from, int64_t to, ColorNumbers& colors);
-  void Chain(const ColorNumbers& colors, int32_t bands, std::vector<int32_t>* heads);
+  /// Pictures of at most this many colours count each colour's pixels.
+  static constexpr uint32_t kCountedColors = 4096;
+  void Chain(const ColorNumbers& colors, int32_t bands, ColorHeads* heads);
   void HeadsInReadingOrder(const std::vector<int32_t>& firsts, std::vector<int32_t>& heads) const;
 
   const int32_t w_, h_;

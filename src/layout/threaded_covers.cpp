@@ -9,6 +9,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -40,6 +41,8 @@ struct alignas(64) Worker {
 struct Turns {
   std::span<const int32_t> heads;
   std::span<int32_t> singles;
+  /// The colours in the order they are taken, if not that of `heads`.
+  std::vector<uint32_t> order;
   /// Colours taken at a time: few when there are few, so that the threads
   /// end together; more for photos, where most colours are one pixel.
   size_t take = 1;
@@ -60,8 +63,10 @@ void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
   try {
     for (size_t from; (from = turns.next.fetch_add(turns.take, std::memory_order_relaxed)) < n;) {
       const size_t end = std::min(n, from + turns.take);
-      for (size_t k = from; k < end; ++k) {
-        if ((k - from) % kTouched == 0) runs.Touch(turns.heads.subspan(k, std::min(kTouched, end - k)));
+      for (size_t t = from; t < end; ++t) {
+        if (turns.order.empty() && (t - from) % kTouched == 0)
+          runs.Touch(turns.heads.subspan(t, std::min(kTouched, end - t)));
+        const size_t k = turns.order.empty() ? t : turns.order[t];
         const int32_t first = turns.heads[k];
         turns.singles[k] = worker.cover.CoverColor(ColorOf(runs[first]), first);
       }
@@ -78,15 +83,22 @@ void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
 
 }  // namespace
 
-ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, std::span<const int32_t> heads,
-                               std::span<int32_t> singles, RunState& state, Progress& progress) {
-  const size_t count = std::min<size_t>(static_cast<size_t>(std::max(state.Threads, 1)), heads.size());
+ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHeads& heads, std::span<int32_t> singles,
+                               RunState& state, Progress& progress) {
+  const size_t n = heads.first.size();
+  const size_t count = std::min<size_t>(static_cast<size_t>(std::max(state.Threads, 1)), n);
   std::vector<std::unique_ptr<Worker>> workers;
   for (size_t t = 0; t < count; ++t) workers.push_back(std::make_unique<Worker>(runs, cells));
   Turns turns;
-  turns.heads = heads;
+  turns.heads = heads.first;
   turns.singles = singles;
-  turns.take = std::clamp<size_t>(heads.size() / (count * 64), 1, 256);
+  turns.take = std::clamp<size_t>(n / (count * 64), 1, 256);
+  if (!heads.pixels.empty()) {
+    turns.order.resize(n);
+    std::iota(turns.order.begin(), turns.order.end(), 0);
+    std::stable_sort(turns.order.begin(), turns.order.end(),
+                     [&](uint32_t a, uint32_t b) { return heads.pixels[a] > heads.pixels[b]; });
+  }
   std::vector<std::thread> threads;
   for (const std::unique_ptr<Worker>& worker : workers) {
     std::lock_guard lock(turns.mutex);

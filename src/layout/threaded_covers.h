@@ -23,14 +23,15 @@ enum class ThreadedOutcome {
   kNoThreads,  ///< No thread could be started; nothing was covered.
 };
 
-/// Covers each colour from its first pixel, `heads[k]` (every colour's
-/// first pixel, in reading order), on up to `state.Threads` threads, and
-/// stores the cover's result (its single-pixel cells) in `singles[k]`.
+/// Covers each colour from its first pixel, `heads.first[k]`, on up to
+/// `state.Threads` threads, and stores the cover's result (its single-pixel
+/// cells) in `singles[k]`. Colours whose pixels are counted are covered
+/// largest first, so that the threads end together.
 /// Meanwhile the calling thread reports the pixels placed a few times a
 /// second and, once `state.CancelFlag` is set in its pumps, stops the
 /// threads within a cover's selection step. Adds the pixels placed to
 /// `state.DonePixels`. Rethrows the `std::bad_alloc` of a thread.
-ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, std::span<const int32_t> heads,
-                               std::span<int32_t> singles, RunState& state, Progress& progress);
+ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHeads& heads, std::span<int32_t> singles,
+                               RunState& state, Progress& progress);
 
 }  // namespace pixtable::layout
