@@ -226,6 +226,8 @@ WriteOutcome WriteRows(OutputSink& sink, LineText& line, const HexTable& hex, co
 
 /// Pictures of fewer pixels are written on one thread.
 constexpr int64_t kThreadedPixels = int64_t{1} << 18;
+/// The most threads that format rows: two chunks a thread are held at once.
+constexpr int32_t kMostThreads = 8;
 /// Rows are formatted in chunks of about this many pixels.
 constexpr int64_t kChunkPixels = int64_t{1} << 16;
 
@@ -238,14 +240,14 @@ struct RowChunk {
 };
 
 /// The row lines as `WriteRows` writes them, formatted ahead in chunks on
-/// `state.Threads` threads. The calling thread reports each row and looks
+/// up to `state.Threads` threads. The calling thread reports each row and looks
 /// for a cancel before it as `WriteRows` does, and writes a chunk's lines at
 /// once after its last row's report, or those before a cancel.
 WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const CellGrid& cells, RunState& state,
                                 Progress& progress, const TableFormat& format) {
   const int32_t rows = static_cast<int32_t>(std::max<int64_t>(1, kChunkPixels / cells.W));
   const int64_t count = (int64_t{cells.H} + rows - 1) / rows;
-  OrderedChunks<RowChunk> chunks(state.Threads, count, [&](int64_t k, RowChunk& chunk) {
+  OrderedChunks<RowChunk> chunks(std::min(state.Threads, kMostThreads), count, [&](int64_t k, RowChunk& chunk) {
     SplitRowCells split;  // No cell reaches from one chunk into the next.
     chunk.text.Start("");
     chunk.ends.clear();

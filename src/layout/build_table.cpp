@@ -3,6 +3,7 @@
 // background colour. The sweep steps over whole runs of covered pixels. On
 // several threads, each colour's first cover is made beforehand, and the
 // sweep takes its result when it reaches the colour's first pixel.
+#include <algorithm>
 #include <vector>
 
 #include "layout/cover.h"
@@ -93,14 +94,16 @@ bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progres
   state.DonePixels = 0;
   cells.Resize(dib.Width, dib.Height);
   PixelRuns runs(dib.Width, dib.Height);
-  const bool threaded = state.Threads > 1 && int64_t{dib.Width} * dib.Height >= layout::kThreadedPixels;
+  const int32_t threads = int64_t{dib.Width} * dib.Height >= layout::kThreadedPixels
+                              ? std::clamp(state.Threads, 1, layout::kMostThreads)
+                              : 1;
   MadeCovers made;
   // Transparent pixels show the page: the table gets no colour of its own.
-  if (runs.Load(dib, threaded ? &made.heads : nullptr, threaded ? state.Threads : 1)) state.BackgroundColor = -1;
+  if (runs.Load(dib, threads > 1 ? &made.heads : nullptr, threads)) state.BackgroundColor = -1;
   if (made.heads.first.size() == 1) made = {};  // One colour, one cover.
   if (!made.heads.first.empty()) {
     made.singles.resize(made.heads.first.size());
-    switch (layout::CoverOnThreads(runs, cells, made.heads, made.singles, state, progress)) {
+    switch (layout::CoverOnThreads(runs, cells, made.heads, made.singles, threads, state, progress)) {
       case layout::ThreadedOutcome::kCancelled:
         return false;
       case layout::ThreadedOutcome::kNoThreads:

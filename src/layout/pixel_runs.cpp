@@ -96,7 +96,10 @@ void PixelRuns::LoadRows(ColorAt color, int64_t from, int64_t to, ColorNumbers& 
 /// keeps each colour's first and last run in the band; then the bands'
 /// chains are joined, from the last band in reading order (the bottom one)
 /// up. What is left at the front of each chain is its colour's first pixel.
-void PixelRuns::Chain(const ColorNumbers& colors, int32_t bands, ColorHeads* heads) {
+void PixelRuns::Chain(const ColorNumbers& colors, int32_t threads, ColorHeads* heads) {
+  // Each band keeps two entries a colour: at most about 4 bytes a pixel in all.
+  const int64_t most = 1 + static_cast<int64_t>(px_.size()) / (2 * int64_t{std::max(colors.count(), 1u)});
+  const int32_t bands = static_cast<int32_t>(std::min<int64_t>(threads, most));
   std::vector<std::vector<int32_t>> first(bands), last(bands), starts(bands);
   std::vector<std::vector<uint32_t>> ids(bands);
   std::vector<std::vector<int64_t>> counts(bands);

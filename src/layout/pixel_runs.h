@@ -158,7 +158,7 @@ class PixelRuns {
   void LoadRows(ColorAt color, int64_t from, int64_t to, ColorNumbers& colors);
   /// Pictures of at most this many colours count each colour's pixels.
   static constexpr uint32_t kCountedColors = 4096;
-  void Chain(const ColorNumbers& colors, int32_t bands, ColorHeads* heads);
+  void Chain(const ColorNumbers& colors, int32_t threads, ColorHeads* heads);
   void HeadsInReadingOrder(const std::vector<int32_t>& firsts, std::vector<int32_t>& heads) const;
 
   const int32_t w_, h_;

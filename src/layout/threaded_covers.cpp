@@ -84,9 +84,9 @@ void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
 }  // namespace
 
 ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHeads& heads, std::span<int32_t> singles,
-                               RunState& state, Progress& progress) {
+                               int32_t threads, RunState& state, Progress& progress) {
   const size_t n = heads.first.size();
-  const size_t count = std::min<size_t>(static_cast<size_t>(std::max(state.Threads, 1)), n);
+  const size_t count = std::min<size_t>(static_cast<size_t>(std::max(threads, 1)), n);
   std::vector<std::unique_ptr<Worker>> workers;
   for (size_t t = 0; t < count; ++t) workers.push_back(std::make_unique<Worker>(runs, cells));
   Turns turns;
@@ -99,17 +99,17 @@ ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHead
     std::stable_sort(turns.order.begin(), turns.order.end(),
                      [&](uint32_t a, uint32_t b) { return heads.pixels[a] > heads.pixels[b]; });
   }
-  std::vector<std::thread> threads;
+  std::vector<std::thread> started;
   for (const std::unique_ptr<Worker>& worker : workers) {
     std::lock_guard lock(turns.mutex);
     try {
-      threads.emplace_back(Work, std::cref(runs), std::ref(*worker), std::ref(turns));
+      started.emplace_back(Work, std::cref(runs), std::ref(*worker), std::ref(turns));
       ++turns.running;
     } catch (const std::system_error&) {
       break;  // The threads that started do the work.
     }
   }
-  if (threads.empty()) return ThreadedOutcome::kNoThreads;
+  if (started.empty()) return ThreadedOutcome::kNoThreads;
 
   const auto done = [&] {
     int32_t sum = 0;
@@ -128,7 +128,7 @@ ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHead
     lock.lock();
   }
   lock.unlock();
-  for (std::thread& thread : threads) thread.join();
+  for (std::thread& thread : started) thread.join();
   for (const std::unique_ptr<Worker>& worker : workers)
     if (worker->failure) std::rethrow_exception(worker->failure);
   state.DonePixels += done();

@@ -16,6 +16,9 @@ namespace pixtable::layout {
 /// Pictures of fewer pixels are covered on one thread: starting threads and
 /// giving each its own candidate lists would cost more than they save.
 inline constexpr int64_t kThreadedPixels = int64_t{1} << 17;
+/// The most threads one layout uses: each has candidate lists of its own,
+/// and memory, not cores, bounds the speed of more.
+inline constexpr int32_t kMostThreads = 8;
 
 enum class ThreadedOutcome {
   kCovered,    ///< Every colour was covered from its first pixel.
@@ -24,7 +27,7 @@ enum class ThreadedOutcome {
 };
 
 /// Covers each colour from its first pixel, `heads.first[k]`, on up to
-/// `state.Threads` threads, and stores the cover's result (its single-pixel
+/// `threads` threads, and stores the cover's result (its single-pixel
 /// cells) in `singles[k]`. Colours whose pixels are counted are covered
 /// largest first, so that the threads end together.
 /// Meanwhile the calling thread reports the pixels placed a few times a
@@ -32,6 +35,6 @@ enum class ThreadedOutcome {
 /// threads within a cover's selection step. Adds the pixels placed to
 /// `state.DonePixels`. Rethrows the `std::bad_alloc` of a thread.
 ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHeads& heads, std::span<int32_t> singles,
-                               RunState& state, Progress& progress);
+                               int32_t threads, RunState& state, Progress& progress);
 
 }  // namespace pixtable::layout
