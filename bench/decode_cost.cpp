@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "app/load_reason.h"
 #include "image/picture_decoder.h"
 
 int main(int argc, char** argv) {
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     const pixtable::DecodeResult result = pixtable::DecodePicture(bytes);
     seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (!result.dib.Loaded()) {
-      std::fprintf(stderr, "decode_cost: %s: %s\n", argv[1], pixtable::DescribeLoadError(result).c_str());
+      std::fprintf(stderr, "decode_cost: %s: %s\n", argv[1], pixtable::LoadReason(result.error, result.detail).c_str());
       return 1;
     }
   }

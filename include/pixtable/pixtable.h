@@ -72,9 +72,13 @@ struct Error {
 };
 
 /// The failure in plain English words for a user, e.g. "the file is
-/// truncated" or "unsupported kind of picture: TIFF". Front ends translate
-/// these texts through their message catalogue.
+/// truncated" or "unsupported kind of picture: TIFF".
 std::string Describe(const Error& error);
+
+/// The words of `code` alone, e.g. "unsupported kind of picture": English,
+/// and the msgids of pixtable's message catalogue (po/), through which a
+/// front end shows them in the user's language.
+const char* Describe(ErrorCode code);
 
 // ---------------------------------------------------------------- Progress
 
@@ -84,6 +88,11 @@ enum class Stage {
   kAnalysing,  ///< Laying the picture out: pixels placed in cells, of all.
   kWriting,    ///< Writing the table: rows written, of all.
 };
+
+/// The stage's caption in English, as a message template whose {1} stands
+/// for done and {2} for total: "Analysing... ({1}/{2})". Front ends
+/// translate it through their message catalogue.
+const char* Describe(Stage stage);
 
 /// Told of progress, and asked whether to stop. Both are called on the
 /// thread that runs the call, often (up to once a pixel): keep them cheap.

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "api/picture_data.h"
+#include "core/msgid.h"
 #include "image/picture_decoder.h"
 
 #ifndef PIXTABLE_VERSION
@@ -45,23 +46,45 @@ ErrorCode ToErrorCode(LoadError error) {
   return ErrorCode::kDamaged;
 }
 
-std::string Describe(const Error& error) {
-  std::string text;
-  switch (error.code) {
-    case ErrorCode::kCancelled:
-      return "cancelled";
-    case ErrorCode::kBudgetTooSmall:
-      return "no table fits: the smallest has " + std::to_string(error.smallest) + " bytes";
-    case ErrorCode::kWriteFailed:
-      text = "the table could not be written";
-      break;
-    case ErrorCode::kBadOption:
-      text = "an option is out of its range";
-      break;
-    default:
-      for (const CodePair& pair : kCodes)
-        if (pair.code == error.code) text = LoadErrorMessage(pair.load);
+const char* Describe(ErrorCode code) {
+  switch (code) {
+    case ErrorCode::kNone: return N_("no error");
+    case ErrorCode::kCannotRead: return N_("the file cannot be read");
+    case ErrorCode::kTooShort:
+    case ErrorCode::kTruncatedPixels: return N_("the file is truncated");
+    case ErrorCode::kBadSignature: return N_("not a picture pixtable can read");
+    case ErrorCode::kBadHeaderSize:
+    case ErrorCode::kBadPlanes:
+    case ErrorCode::kBadDataOffset: return N_("the picture's header is damaged");
+    case ErrorCode::kBadDimensions: return N_("the picture's width or height is invalid");
+    case ErrorCode::kUnsupportedFormat: return N_("unsupported kind of picture");
+    case ErrorCode::kBadPalette: return N_("the picture's colour table is damaged");
+    case ErrorCode::kBadMasks: return N_("the picture's colour masks are damaged");
+    case ErrorCode::kTooLarge: return N_("too large: more than 134,217,728 pixels or 16,777,216 on a side");
+    case ErrorCode::kOutOfMemory: return N_("not enough memory for the picture");
+    case ErrorCode::kDamaged: return N_("the file is damaged");
+    case ErrorCode::kCancelled: return N_("cancelled");
+    case ErrorCode::kBudgetTooSmall: return N_("no table fits");
+    case ErrorCode::kWriteFailed: return N_("the table could not be written");
+    case ErrorCode::kBadOption: return N_("an option is out of its range");
   }
+  return N_("the file cannot be read");
+}
+
+const char* Describe(Stage stage) {
+  switch (stage) {
+    case Stage::kAnalysing: return N_("Analysing... ({1}/{2})");
+    case Stage::kWriting: return N_("Writing... ({1}/{2})");
+    case Stage::kPreparing: break;
+  }
+  return N_("Preparing...");
+}
+
+std::string Describe(const Error& error) {
+  if (error.code == ErrorCode::kBudgetTooSmall) {
+    return std::string(Describe(error.code)) + ": the smallest has " + std::to_string(error.smallest) + " bytes";
+  }
+  const std::string text = Describe(error.code);
   return error.detail.empty() ? text : text + ": " + error.detail;
 }
 

@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "app/batch_plan.h"
+#include "app/captions.h"
 #include "app/display_name.h"
 #include "app/signals.h"
-#include "fit/budget.h"
+#include "app/catalogue.h"
 
 namespace pixtable {
 namespace {
@@ -86,7 +87,7 @@ void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, c
       code = ConvertPicture(options, picture.input, picture.output, ui, state, slot);
     } catch (const std::bad_alloc&) {
       code = kExitFailed;
-      ui.said.push_back("pixtable: not enough memory to convert " + DisplayName(picture.input));
+      ui.said.push_back(Fill(Tr("pixtable: not enough memory to convert {1}"), {DisplayName(picture.input)}));
     }
     lock.lock();
     ++shared.done;
@@ -101,19 +102,48 @@ void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, c
 }
 
 /// "変換中・・・(done/total、失敗 n) name": the count and the latest picture.
-std::string ProgressText(const Shared& shared, size_t total) {
-  std::string text = "変換中・・・(" + std::to_string(shared.done) + "/" + std::to_string(total);
-  if (shared.failed > 0) text += "、失敗 " + std::to_string(shared.failed);
+std::string ProgressText(const Shared& shared, size_t total, Captions texts) {
   const size_t slash = shared.latest.rfind('/');
-  return text + ") " + DisplayName(shared.latest.substr(slash == std::string::npos ? 0 : slash + 1));
+  const std::string name = DisplayName(shared.latest.substr(slash == std::string::npos ? 0 : slash + 1));
+  return BatchCaption(shared.done, total, shared.failed, name, texts);
 }
 
 /// "a", "a or b", "a, b or c", each quoted.
 std::string Listed(const std::vector<std::string>& words) {
-  std::string text;
-  for (size_t i = 0; i < words.size(); ++i) {
-    if (i > 0) text += i + 1 == words.size() ? " or " : ", ";
-    text += QuotedName(words[i]);
+  std::string text = QuotedName(words[0]);
+  for (size_t i = 1; i < words.size(); ++i) {
+    text = Fill(i + 1 == words.size() ? Tr("{1} or {2}") : Tr("{1}, {2}"), {text, QuotedName(words[i])});
+  }
+  return text;
+}
+
+/// How a batch ended, picture by picture.
+struct Tally {
+  size_t matched = 0;    ///< Every picture the words matched: the rest add up to it.
+  size_t written = 0;
+  size_t failed = 0;     ///< Not loaded, or the table not written.
+  size_t clashes = 0;    ///< Left out: its table's path was an earlier picture's.
+  size_t html = 0;       ///< HTML files the words matched, left out (no pictures).
+  size_t unmatched = 0;  ///< Words that matched no file.
+};
+
+/// "2 of 5 tables written, 1 failed, 1 left out for a table's name in use, 1
+/// cancelled, 3 HTML files left out, 1 word matched no file": why every
+/// picture matched and not written was not.
+std::string Summary(const Tally& t) {
+  const auto n = [](size_t count) { return Grouped(static_cast<int64_t>(count)); };
+  std::string text = Fill(TrN("{1} of {2} table written", "{1} of {2} tables written", static_cast<int64_t>(t.matched)),
+                          {n(t.written), n(t.matched)});
+  const size_t cancelled = t.matched - t.written - t.failed - t.clashes;
+  if (t.failed > 0) text += Fill(Tr(", {1} failed"), {n(t.failed)});
+  if (t.clashes > 0) text += Fill(Tr(", {1} left out for a table's name in use"), {n(t.clashes)});
+  if (cancelled > 0) text += Fill(Tr(", {1} cancelled"), {n(cancelled)});
+  if (t.html > 0) {
+    text += Fill(TrN(", {1} HTML file left out", ", {1} HTML files left out", static_cast<int64_t>(t.html)), {n(t.html)});
+  }
+  if (t.unmatched > 0) {
+    text += Fill(TrN(", {1} word matched no file", ", {1} words matched no file", static_cast<int64_t>(t.unmatched)),
+                 {n(t.unmatched)});
   }
   return text;
 }
@@ -131,16 +161,24 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
   ApplyStartOptions(options, ui, state);
   if (CancelRequested()) return kExitCancelled;  // A signal ended the magnification box.
   if (options.words.empty()) {
-    ui.ShowUsageError("no picture given");
+    ui.ShowUsageError(Tr("no picture given"));
     return kExitUsage;
   }
   BatchPlan plan = PlanBatch(options);
-  if (plan.pictures.empty() && plan.refused.empty()) {
-    ui.ShowUsageError("no file matches " + Listed(plan.unmatched));
+  if (plan.pictures.empty() && plan.refused.empty() && plan.html.empty()) {
+    ui.ShowUsageError(Fill(Tr("no file matches {1}"), {Listed(plan.unmatched)}));
     return kExitUsage;
   }
-  for (const std::string& word : plan.unmatched) ui.ShowNote("pixtable: no file matches " + QuotedName(word));
+  for (const std::string& word : plan.unmatched) {
+    ui.ShowNote(Fill(Tr("pixtable: no file matches {1}"), {QuotedName(word)}));
+  }
   for (const std::string& text : plan.refused) ui.ShowNote(text);
+  if (!plan.html.empty()) {
+    const int64_t count = static_cast<int64_t>(plan.html.size());
+    ui.ShowNote(Fill(TrN("pixtable: leaving out {2}, an HTML file: tables are no pictures",
+                         "pixtable: leaving out {1} HTML files, {2} the first: tables are no pictures", count),
+                     {Grouped(count), DisplayName(plan.html[0])}));
+  }
   if (const std::string failure = MakeOutputFolder(options); !failure.empty()) {
     ui.ShowNote(failure);
     return kExitFailed;
@@ -173,7 +211,7 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
     shared.changed.wait_for(lock, kTick, [&] { return !shared.said.empty() || shared.running == 0; });
     std::vector<std::string> said = std::move(shared.said);
     shared.said.clear();
-    const std::string text = ProgressText(shared, pictures.size());
+    const std::string text = ProgressText(shared, pictures.size(), ui.CaptionTexts());
     const bool ended = shared.running == 0;
     lock.unlock();
     for (const std::string& message : said) ui.ShowNote(message);
@@ -190,15 +228,15 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
   for (std::thread& thread : threads) thread.join();
   ui.UnloadProgressWindow();
 
-  const bool cancelled = shared.cancelled || CancelRequested();
-  const size_t failed = shared.failed + plan.unmatched.size() + plan.refused.size();
-  std::string summary = Grouped(static_cast<int64_t>(shared.written)) + " of " +
-                        Grouped(static_cast<int64_t>(pictures.size())) + " tables written";
-  if (failed > 0) summary += ", " + Grouped(static_cast<int64_t>(failed)) + " failed";
-  if (cancelled) summary += ", cancelled";
-  ui.ShowClosingLine(summary);
-  if (cancelled) return kExitCancelled;
-  return failed > 0 ? kExitFailed : kExitWritten;
+  const Tally tally{.matched = pictures.size() + plan.refused.size(),
+                    .written = shared.written,
+                    .failed = shared.failed,
+                    .clashes = plan.refused.size(),
+                    .html = plan.html.size(),
+                    .unmatched = plan.unmatched.size()};
+  ui.ShowClosingLine(Summary(tally));
+  if (shared.cancelled || CancelRequested()) return kExitCancelled;
+  return tally.failed + tally.clashes + tally.unmatched > 0 ? kExitFailed : kExitWritten;
 }
 
 }  // namespace pixtable

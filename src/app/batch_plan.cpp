@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "app/catalogue.h"
 #include "app/display_name.h"
 #include "app/file_search.h"
 #include "app/run.h"
@@ -12,8 +13,8 @@
 namespace pixtable {
 namespace {
 
-/// Tells files apart however they are named: by device and inode when the
-/// path can be looked at, else by the path itself.
+/// Tells tables apart however their folders are named: by the folder's
+/// device and inode when it can be looked at, else by the path itself.
 struct FileKey {
   dev_t dev = 0;
   ino_t ino = 0;
@@ -40,12 +41,17 @@ FileKey KeyOfTable(const std::string& path) {
 
 BatchPlan PlanBatch(const Options& options) {
   BatchPlan plan;
-  std::set<FileKey> inputs;
+  std::set<std::string> inputs;  // A path is the user's name for a picture: each gets its table.
   for (const std::string& word : options.words) {
     const std::vector<std::string> matches = FindAllMatches(word);
     if (matches.empty()) plan.unmatched.push_back(word);
     for (const std::string& input : matches) {
-      if (inputs.insert(KeyOfFile(input)).second) plan.pictures.push_back({input, OutputFor(options, input)});
+      if (!inputs.insert(input).second) continue;
+      if (IsHtmlFile(input)) {
+        plan.html.push_back(input);
+      } else {
+        plan.pictures.push_back({input, OutputFor(options, input)});
+      }
     }
   }
   // Two tables of one path would replace each other: the later picture is
@@ -55,9 +61,9 @@ BatchPlan PlanBatch(const Options& options) {
   for (BatchPicture& picture : plan.pictures) {
     const auto [first, fresh] = tables.emplace(KeyOfTable(picture.output), picture.input);
     if (!fresh) {
-      plan.refused.push_back("pixtable: not converting " + DisplayName(picture.input) + ": its table " +
-                             DisplayName(picture.output) + " would replace the table of " +
-                             DisplayName(first->second));
+      plan.refused.push_back(Fill(Tr("pixtable: not converting {1}: its table {2} would replace the table of {3}"),
+                                  {DisplayName(picture.input), DisplayName(picture.output),
+                                   DisplayName(first->second)}));
     } else {
       kept.push_back(std::move(picture));
     }

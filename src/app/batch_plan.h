@@ -17,8 +17,11 @@ struct BatchPicture {
 /// Outcome of `PlanBatch`.
 struct BatchPlan {
   /// In the order of the words, each word's matches in byte order of names;
-  /// a file that several words match comes once, where it came first.
+  /// a path that several words match comes once, where it came first. Other
+  /// names of one file (links) are pictures of their own.
   std::vector<BatchPicture> pictures;
+  /// The HTML files the words matched (the tables of an earlier run), left out.
+  std::vector<std::string> html;
   /// The words that matched no file.
   std::vector<std::string> unmatched;
   /// One message for each picture left out: its table would have the path

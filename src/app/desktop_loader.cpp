@@ -7,20 +7,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/catalogue.h"
+#include "app/program_folder.h"
+
 namespace pixtable {
 namespace {
 
 constexpr const char kModuleName[] = "pixtable-desktop.so";
-
-/// The folder of the running program, from the kernel (never from argv[0],
-/// which the caller chooses); empty when unknown.
-std::string ProgramFolder() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "";
-  const std::string program(path, static_cast<size_t>(n));
-  return program.substr(0, program.rfind('/') + 1);
-}
 
 }  // namespace
 
@@ -28,7 +21,7 @@ std::unique_ptr<Ui> OpenDesktop(RunState& state) {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return nullptr;
   const std::string folder = ProgramFolder();
-  std::string why = std::string(kModuleName) + " is not installed";
+  std::string why = Fill(Tr("{1} is not installed"), {kModuleName});
   void* module = nullptr;
   // The build tree has the module beside the program; an installed program
   // finds it under its prefix (PIXTABLE_MODULE_DIR is relative to the
@@ -42,7 +35,7 @@ std::unique_ptr<Ui> OpenDesktop(RunState& state) {
   OpenDesktopFunction open = nullptr;
   if (module && !(open = reinterpret_cast<OpenDesktopFunction>(dlsym(module, kDesktopEntry)))) why = dlerror();
   if (!open) {
-    std::fprintf(stderr, "pixtable: no windows (%s); working in the terminal\n", why.c_str());
+    std::fprintf(stderr, "%s\n", Fill(Tr("pixtable: no windows ({1}); working in the terminal"), {why}).c_str());
     return nullptr;
   }
   // The module stays loaded until the process ends: the front end's code is in it.

@@ -12,15 +12,14 @@
 #include <span>
 #include <vector>
 
+#include "app/catalogue.h"
+#include "app/load_reason.h"
 #include "app/signals.h"
 
 namespace pixtable {
 namespace {
 
 constexpr size_t kWriteBlock = size_t{1} << 20;
-
-/// Files larger than this cannot hold a picture we would accept.
-constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
 
 /// The bytes of a file, read without clearing the buffer first.
 struct FileBytes {
@@ -31,19 +30,12 @@ struct FileBytes {
 /// Why `mode` is no picture file, or null when it is a regular file.
 const char* NotAFile(mode_t mode) {
   if (S_ISREG(mode)) return nullptr;
-  if (S_ISDIR(mode)) return "it is a folder, not a file";
-  if (S_ISFIFO(mode)) return "it is a named pipe (FIFO), not a file";
-  if (S_ISCHR(mode)) return "it is a character device, not a file";
-  if (S_ISBLK(mode)) return "it is a block device, not a file";
-  if (S_ISSOCK(mode)) return "it is a socket, not a file";
-  return "it is not a regular file";
-}
-
-/// The system's text for `error`, as a phrase: "permission denied".
-std::string SystemReason(int error) {
-  std::string text = std::strerror(error);
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  return text;
+  if (S_ISDIR(mode)) return Tr("it is a folder, not a file");
+  if (S_ISFIFO(mode)) return Tr("it is a named pipe (FIFO), not a file");
+  if (S_ISCHR(mode)) return Tr("it is a character device, not a file");
+  if (S_ISBLK(mode)) return Tr("it is a block device, not a file");
+  if (S_ISSOCK(mode)) return Tr("it is a socket, not a file");
+  return Tr("it is not a regular file");
 }
 
 /// Reads all of the regular file `fd`. Returns why not, or "" once read.
@@ -52,10 +44,10 @@ std::string ReadAll(int fd, FileBytes& bytes) {
   if (fstat(fd, &st) != 0) return SystemReason(errno);
   // The path was checked before opening; this catches a swap since then.
   if (const char* not_a_file = NotAFile(st.st_mode)) return not_a_file;
-  if (st.st_size > kMaxFileBytes) return "the file is larger than 4 GiB, more than any picture pixtable accepts";
+  if (st.st_size > kMaxFileBytes) return Tr("the file is larger than 4 GiB, more than any picture pixtable accepts");
   const size_t expected = static_cast<size_t>(st.st_size);
   bytes.data.reset(new (std::nothrow) uint8_t[expected > 0 ? expected : 1]);
-  if (!bytes.data) return LoadErrorMessage(LoadError::kOutOfMemory);
+  if (!bytes.data) return LoadReason(LoadError::kOutOfMemory);
   size_t done = 0;
   while (done < expected) {
     const ssize_t n = read(fd, bytes.data.get() + done, expected - done);
@@ -69,6 +61,12 @@ std::string ReadAll(int fd, FileBytes& bytes) {
 }
 
 }  // namespace
+
+std::string SystemReason(int error) {
+  std::string text = std::strerror(error);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
 
 LoadResult LoadDib(const std::string& path) {
   LoadResult result;
@@ -96,7 +94,7 @@ LoadResult LoadDib(const std::string& path) {
   DecodeResult decoded = DecodePicture(std::span<const uint8_t>(bytes.data.get(), bytes.size));
   result.dib = std::move(decoded.dib);
   result.animated = decoded.animated;
-  if (!result.dib.Loaded()) result.reason = DescribeLoadError(decoded);
+  if (!result.dib.Loaded()) result.reason = LoadReason(decoded.error, decoded.detail);
   return result;
 }
 

@@ -2,12 +2,16 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 #include "html/html_writer.h"
 #include "image/picture_decoder.h"
 
 namespace pixtable {
+
+/// Files larger than this cannot hold a picture we would accept.
+inline constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
 
 /// Outcome of `LoadDib`: a picture, or why there is none.
 struct LoadResult {
@@ -18,6 +22,9 @@ struct LoadResult {
   /// The file is an animation; `dib` holds its first frame.
   bool animated = false;
 };
+
+/// The system's text for `error`, as a phrase: "permission denied".
+std::string SystemReason(int error);
 
 /// Reads the file at `path` and decodes it. Anything but a regular file is
 /// refused without being opened, so a FIFO or a device never blocks the run

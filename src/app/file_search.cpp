@@ -1,7 +1,9 @@
 #include "app/file_search.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -56,9 +58,10 @@ bool MatchesWildcard(std::string_view pattern, std::string_view name) {
 
 namespace {
 
-/// The matches of `pattern`: all of them, or with `first_only` the first in
-/// byte order (a listing need not be sorted to find it).
-std::vector<std::string> FindMatches(const std::string& pattern, bool first_only) {
+/// The matches of `pattern`: an existing path, or every wildcard match in
+/// byte order of names; `wildcard` tells which.
+std::vector<std::string> FindMatches(const std::string& pattern, bool& wildcard) {
+  wildcard = false;
   if (pattern.empty()) return {};
   // lstat, so that a dangling link is named too; an error other than "not
   // there" (a locked folder, a name too long) is for loading to report.
@@ -76,23 +79,44 @@ std::vector<std::string> FindMatches(const std::string& pattern, bool first_only
   while (const dirent* entry = readdir(listing.get())) {
     const std::string_view name = entry->d_name;
     if (name[0] == '.' || !MatchesWildcard(name_pattern, name)) continue;
-    if (first_only && !names.empty() && name >= names[0]) continue;
-    if (!IsRegularFile(dir + std::string(name))) continue;
-    if (first_only) names.clear();
-    names.emplace_back(name);
+    if (IsRegularFile(dir + std::string(name))) names.emplace_back(name);
   }
   std::sort(names.begin(), names.end());
   for (std::string& name : names) name.insert(0, dir);
+  wildcard = true;
   return names;
 }
 
 }  // namespace
 
 std::string FindFirstMatch(const std::string& pattern) {
-  std::vector<std::string> first = FindMatches(pattern, true);
-  return first.empty() ? "" : std::move(first[0]);
+  bool wildcard;
+  const std::vector<std::string> matches = FindMatches(pattern, wildcard);
+  for (const std::string& match : matches) {
+    if (!wildcard || !IsHtmlFile(match)) return match;
+  }
+  return "";
 }
 
-std::vector<std::string> FindAllMatches(const std::string& pattern) { return FindMatches(pattern, false); }
+std::vector<std::string> FindAllMatches(const std::string& pattern) {
+  bool wildcard;
+  return FindMatches(pattern, wildcard);
+}
+
+bool IsHtmlFile(const std::string& path) {
+  // Only a regular file is opened: opening a FIFO would wait for a writer.
+  if (!IsRegularFile(path)) return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char start[64];
+  const ssize_t n = read(fd, start, sizeof start);
+  close(fd);
+  std::string_view text(start, n > 0 ? static_cast<size_t>(n) : 0);
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // A UTF-8 byte order mark.
+  while (!text.empty() && (text[0] == ' ' || (text[0] >= '\t' && text[0] <= '\r'))) text.remove_prefix(1);
+  std::string lower(text.substr(0, 14));
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower.starts_with("<table") || lower.starts_with("<!doctype html") || lower.starts_with("<html");
+}
 
 }  // namespace pixtable

@@ -22,4 +22,9 @@ double ReadLenientNumber(std::string_view text);
 /// then clamped to 1..10. Any size of number is clamped, never overflows.
 int32_t MagnificationFromAnswer(std::string_view text);
 
+/// What -m `text` gives and why, when that is not the number it shows ("20"
+/// gives 10, "abc" 1, "2.5" 2, "7x" 7); "" for a number from 1 to 10 written
+/// as one.
+std::string MagnificationNote(std::string_view text);
+
 }  // namespace pixtable

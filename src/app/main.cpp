@@ -1,5 +1,6 @@
 // pixtable: converts a picture into one HTML table.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,10 +9,12 @@
 #include <memory>
 
 #include "app/batch.h"
+#include "app/catalogue.h"
 #include "app/desktop_loader.h"
 #include "app/options.h"
 #include "app/run.h"
 #include "app/signals.h"
+#include "app/standard_input.h"
 #include "app/terminal_ui.h"
 
 namespace {
@@ -31,9 +34,21 @@ void OpenStandardDescriptors() {
 /// Writes `text` to standard output; exit code 0, or 1 with a message when
 /// it could not be written (a full disk, a closed descriptor).
 int PrintAndExit(const std::string& text) {
-  if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return pixtable::kExitWritten;
-  std::fprintf(stderr, "pixtable: cannot write standard output: %s\n", std::strerror(errno));
-  return pixtable::kExitFailed;
+  using namespace pixtable;
+  if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return kExitWritten;
+  const char* reason = std::strerror(errno);
+  std::fprintf(stderr, "%s\n", Fill(Tr("pixtable: cannot write {1}: {2}"), {Tr("standard output"), reason}).c_str());
+  return kExitFailed;
+}
+
+/// True when standard error is a terminal and the table does not go to that
+/// terminal too: a progress line there would be drawn among the table's lines.
+bool ShowsProgress(const pixtable::Options& options) {
+  using pixtable::kStandardInput;
+  struct stat err, out;
+  if (!isatty(STDERR_FILENO) || fstat(STDERR_FILENO, &err) != 0) return false;
+  const bool to_standard_output = options.output ? *options.output == "-" : options.pattern == kStandardInput;
+  return !to_standard_output || fstat(STDOUT_FILENO, &out) != 0 || !S_ISCHR(out.st_mode) || out.st_rdev != err.st_rdev;
 }
 
 }  // namespace
@@ -41,6 +56,7 @@ int PrintAndExit(const std::string& text) {
 int main(int argc, char** argv) {
   using namespace pixtable;
   OpenStandardDescriptors();
+  UseLocaleLanguage();
   const ParsedOptions parsed = ParseOptions(argc, argv);
   if (!parsed.error.empty()) {
     std::fputs(UsageErrorText(parsed.error).c_str(), stderr);
@@ -56,6 +72,6 @@ int main(int argc, char** argv) {
   if (std::unique_ptr<Ui> desktop = options.terminal ? nullptr : OpenDesktop(state)) {
     return run(options, *desktop, state);
   }
-  TerminalUi ui(state, stderr, isatty(STDERR_FILENO) != 0);
+  TerminalUi ui(state, stderr, ShowsProgress(options));
   return run(options, ui, state);
 }

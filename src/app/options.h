@@ -17,6 +17,7 @@ inline constexpr int32_t kMaxJobs = 256;
 /// Everything the command line can ask for.
 struct Options {
   /// The PATTERN words joined by single spaces; empty when none were given.
+  /// "-" alone means standard input.
   std::string pattern;
   /// The PATTERN words one by one.
   std::vector<std::string> words;
@@ -48,7 +49,7 @@ struct Options {
   /// How the shrinking makes a pixel of each block (--scale-filter).
   ScaleFilter scale_filter = ScaleFilter::kBox;
   /// Choose the scale and colours for the best table of at most this many
-  /// bytes (--max-size); 0 for no such limit.
+  /// bytes (--max-size, 1 byte to 1 TiB); 0 for no such limit.
   int64_t max_size = 0;
   /// Never open a window.
   bool terminal = false;
@@ -65,15 +66,16 @@ struct ParsedOptions {
   std::string error;  ///< Empty when parsing succeeded.
 };
 
-/// Reads `argv[1..argc-1]`. Options and PATTERN words may be mixed; "--"
-/// makes every later argument a PATTERN word.
+/// Reads `argv[1..argc-1]` by the table of options in options.cpp. Options
+/// and PATTERN words may be mixed; "--" makes every later argument a PATTERN
+/// word.
 ParsedOptions ParseOptions(int argc, const char* const* argv);
 
-/// The text printed by --help.
-const char* UsageText();
+/// The text printed by --help, in the language of the locale.
+std::string UsageText();
 
 /// "pixtable: TEXT" and a hint to --help, two lines, for a command-line
-/// mistake.
+/// mistake, in the language of the locale.
 std::string UsageErrorText(const std::string& text);
 
 }  // namespace pixtable

@@ -1,7 +1,9 @@
 #include "app/run.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +11,7 @@
 
 #include "app/batch.h"
 #include "app/captions.h"
+#include "app/catalogue.h"
 #include "app/display_name.h"
 #include "app/fit_picture.h"
 #include "app/file_io.h"
@@ -16,6 +19,7 @@
 #include "app/magnification.h"
 #include "app/output_path.h"
 #include "app/signals.h"
+#include "app/standard_input.h"
 #include "app/table_output.h"
 #include "html/html_writer.h"
 #include "image/matte.h"
@@ -25,24 +29,49 @@ namespace pixtable {
 
 void Ui::ShowNote(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
 
+void Ui::ShowLoadFailure(const std::string& name, const std::string& reason) {
+  ShowMessage(Fill(Tr("pixtable: cannot load {1}"), {name}) + "\n" + reason);
+}
+
 void Ui::Report(Stage stage, int64_t done, int64_t total) {
-  if (CaptionDue()) ShowCaption(Caption(stage, done, total));
+  if (CaptionDue()) ShowCaption(Caption(stage, done, total, CaptionTexts()));
 }
 
 namespace {
 
-/// The picture to convert: the first match of the pattern, else the dialog's
-/// choice. nullopt after a usage error has been shown.
+/// True when every word of `options` names a file of its own: the user
+/// meant --each (the shell expanded "*.png" into several names).
+bool EachWordNamesAFile(const Options& options) {
+  return options.words.size() > 1 &&
+         std::ranges::all_of(options.words, [](const std::string& word) { return !FindFirstMatch(word).empty(); });
+}
+
+/// The picture to convert: standard input for "-", the first match of the
+/// pattern, else the dialog's choice. nullopt after a usage error has been shown.
 std::optional<std::string> ChooseInput(const Options& options, Ui& ui) {
+  if (options.pattern == kStandardInput && isatty(STDIN_FILENO)) {
+    ui.ShowUsageError(Tr("\"-\" reads the picture from standard input, which is a terminal: pipe a picture in"));
+    return std::nullopt;
+  }
+  if (options.pattern == kStandardInput) return options.pattern;
   if (!options.pattern.empty()) {
     std::string match = FindFirstMatch(options.pattern);
     if (!match.empty()) return match;
   }
   std::optional<std::string> chosen = ui.ShowOpenDialog();
   if (chosen) return chosen;
-  ui.ShowUsageError(options.pattern.empty() ? "no picture given"
-                                            : "no file matches " + QuotedName(options.pattern));
+  const std::string pattern = QuotedName(options.pattern);
+  ui.ShowUsageError(options.pattern.empty() ? Tr("no picture given")
+                    : EachWordNamesAFile(options)
+                        ? Fill(Tr("no file matches {1}, but each word names a file: --each converts each of them"),
+                               {pattern})
+                        : Fill(Tr("no file matches {1}"), {pattern}));
   return std::nullopt;
+}
+
+/// How messages name the picture `input`.
+std::string PictureName(const std::string& input) {
+  return input == kStandardInput ? Tr("standard input") : DisplayName(input);
 }
 
 /// Passes the table on, counting its bytes and the cells the writer reports.
@@ -87,6 +116,7 @@ void ApplyStartOptions(const Options& options, Ui& ui, RunState& state) {
     state.Magnification = MagnificationFromAnswer(ui.AskMagnification(MagnificationPrompt()));
   } else if (options.magnification) {
     state.Magnification = MagnificationFromAnswer(*options.magnification);
+    if (const std::string note = MagnificationNote(*options.magnification); !note.empty()) ui.ShowNote(note);
   }
   // The X key is read only after the prompt has been answered.
   if (ui.KeyHeld('x') || options.no_background) state.BackgroundColor = -1;
@@ -94,13 +124,20 @@ void ApplyStartOptions(const Options& options, Ui& ui, RunState& state) {
 
 std::string OutputFor(const Options& options, const std::string& input) {
   if (options.output) return *options.output;
+  if (input == kStandardInput) return "-";
   if (!options.output_dir) return DeriveOutputPath(input);
   return OutputPathIn(*options.output_dir, input);
 }
 
 std::string MakeOutputFolder(const Options& options) {
-  if (!options.output_dir || mkdir(options.output_dir->c_str(), 0777) == 0 || errno == EEXIST) return "";
-  return "pixtable: cannot make the folder " + DisplayName(*options.output_dir) + ": " + std::strerror(errno);
+  if (!options.output_dir || mkdir(options.output_dir->c_str(), 0777) == 0) return "";
+  // One that exists must be a folder (or a link to one), or every table would fail alike.
+  struct stat st;
+  const bool exists = errno == EEXIST && stat(options.output_dir->c_str(), &st) == 0;
+  const char* reason = std::strerror(errno);
+  const std::string dir = DisplayName(*options.output_dir);
+  if (!exists) return Fill(Tr("pixtable: cannot make the folder {1}: {2}"), {dir, reason});
+  return S_ISDIR(st.st_mode) ? "" : Fill(Tr("pixtable: cannot write into {1}: it is not a folder"), {dir});
 }
 
 int RunConversion(const Options& options, Ui& ui, RunState& state) {
@@ -122,24 +159,29 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
 
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
                    RunState& state, int slot) {
-  LoadResult loaded = LoadDib(input);
+  const bool piped = input == kStandardInput;
+  LoadResult loaded = piped ? LoadStandardInput() : LoadDib(input);
+  if (!loaded.dib.Loaded() && piped && CancelRequested()) return kExitCancelled;
   if (!loaded.dib.Loaded()) {
-    ui.ShowMessage(kLoadFailureMessage + DisplayName(input) + "\n" + loaded.reason);
+    ui.ShowLoadFailure(PictureName(input), loaded.reason);
     return kExitFailed;
   }
   DibSection& dib = loaded.dib;
-  if (loaded.animated) ui.ShowNote("pixtable: " + DisplayName(input) + " is animated; converting its first frame");
+  if (loaded.animated) {
+    ui.ShowNote(Fill(Tr("pixtable: {1} is animated; converting its first frame"), {PictureName(input)}));
+  }
   if (options.matte) ComposeOverMatte(dib, *options.matte);
 
   // The destination is opened before the layout: one that can't be written
   // fails at once, not after minutes of work.
   TableOutput out(slot);
   const bool opened = out.Open(output);
-  if (!opened || out.Writes(input)) {
+  // A piped picture's file is found through our own descriptor.
+  if (!opened || out.Writes(piped ? "/proc/self/fd/0" : input)) {
     FreeDib(dib);
     out.Cancel();
     if (out.interrupted()) return kExitCancelled;
-    ui.ShowMessage(opened ? "pixtable: the output would overwrite the picture " + DisplayName(input)
+    ui.ShowMessage(opened ? Fill(Tr("pixtable: the output would overwrite the picture {1}"), {PictureName(input)})
                           : out.FailureMessage());
     return kExitFailed;
   }
@@ -152,10 +194,10 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   std::string message;
   try {
     const bool built = ReducesPicture(options)
-                           ? LayOutReduced(options, DisplayName(input), dib, reduced, cells, state, ui, code, message)
+                           ? LayOutReduced(options, PictureName(input), dib, reduced, cells, state, ui, code, message)
                            : BuildTable(dib, cells, state, ui);
     if (built) {
-      code = WriteTable(out, output == "-" ? "standard output" : DisplayName(output), options.format,
+      code = WriteTable(out, output == "-" ? Tr("standard output") : DisplayName(output), options.format,
                         reduced.Loaded() ? reduced : dib, cells, ui, state, message);
     } else {
       out.Cancel();
@@ -164,7 +206,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
     // A picture under the size cap can still need more memory than we are given.
     out.Cancel();
     code = kExitFailed;
-    message = "pixtable: not enough memory to convert " + DisplayName(input);
+    message = Fill(Tr("pixtable: not enough memory to convert {1}"), {PictureName(input)});
   }
   FreeDib(dib);
   ui.UnloadProgressWindow();

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/captions.h"
 #include "app/options.h"
 #include "core/run_state.h"
 
@@ -18,9 +19,6 @@ enum ExitCode : int {
   kExitCancelled = 3,  ///< The user cancelled; no table was completed.
 };
 
-/// The text shown when a picture cannot be loaded; the path follows it.
-inline constexpr const char kLoadFailureMessage[] = "ファイルのロードに失敗しました：";
-
 /// What a front end (terminal or desktop) provides to a run. Progress
 /// updates arrive through the `Progress` methods; `PumpEvents` is where a
 /// cancel request sets `RunState::CancelFlag`.
@@ -28,6 +26,9 @@ class Ui : public Progress {
  public:
   /// Shows the figures as a caption (see `Caption`) when `CaptionDue`.
   void Report(Stage stage, int64_t done, int64_t total) override;
+  /// Whose texts the captions take: the catalogue's, unless the front end
+  /// has its own.
+  virtual Captions CaptionTexts() const { return Captions::kLocale; }
   /// True when a caption shown now would be seen: a photo's layout reports
   /// 100,000 times, and each caption costs a string.
   virtual bool CaptionDue() { return true; }
@@ -43,6 +44,9 @@ class Ui : public Progress {
   virtual std::optional<std::string> ShowOpenDialog() = 0;
   /// Shows a message that the user must read before the run goes on.
   virtual void ShowMessage(const std::string& text) = 0;
+  /// Shows that the picture `name` could not be loaded, and `reason` below:
+  /// the catalogue's text as a message, unless the front end has its own.
+  virtual void ShowLoadFailure(const std::string& name, const std::string& reason);
   /// Reports a command-line mistake (terminal: with a hint to --help).
   virtual void ShowUsageError(const std::string& text) = 0;
   /// Shows the progress window without waiting.

@@ -1,6 +1,8 @@
 #include "app/table_output.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/catalogue.h"
 #include "app/clock.h"
 #include "app/destination.h"
 #include "app/display_name.h"
@@ -76,7 +79,7 @@ void CopyAccessAcl(int dir_fd, const std::string& file, int to) {
 
 bool TableOutput::Open(const std::string& path) {
   Abandon();
-  name_ = path == "-" ? "standard output" : DisplayName(path);
+  name_ = path == "-" ? Tr("standard output") : DisplayName(path);
   error_ = 0;
   const Destination d = ResolveDestination(path);
   switch (d.kind) {
@@ -145,18 +148,26 @@ bool TableOutput::OpenReplacement(const std::string& path) {
   }
   // A table replacing another is private until it has the old one's mode.
   const mode_t mode = exists ? 0600 : 0666;
+  // Signals wait while the file is made and recorded: one that ended the
+  // process between the two would leave the file behind.
+  sigset_t all, before;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &before);
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     temp_ = TemporaryName(file_);
     fd_ = openat(dir_fd_, temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd_ < 0 && errno != EEXIST) break;
   }
+  const int open_error = errno;
+  const bool recorded = fd_ >= 0 && SetPendingTemporaryFile(slot_, dir_fd_, temp_.c_str());
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd_ < 0) {
-    error_ = errno;
+    error_ = open_error;
     temp_.clear();
     return false;
   }
   own_fd_ = true;
-  if (!SetPendingTemporaryFile(slot_, dir_fd_, temp_.c_str())) {
+  if (!recorded) {
     Abandon();  // The process is ending and would leave the file behind.
     error_ = EINTR;
     return false;
@@ -221,7 +232,7 @@ bool TableOutput::Writes(const std::string& path) const {
 }
 
 std::string TableOutput::FailureMessage() const {
-  return "pixtable: cannot write " + name_ + ": " + std::strerror(error_);
+  return Fill(Tr("pixtable: cannot write {1}: {2}"), {name_, std::strerror(error_)});
 }
 
 }  // namespace pixtable

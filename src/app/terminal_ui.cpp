@@ -2,7 +2,7 @@
 
 #include "app/clock.h"
 #include "app/signals.h"
-#include "fit/budget.h"
+#include "app/catalogue.h"
 
 namespace pixtable {
 namespace {
@@ -44,9 +44,10 @@ void TerminalUi::ShowNote(const std::string& text) {
 }
 
 void TerminalUi::ShowWritten(const std::string& path, int64_t bytes, int64_t cells) {
-  std::string line = path + ": " + Grouped(bytes) + " bytes, " + Grouped(cells) + (cells == 1 ? " cell" : " cells");
+  std::string line = Fill(Tr("{1}: {2}, {3}"), {path, Fill(TrN("{1} byte", "{1} bytes", bytes), {Grouped(bytes)}),
+                                                 Fill(TrN("{1} cell", "{1} cells", cells), {Grouped(cells)})});
   if (bytes > kMailClipBytes)
-    line += " (many mail services clip a message over about 100 KB; --max-size 100K makes a table that fits)";
+    line += Tr(" (many mail services clip a message over about 100 KB; --max-size 100K makes a table that fits)");
   ShowClosingLine(line);
 }
 

@@ -9,7 +9,9 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
+#include "app/catalogue.h"
 #include "app/clock.h"
 #include "app/options.h"
 #include "app/signals.h"
@@ -55,10 +57,12 @@ bool WatchXInput(bool on) {
 
 /// The display has gone (the X server ended, or the connection broke):
 /// nothing can be shown or asked any more, so the run ends here.
+/// Its message, looked up before it is needed.
+const char* g_display_lost_text = "";
+
 int OnDisplayLost(Display*) {
   RemovePendingTemporaryFiles();
-  static const char kText[] = "pixtable: lost the connection to the X display\n";
-  (void)!write(STDERR_FILENO, kText, sizeof kText - 1);
+  (void)!write(STDERR_FILENO, g_display_lost_text, std::strlen(g_display_lost_text));
   _exit(kExitFailed);
 }
 
@@ -66,16 +70,17 @@ int OnDisplayLost(Display*) {
 
 DesktopUi::DesktopUi(RunState& state, Display* display) : state_(state) {
   fl_open_display(display);
+  g_display_lost_text = Tr("pixtable: lost the connection to the X display\n");
   XSetIOErrorHandler(OnDisplayLost);  // After FLTK, which sets its own.
   UseJapaneseFont();
 }
 
-bool DesktopUi::CaptionDue() { return form_.window && NowMs() - last_draw_ms_ >= kRedrawIntervalMs; }
+bool DesktopUi::CaptionDue() { return progress_.window && NowMs() - last_draw_ms_ >= kRedrawIntervalMs; }
 
 void DesktopUi::ShowCaption(const std::string& text) {
   if (!CaptionDue()) return;
   last_draw_ms_ = NowMs();
-  SetLabel1Text(form_, text.c_str());
+  SetProgressCaption(progress_, text.c_str());
   // Draw now: the first text is set without events running after it.
   Fl::flush();
 }
@@ -100,22 +105,26 @@ std::optional<std::string> DesktopUi::ShowOpenDialog() { return pixtable::ShowOp
 
 void DesktopUi::ShowMessage(const std::string& text) { ShowMessageBox(text, kAppTitle); }
 
+void DesktopUi::ShowLoadFailure(const std::string& name, const std::string& reason) {
+  ShowMessage(kLoadFailureMessage + name + "\n" + reason);
+}
+
 void DesktopUi::ShowUsageError(const std::string& text) {
   std::fputs(UsageErrorText(text).c_str(), stderr);
 }
 
 void DesktopUi::ShowProgressWindow() {
-  form_ = MakeForm1(state_);
-  ShowForm1(form_);
+  progress_ = MakeProgressWindow(state_);
+  MapProgressWindow(progress_);
   watching_ = WatchXInput(true);
 }
 
 void DesktopUi::UnloadProgressWindow() {
-  if (!form_.window) return;
+  if (!progress_.window) return;
   if (watching_) WatchXInput(false);
   watching_ = false;
-  form_.window->hide();
-  form_ = Form1();
+  progress_.window->hide();
+  progress_ = ProgressWindow();
   Fl::flush();
 }
 

@@ -12,7 +12,7 @@
 namespace pixtable {
 
 /// Start-up keys read from the X server, the magnification box, the
-/// file-open dialog, message boxes and the progress window `Form1`.
+/// file-open dialog, message boxes and the progress window.
 class DesktopUi : public Ui {
  public:
   /// Takes over `display`, which must be open. Losing it later ends the
@@ -23,6 +23,8 @@ class DesktopUi : public Ui {
   /// ago: then `text` is dropped, and the label shows an older text until
   /// the next one comes.
   void ShowCaption(const std::string& text) override;
+  /// The progress window's own Japanese texts, in every locale.
+  Captions CaptionTexts() const override { return Captions::kWindow; }
   bool CaptionDue() override;
   /// Runs `Fl::check()` once when X input is pending; a click on the cancel
   /// button lands here.
@@ -31,6 +33,8 @@ class DesktopUi : public Ui {
   std::string AskMagnification(const std::string& prompt) override;
   std::optional<std::string> ShowOpenDialog() override;
   void ShowMessage(const std::string& text) override;
+  /// The box's own Japanese text, the path, and the reason below.
+  void ShowLoadFailure(const std::string& name, const std::string& reason) override;
   /// Goes to standard error: the dialog is shown instead of usage errors.
   void ShowUsageError(const std::string& text) override;
   void ShowProgressWindow() override;
@@ -38,7 +42,7 @@ class DesktopUi : public Ui {
 
  private:
   RunState& state_;
-  Form1 form_;
+  ProgressWindow progress_;
   long long last_draw_ms_ = -1'000'000;
   bool watching_ = false;  ///< SIGIO tells when X input arrives.
 };

@@ -18,30 +18,30 @@ void IgnoreClose(Fl_Widget*, void*) {}
 
 }  // namespace
 
-void Command1_Click(Fl_Widget*, void* data) { static_cast<RunState*>(data)->CancelFlag = true; }
+void OnCancelClicked(Fl_Widget*, void* data) { static_cast<RunState*>(data)->CancelFlag = true; }
 
-Form1 MakeForm1(RunState& state) {
-  Form1 form;
+ProgressWindow MakeProgressWindow(RunState& state) {
+  ProgressWindow form;
   form.window = std::make_unique<Fl_Double_Window>(kLeft, kTop, 234, 73, kProgressTitle);
   form.window->callback(IgnoreClose);
-  form.Label1 = new Fl_Box(8, 8, 217, 25, "Label1");
-  form.Label1->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
-  form.Command1 = new Fl_Button(152, 40, 73, 25, kCancelLabel);
-  form.Command1->callback(Command1_Click, &state);
+  form.caption = new Fl_Box(8, 8, 217, 25, "");  // Set before the run shows progress.
+  form.caption->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
+  form.cancel_button = new Fl_Button(152, 40, 73, 25, kCancelLabel);
+  form.cancel_button->callback(OnCancelClicked, &state);
   form.window->end();
   // Fixed size, so no window manager offers to resize it.
   form.window->size_range(234, 73, 234, 73);
   return form;
 }
 
-void ShowForm1(Form1& form) {
+void MapProgressWindow(ProgressWindow& form) {
   form.window->show();
   form.window->wait_for_expose();
   Fl::flush();
 }
 
-void SetLabel1Text(Form1& form, const char* text) {
-  Fl_Box& label = *form.Label1;
+void SetProgressCaption(ProgressWindow& form, const char* text) {
+  Fl_Box& label = *form.caption;
   label.copy_label(text);
   // FLTK draws a left-aligned label 3 pixels in from each side.
   const int room = label.w() - 6;

@@ -1,4 +1,4 @@
-// Form1: the progress window with its label and cancel button.
+// The progress window "進行状況" with its caption and cancel button.
 #pragma once
 
 #include <FL/Fl_Box.H>
@@ -14,30 +14,31 @@ namespace pixtable {
 inline constexpr const char kProgressTitle[] = "進行状況";
 inline constexpr const char kCancelLabel[] = "キャンセル";
 
-/// The progress window. `Label1` shows the progress text; `Command1` asks
-/// the run to stop.
-struct Form1 {
+/// The progress window. `caption` shows the progress text; `cancel_button`
+/// asks the run to stop.
+struct ProgressWindow {
   std::unique_ptr<Fl_Double_Window> window;
-  Fl_Box* Label1 = nullptr;    ///< Owned by `window`.
-  Fl_Button* Command1 = nullptr;  ///< Owned by `window`.
+  Fl_Box* caption = nullptr;    ///< Owned by `window`.
+  Fl_Button* cancel_button = nullptr;  ///< Owned by `window`.
 };
 
 /// Sets `CancelFlag` of the `RunState` passed as `data`. Nothing else: the
 /// window stays until the run notices the flag.
-void Command1_Click(Fl_Widget* button, void* data);
+void OnCancelClicked(Fl_Widget* button, void* data);
 
-/// Builds Form1 (client area 234x73), not yet shown. A click on `Command1`
-/// sets `state.CancelFlag`; closing the window otherwise does nothing.
-Form1 MakeForm1(RunState& state);
+/// Builds the window (client area 234x73), not yet shown. A click on
+/// `cancel_button` sets `state.CancelFlag`; closing the window otherwise
+/// does nothing.
+ProgressWindow MakeProgressWindow(RunState& state);
 
 /// Shows `form` without waiting for the user, and returns once it has been
 /// mapped and drawn.
-void ShowForm1(Form1& form);
+void MapProgressWindow(ProgressWindow& form);
 
-/// Sets the text of `Label1`. The label keeps its size; when the text would
+/// Sets the text of `caption`. The label keeps its size; when the text would
 /// not fit in the usual font, it gets the largest smaller one in which it
 /// does, so that the text is always whole ("解析中・・・(134217728/134217728)"
 /// included).
-void SetLabel1Text(Form1& form, const char* text);
+void SetProgressCaption(ProgressWindow& form, const char* text);
 
 }  // namespace pixtable

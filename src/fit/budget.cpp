@@ -328,30 +328,4 @@ BudgetResult FitToBudget(const DibSection& dib, const BudgetRequest& request, Ru
   return Search(dib, request, state, progress).Run();
 }
 
-std::string Grouped(int64_t n) {
-  std::string digits = std::to_string(n), out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && digits[i - 1] != '-' && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
-}
-
-std::string SizeText(int64_t bytes) {
-  if (bytes > 0 && bytes % (int64_t{1} << 20) == 0) return Grouped(bytes >> 20) + " MB";
-  if (bytes > 0 && bytes % 1024 == 0) return Grouped(bytes >> 10) + " KB";
-  return Grouped(bytes) + (bytes == 1 ? " byte" : " bytes");
-}
-
-std::string DescribeChoice(int64_t max_bytes, const BudgetChoice& choice) {
-  std::string text = SizeText(max_bytes);
-  if (text.ends_with(" bytes")) text.resize(text.size() - 1);  // "1,500 byte budget"
-  text += " budget: scale " + std::to_string(choice.scale) + ", " + Grouped(choice.distinct) +
-          (choice.distinct == 1 ? " colour, " : " colours, ") + Grouped(choice.bytes) + " bytes, ";
-  if (std::isinf(choice.psnr)) return text + "exact";
-  char psnr[32];
-  std::snprintf(psnr, sizeof psnr, "PSNR %.1f dB", choice.psnr);
-  return text + psnr;
-}
-
 }  // namespace pixtable

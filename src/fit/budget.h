@@ -72,14 +72,4 @@ struct BudgetResult {
 /// start a cell) is not laid out.
 BudgetResult FitToBudget(const DibSection& dib, const BudgetRequest& request, RunState& state, Progress& progress);
 
-/// "100 KB budget: scale 2, 48 colours, 99,812 bytes, PSNR 31.4 dB" ("exact"
-/// in place of the PSNR when nothing was lost).
-std::string DescribeChoice(int64_t max_bytes, const BudgetChoice& choice);
-
-/// A size as the user would write it: "2 MB", "100 KB", or "1,500 bytes".
-std::string SizeText(int64_t bytes);
-
-/// `n` with a comma between groups of three digits: "99,812".
-std::string Grouped(int64_t n);
-
 }  // namespace pixtable

@@ -9,6 +9,7 @@ namespace pixtable {
 
 /// Why a file could not be decoded. The list is closed: every refusal of our
 /// own decoders and every error a library reports maps onto one of these.
+/// The public API words them (`Describe` in include/pixtable/pixtable.h).
 enum class LoadError {
   kNone,
   kCannotRead,          ///< The file could not be opened or read.
@@ -36,12 +37,6 @@ struct DecodeResult {
   /// The file is an animation; `dib` holds its first frame.
   bool animated = false;
 };
-
-/// The reason in plain words for a user, e.g. "the file is truncated".
-const char* LoadErrorMessage(LoadError error);
-
-/// The reason with its detail, e.g. "unsupported kind of picture: TIFF".
-std::string DescribeLoadError(const DecodeResult& result);
 
 /// `kBadDimensions` for a side below 1, `kTooLarge` for a side past
 /// `kMaxDimension` or more than `max_pixels` pixels, else `kNone`. Every

@@ -58,12 +58,37 @@ expect 1 "each" --each -j 3 -m 3 'each/a/*' none 'each/b/*.bmp'
 for t in a b; do cmp -s "each/a/$t.html" ex3.html || fail "each: the table of a/$t.bmp"; done
 [[ -s each/b/b.html && ! -e each/a/c.html ]] || fail "each: tables $(ls each/*)"
 grep -q "^pixtable: not converting each/a/a.png: its table each/a/a.html would replace the table of each/a/a.bmp$" err.txt &&
-  grep -qx "ファイルのロードに失敗しました：each/a/c.bmp" err.txt && grep -q "no file matches 'none'" err.txt ||
+  grep -qx "pixtable: cannot load each/a/c.bmp" err.txt && grep -q "no file matches 'none'" err.txt ||
   fail "each: $(cat err.txt)"
 expect 1 "each into a folder" --each -j1 -m 3 --output-dir out.d/ 'each/b/*.bmp' each/a/a.bmp each/a/b.bmp
 cmp -s out.d/b.html each/b/b.html && cmp -s out.d/a.html each/a/a.html || fail "output-dir: $(ls out.d)"
 grep -q "not converting each/a/b.bmp: its table out.d/b.html would replace the table of each/b/b.bmp" err.txt ||
   fail "output-dir: $(cat err.txt)"
+
+# --- "-" reads a picture of any kind from standard input; the table goes to standard output unless
+# -o names a file. A stream that starts as no picture is not read to its end (this one waits), a
+# terminal is not read at all, and the picture's own file is never the destination.
+gif=$source_dir/tests/data/image/gif.gif
+"$pixtable" - <"$gif" >piped.html && "$pixtable" -o - "$gif" | cmp -s - piped.html || fail "piped in"
+: >empty
+expect 1 "nothing piped in" - <empty
+said "nothing piped in" $'pixtable: cannot load standard input\nnothing came on standard input'
+exec 4< <(printf 'no picture, and more to come'; exec sleep 30)
+timeout 10 "$pixtable" - <&4 2>err.txt
+kill $! && said "no picture piped in" $'pixtable: cannot load standard input\nnot a picture pixtable can read'
+cp ex.bmp same.bmp && expect 1 "piped into itself" - -o same.bmp <same.bmp
+cmp -s ex.bmp same.bmp || fail "the piped picture became its table"
+SHELL=/bin/sh script -qfec "exec '$pixtable' -" typescript >/dev/null
+grep -q "standard input, which is a terminal" typescript || fail "a terminal was read: $(cat typescript)"
+# The table on the terminal of the progress line: no progress line comes between its lines.
+SHELL=/bin/sh script -qfec "exec '$pixtable' -o - ex.bmp" typescript >/dev/null
+grep -q "<table" typescript && ! grep -qF $'\e[K' typescript || fail "progress in the table: $(cat -v typescript)"
+
+# --- Under a Japanese locale the texts are Japanese, also when the system has no such locale.
+for locale in "LANGUAGE=ja LANG=C.UTF-8" "LC_ALL=ja_JP.UTF-8"; do
+  env $locale "$pixtable" bad.bmp 2>err.txt
+  said "$locale" $'ファイルのロードに失敗しました：bad.bmp\nファイルが途中で切れています'
+done
 
 # --- Help and version; a picture the user may not read.
 expect 0 help --help

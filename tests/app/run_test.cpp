@@ -1,4 +1,5 @@
-// One run through a fake front end: the keys and options, cancels, and destinations that only a program can make.
+// One run through a fake front end: the keys and options, cancels, destinations that only a program
+// can make, and what a batch counts.
 #include "app/run.h"
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 
 #include <csignal>
 
+#include "app/batch.h"
 #include "app/signals.h"
 #include "app/temp_dir.h"
 #include "support/bmp_writer.h"
@@ -36,13 +38,15 @@ class FakeUi : public Ui {
   std::optional<std::string> ShowOpenDialog() override { return std::nullopt; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowUsageError(const std::string& text) override { messages.push_back(text); }
+  void ShowNote(const std::string& text) override { notes.push_back(text); }
+  void ShowClosingLine(const std::string& text) override { closing = text; }
   void ShowProgressWindow() override { ++windows; }
   void UnloadProgressWindow() override { --windows; }
 
-  std::string keys, answer;
+  std::string keys, answer, closing;
   int cancel_at_pump = 0, pumps = 0, windows = 0;
   bool signal_cancel = false;
-  Names texts, prompts, messages;
+  Names texts, prompts, messages, notes;
 
  private:
   RunState& state_;
@@ -89,7 +93,8 @@ TEST(RunConversion, KeysWinOverOptions) {
     EXPECT_EQ(f.Run(), kExitWritten) << c.keys;
     EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture, c.scale, c.background)) << c.keys;
     EXPECT_EQ(f.ui.prompts, c.keys[0] == 'z' ? Names{"拡大する場合倍率を1-10の整数で入力してください"} : Names{});
-    EXPECT_EQ(Names({f.ui.texts.front(), f.ui.texts.back()}), Names({"準備中・・・", "出力中...(4/4)"}));
+    EXPECT_EQ(Names({f.ui.texts.front(), f.ui.texts.back()}),
+              Names({"Preparing...", "Writing... (4/4)"}));
     EXPECT_EQ(f.ui.windows, 0) << "the progress window was not unloaded";
   }
 }
@@ -161,6 +166,46 @@ TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
   }
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitCancelled) << status;
   for (int end : reader) close(end);
+}
+
+TEST(RunBatch, CountsEveryPictureMatchedAndWhyEachNotWrittenWasNot) {
+  // A .html file is a table, "bad" and .txt files no pictures; "b=a" is a hard link, "c>a" a symbolic one.
+  const struct {
+    Names files, words;
+    int code;
+    const char* summary;
+  } cases[] = {
+      {{"bad.bmp"}, {"*"}, kExitFailed, "0 of 1 table written, 1 failed"},
+      {{"a.html", "a.png"}, {"*"}, kExitWritten, "1 of 1 table written, 1 HTML file left out"},  // A rerun.
+      {{"a.bmp", "b.bmp=a.bmp", "c.bmp>a.bmp"}, {"a.bmp", "b.bmp", "c.bmp"}, kExitWritten,
+       "3 of 3 tables written"},
+      {{"a.bmp", "a.png"}, {"*"}, kExitFailed,
+       "1 of 2 tables written, 1 left out for a table's name in use"},
+      {{"a.bmp"}, {"*", "none"}, kExitFailed, "1 of 1 table written, 1 word matched no file"},
+  };
+  for (const auto& c : cases) {
+    test::TempDir dir;
+    for (const std::string& file : c.files) {
+      const size_t at = file.find_first_of("=>");
+      const std::string name = file.substr(0, at), kind = name.substr(name.find('.'));
+      const std::string target = file.substr(at + 1), path = dir / name;
+      const bool picture = kind != ".html" && kind != ".txt" && !name.starts_with("bad");
+      if (at == std::string::npos) {
+        dir.Write(name, picture ? test::EncodeBmp(kPicture) : kind == ".html" ? "<table>" : "BM");
+      } else {
+        const int made = file[at] == '=' ? link((dir / target).c_str(), path.c_str())
+                                         : symlink(target.c_str(), path.c_str());
+        ASSERT_EQ(made, 0) << file;
+      }
+    }
+    Options options;
+    options.each = true;
+    for (const std::string& word : c.words) options.words.push_back(dir / word);
+    RunState state;
+    FakeUi ui(state);
+    EXPECT_EQ(RunBatch(options, ui, state), c.code) << c.summary;
+    EXPECT_EQ(ui.closing, c.summary);
+  }
 }
 
 }  // namespace

@@ -57,18 +57,25 @@ printf old >big.html
 kept "file-size limit"
 
 # --- A reader that stops reading: standard output or a FIFO, blocked in a write or in opening (also a
-# batch's job, on a thread of its own). A cancel before the last flush of a table buffered whole: run_test.cpp.
+# batch's job, on a thread of its own); and a piped picture whose writer stops writing. A cancel
+# before the last flush of a table buffered whole: run_test.cpp.
 mkfifo stalled idle
 mkdir fifo.d && mkfifo fifo.d/big.html
-for target in stdout stalled idle batch; do
-  [[ $target == idle || $target == batch ]] || { sleep 60 <stalled & reader=$!; }
+for target in stdout stalled idle batch stdin; do
+  case $target in
+    idle | batch) ;;
+    stdin) sleep 60 >stalled & reader=$! ;;
+    *) sleep 60 <stalled & reader=$! ;;
+  esac
   case $target in
     stdout) "$pixtable" -o - big.bmp >stalled 2>err.txt & ;;
+    stdin) "$pixtable" - <stalled 2>err.txt & ;;
     batch) "$pixtable" --each --output-dir fifo.d big.bmp 2>err.txt & ;;
     *) "$pixtable" -o $target big.bmp 2>err.txt & ;;
   esac
   pid=$!
-  if [[ $target == idle || $target == batch ]]; then sleep 0.5; else in_write $pid; fi  # Opening a FIFO no one reads waits.
+  # Opening a FIFO no one reads waits, as does reading one no one writes.
+  if [[ $target == stalled || $target == stdout ]]; then in_write $pid; else sleep 0.5; fi
   kill -TERM $pid
   exits $pid 3 "stalled $target" 3
   [[ $target == idle || $target == batch ]] || kill $reader
@@ -94,10 +101,10 @@ exec 3<> <(:)  # Ctrl-C is typed into script's standard input.
 SHELL=/bin/sh script -qfec "exec '$pixtable' big.bmp" typescript <&3 >/dev/null &
 pid=$!
 # Ctrl-C once the progress line shows: a fixed wait let a fast run finish first.
-until grep -q $'\r解析中・・・(' typescript || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
+until grep -q $'\rAnalysing... (' typescript || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
 printf '\003' >&3
 exits $pid 3 "Ctrl-C on a terminal" 5
-grep -q $'\r解析中・・・(' typescript || fail "no progress line on the terminal: $(head -c 200 typescript)"
+grep -q $'\rAnalysing... (' typescript || fail "no progress line on the terminal: $(head -c 200 typescript)"
 grep -qF $'\r\e[K' typescript || fail "the progress line was not cleared"
 kept "Ctrl-C"
 end_tests

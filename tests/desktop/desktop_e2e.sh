@@ -92,7 +92,7 @@ start_stopped() {
   form=$(wait_window "進行状況")
   kill -STOP "$run_pid"
 }
-# cancel_stopped: clicks キャンセル (at 188,52 in Form1) while pixtable is
+# cancel_stopped: clicks キャンセル (at 188,52 in ProgressWindow) while pixtable is
 # stopped, so the click waits for the next progress update whatever the load.
 cancel_stopped() {
   xdotool mousemove --window "$form" 188 52 click 1
@@ -256,7 +256,7 @@ case_closed_stdout() {
   finish 1
 }
 
-# label_pixels FONTCONFIG_FILE NAME: crops of Form1's label and button during
+# label_pixels FONTCONFIG_FILE NAME: crops of the progress window's caption and button during
 # a run with that font configuration.
 label_pixels() {
   run_env=(${1:+FONTCONFIG_FILE=$1})
@@ -264,7 +264,7 @@ label_pixels() {
   shot "$form" "$2"
   cancel_stopped
   finish
-  # The first two glyphs of Label1 ("準備中" or "解析中": as boxes the same) and the button's label.
+  # The first two glyphs of caption ("準備中" or "解析中": as boxes the same) and the button's label.
   "$im/convert" "$shots/$2.png" -crop 20x25+8+8 +repage "$work/$2-label.png"
   "$im/convert" "$shots/$2.png" -crop 73x25+152+40 +repage "$work/$2-button.png"
 }

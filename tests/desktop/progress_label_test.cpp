@@ -1,4 +1,4 @@
-// Form1's label on a real X server (ctest runs this under xvfb-run): the
+// the progress window's caption on a real X server (ctest runs this under xvfb-run): the
 // longest progress texts must show whole in the label's fixed 217 x 25.
 #include <gtest/gtest.h>  // Before Xlib, whose macros (None, Bool) break it.
 

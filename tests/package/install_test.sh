@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # `cmake --install` (or, given VERSION, the Debian packages of `cpack -G DEB`, only unpacked into a temporary
-# folder) puts in place the program, its desktop module, its manual, its menu entry and its licence, and the
-# library (header, libpixtable.a, pixtable.pc). The program links no desktop library and loads its module
-# only on a display; the manual keeps up with the options; the package's Depends is computed from the
-# libraries the program links; a program built against the installed library alone writes the same table.
+# folder) puts in place the program, its desktop module, its message catalogue, its manual, its menu entry
+# and its licence, and the library (header, libpixtable.a, pixtable.pc). The program links no desktop library
+# and loads its module only on a display; the manual keeps up with the options; the package's Depends is
+# computed from the libraries the program links; a program built against the installed library alone writes
+# the same table.
 # Usage: install_test.sh BUILD_DIR [VERSION]
 set -euo pipefail
 build=$(realpath "$1")
@@ -27,7 +28,8 @@ else
 fi
 usr=$work/root/usr
 for f in bin/pixtable lib/pixtable/pixtable-desktop.so share/man/man1/pixtable.1 share/applications/pixtable.desktop \
-  share/doc/pixtable/copyright include/pixtable/pixtable.h lib/libpixtable.a lib/pkgconfig/pixtable.pc; do
+  share/doc/pixtable/copyright include/pixtable/pixtable.h lib/libpixtable.a lib/pkgconfig/pixtable.pc \
+  share/locale/ja/LC_MESSAGES/pixtable.mo; do
   [[ -f $usr/$f ]] || fail "/usr/$f is missing"
 done
 
@@ -40,6 +42,8 @@ opens() { [[ $(env DISPLAY="$1" LD_DEBUG=files "$pixtable" "${@:2}" none.bmp 2>&
 opens :99999 || fail "the desktop module is not loaded on a display"
 ! opens :99999 --terminal || fail "the desktop module is loaded with --terminal"
 ! opens "" || fail "the desktop module is loaded without a display"
+# It finds its message catalogue under its prefix.
+[[ $(LANGUAGE=ja LANG=C.UTF-8 "$pixtable" none.bmp 2>&1) == *ファイルはありません* ]] || fail "no Japanese"
 
 entry=$usr/share/applications/pixtable.desktop
 (($(grep -cxF -e 'Type=Application' -e 'Exec=pixtable %f' -e 'Terminal=false' \

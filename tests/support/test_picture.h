@@ -52,7 +52,7 @@ Picture FromDib(const DibSection& dib);
 class RecordingProgress : public Progress {
  public:
   void Report(Stage stage, int64_t done, int64_t total) override {
-    texts.push_back(Caption(stage, done, total));
+    texts.push_back(Caption(stage, done, total, Captions::kWindow));
   }
   void PumpEvents() override { ++pumps; if (on_pump) on_pump(); }
   std::vector<std::string> texts;
