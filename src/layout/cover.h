@@ -3,9 +3,9 @@
 // overlaps (repair) and offering the pixels just right of and below it.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
+#include "core/relaxed.h"
 #include "core/run_state.h"
 #include "layout/candidates.h"
 #include "layout/cell_grid.h"
@@ -76,11 +76,8 @@ class ColorCover {
     const Pixel& p = runs_[i];
     return p.run == 1 && (p.next == kNone || i < runs_.w() || ColorOf(runs_[i - runs_.w()]) != key_);
   }
-  bool Cancelled() { return std::atomic_ref<bool>(state_.CancelFlag).load(std::memory_order_relaxed); }
-  void AddDone(int32_t pixels) {
-    std::atomic_ref<int32_t> done(state_.DonePixels);
-    done.store(done.load(std::memory_order_relaxed) + pixels, std::memory_order_relaxed);
-  }
+  bool Cancelled() const { return RelaxedLoad(state_.CancelFlag); }
+  void AddDone(int32_t pixels) { RelaxedStore(state_.DonePixels, state_.DonePixels + pixels); }
   void PlaceSingle(int32_t x, int32_t y, int32_t i) {
     AddDone(1);
     cells_.Set(cells_.Index(x, y), 1, 1, key_);

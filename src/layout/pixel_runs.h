@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "core/relaxed.h"
 #include "image/dib.h"
 #include "layout/big_array.h"
 #include "layout/cell_grid.h"
@@ -39,11 +40,9 @@ struct Pixel {
 
 /// The colour of `p`. Covers of different colours may run on different
 /// threads: one may cover `p` while another reads it, which to the reader is
-/// the same (covered or another colour, it is not its key). Relaxed atomic
-/// accesses make that exchange defined; on common processors they are plain
-/// loads and stores.
-inline int32_t ColorOf(const Pixel& p) { return __atomic_load_n(&p.color, __ATOMIC_RELAXED); }
-inline void MarkCovered(Pixel& p) { __atomic_store_n(&p.color, kCovered, __ATOMIC_RELAXED); }
+/// the same (covered or another colour, it is not its key).
+inline int32_t ColorOf(const Pixel& p) { return RelaxedLoad(p.color); }
+inline void MarkCovered(Pixel& p) { RelaxedStore(p.color, kCovered); }
 
 /// The colours of a picture by their first pixels, for covers on several
 /// threads.

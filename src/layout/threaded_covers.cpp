@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/relaxed.h"
 #include "layout/cover.h"
 
 namespace pixtable::layout {
@@ -23,14 +24,13 @@ namespace {
 constexpr auto kTick = std::chrono::milliseconds(25);
 
 /// One thread's cover. Its own `state` holds its count of placed pixels and
-/// its cancel flag, which the calling thread reads and sets through atomic
-/// references; on a cache line of its own, as the cover writes the count
-/// often.
+/// its cancel flag, which the calling thread reads and sets (relaxed); on a
+/// cache line of its own, as the cover writes the count often.
 struct alignas(64) Worker {
   Worker(PixelRuns& runs, CellGrid& cells) : cover(runs, cells, state, nullptr) {}
-  int32_t Done() { return std::atomic_ref<int32_t>(state.DonePixels).load(std::memory_order_relaxed); }
-  bool Cancelled() { return std::atomic_ref<bool>(state.CancelFlag).load(std::memory_order_relaxed); }
-  void Cancel() { std::atomic_ref<bool>(state.CancelFlag).store(true, std::memory_order_relaxed); }
+  int32_t Done() const { return RelaxedLoad(state.DonePixels); }
+  bool Cancelled() const { return RelaxedLoad(state.CancelFlag); }
+  void Cancel() { RelaxedStore(state.CancelFlag, true); }
 
   RunState state;
   ColorCover cover;
