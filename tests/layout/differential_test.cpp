@@ -158,6 +158,10 @@ TEST(Differential, LargerPicturesMatchThePlainLayout) {
     EXPECT_EQ(Table(Fast(squares, {.threads = 3})), table) << side;
   }
   EXPECT_EQ(Table(Fast(pictures[3], {.threads = 2})), Table(Fast(pictures[3], {})));
+  for (int i = 0; std::getenv("PIXTABLE_DIFF_SLOW") && i < 24; ++i) {
+    const Picture p = Shapes(rng, 512, 300);
+    EXPECT_EQ(Table(Fast(p, {.threads = 3})), Table(Fast(p, {}))) << "threads, picture " << i;
+  }
   // A cancel reaches the threads: no table.
   EXPECT_NE(Fast(pictures[3], {.cancel_at = 1, .threads = 2}).find("\n0 -1 "), std::string::npos);
 }
