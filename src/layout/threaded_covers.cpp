@@ -1,5 +1,6 @@
-// Threads that take colours in turns, in reading order of their first
-// pixels, a few at a time, while the calling thread pumps events.
+// Threads that take colours in turns while the calling thread pumps events:
+// many colours in reading order of their first pixels, a few at a time; few
+// colours largest first, within a bound on the memory of the covers.
 #include "layout/threaded_covers.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <numeric>
+#include <utility>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -31,6 +33,7 @@ struct alignas(64) Worker {
   int32_t Done() const { return RelaxedLoad(state.DonePixels); }
   bool Cancelled() const { return RelaxedLoad(state.CancelFlag); }
   void Cancel() { RelaxedStore(state.CancelFlag, true); }
+  int32_t Cover(const PixelRuns& runs, int32_t first) { return cover.CoverColor(ColorOf(runs[first]), first); }
 
   RunState state;
   ColorCover cover;
@@ -41,16 +44,29 @@ struct alignas(64) Worker {
 struct Turns {
   std::span<const int32_t> heads;
   std::span<int32_t> singles;
-  /// The colours in the order they are taken, if not that of `heads`.
-  std::vector<uint32_t> order;
-  /// Colours taken at a time: few when there are few, so that the threads
-  /// end together; more for photos, where most colours are one pixel.
-  size_t take = 1;
-  std::atomic<size_t> next{0};
   std::atomic<bool> failed{false};  ///< A thread ran out of memory: the others stop.
   std::mutex mutex;
   std::condition_variable ended;
   int running = 0;
+
+  // Many colours: taken in reading order, `take` at a time (more for
+  // photos, where most colours are a pixel or two).
+  size_t take = 1;
+  std::atomic<size_t> next{0};
+
+  // Few colours, whose pixels are counted: taken largest first, so that the
+  // threads end together. A cover keeps memory for the next colour, up to
+  // about 30 bytes a pixel of its colour, so the colours covered at once may
+  // have at most `room` pixels in all unless one is covered alone. A colour
+  // that does not fit waits, and the thread that ends a colour takes it
+  // first: one thread then covers the large colours of a picture one after
+  // another, in the same memory.
+  std::span<const int64_t> pixels;
+  std::vector<uint32_t> order;
+  size_t next_counted = 0;
+  std::vector<uint32_t> waiting;
+  int64_t covering = 0, room = 0;
+  std::condition_variable roomier;
 };
 
 /// Most colours of a photo are a few runs strewn over the picture, each a
@@ -58,19 +74,52 @@ struct Turns {
 /// before it covers them, so that their misses overlap.
 constexpr size_t kTouched = 16;
 
-void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
+void CoverMany(const PixelRuns& runs, Worker& worker, Turns& turns) {
   const size_t n = turns.heads.size();
+  for (size_t from; (from = turns.next.fetch_add(turns.take, std::memory_order_relaxed)) < n;) {
+    const size_t end = std::min(n, from + turns.take);
+    for (size_t k = from; k < end; ++k) {
+      if ((k - from) % kTouched == 0) runs.Touch(turns.heads.subspan(k, std::min(kTouched, end - k)));
+      turns.singles[k] = worker.Cover(runs, turns.heads[k]);
+    }
+    if (worker.Cancelled()) return;
+  }
+}
+
+void CoverCounted(const PixelRuns& runs, Worker& worker, Turns& turns) {
+  std::unique_lock lock(turns.mutex);
+  const auto fits = [&](uint32_t k) { return turns.covering == 0 || turns.covering + turns.pixels[k] <= turns.room; };
+  for (int64_t mine = 0; !worker.Cancelled();) {
+    turns.covering -= mine;
+    // A waiting colour that fits now, else the next one in order.
+    auto k = std::find_if(turns.waiting.begin(), turns.waiting.end(), fits);
+    uint32_t colour = k == turns.waiting.end() ? UINT32_MAX : *k;
+    if (k != turns.waiting.end()) turns.waiting.erase(k);
+    while (colour == UINT32_MAX && turns.next_counted < turns.order.size()) {
+      colour = turns.order[turns.next_counted++];
+      if (!fits(colour)) turns.waiting.push_back(std::exchange(colour, UINT32_MAX));
+    }
+    turns.roomier.notify_all();
+    if (colour == UINT32_MAX) {
+      if (turns.waiting.empty()) break;
+      mine = 0;
+      turns.roomier.wait(lock);  // Until a thread ends a colour.
+      continue;
+    }
+    turns.covering += mine = turns.pixels[colour];
+    lock.unlock();
+    turns.singles[colour] = worker.Cover(runs, turns.heads[colour]);
+    lock.lock();
+  }
+  turns.roomier.notify_all();
+}
+
+void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
   try {
-    for (size_t from; (from = turns.next.fetch_add(turns.take, std::memory_order_relaxed)) < n;) {
-      const size_t end = std::min(n, from + turns.take);
-      for (size_t t = from; t < end; ++t) {
-        if (turns.order.empty() && (t - from) % kTouched == 0)
-          runs.Touch(turns.heads.subspan(t, std::min(kTouched, end - t)));
-        const size_t k = turns.order.empty() ? t : turns.order[t];
-        const int32_t first = turns.heads[k];
-        turns.singles[k] = worker.cover.CoverColor(ColorOf(runs[first]), first);
-      }
-      if (worker.Cancelled()) break;
+    if (turns.pixels.empty()) {
+      CoverMany(runs, worker, turns);
+    } else {
+      CoverCounted(runs, worker, turns);
     }
   } catch (...) {  // std::bad_alloc: the calling thread rethrows it.
     worker.failure = std::current_exception();
@@ -93,6 +142,8 @@ ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHead
   turns.heads = heads.first;
   turns.singles = singles;
   turns.take = std::clamp<size_t>(n / (count * 64), 1, 256);
+  turns.pixels = heads.pixels;
+  turns.room = int64_t{runs.w()} * runs.h() / 2;
   if (!heads.pixels.empty()) {
     turns.order.resize(n);
     std::iota(turns.order.begin(), turns.order.end(), 0);
@@ -124,6 +175,8 @@ ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHead
     progress.PumpEvents();
     if (state.CancelFlag || turns.failed.load(std::memory_order_relaxed)) {
       for (const std::unique_ptr<Worker>& worker : workers) worker->Cancel();
+      std::lock_guard room_lock(turns.mutex);
+      turns.roomier.notify_all();
     }
     lock.lock();
   }
