@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/batch.h"
 #include "app/captions.h"
 #include "app/catalogue.h"
 #include "app/display_name.h"
@@ -163,6 +164,9 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
     ui.ShowMessage(failure);
     return kExitFailed;
   }
+  // One picture: the layout and the writer may use every core. (A batch
+  // runs a picture a core instead, each on one thread.)
+  state.Threads = CoresAvailable();
   return ConvertPicture(options, *input, OutputFor(options, *input), ui, state, 0);
 }
 

@@ -25,6 +25,10 @@ struct RunState {
   int32_t TotalPixels = 0;
   /// Pixels placed in cells so far.
   int32_t DonePixels = 0;
+  /// How many threads the layout and the writer may use for one picture;
+  /// they use more than one only where the picture pays for them. The
+  /// table is the same whatever the number.
+  int32_t Threads = 1;
 };
 
 /// Progress display and event pumping, implemented by each front end, which

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "html/ordered_chunks.h"
+
 namespace pixtable {
 namespace {
 
@@ -81,10 +83,13 @@ class LineText {
     Put(text);
     return {buffer_.data(), Size()};
   }
+  /// Bytes put since `Start`.
+  size_t Size() const { return static_cast<size_t>(end_ - buffer_.data()); }
+  /// What was put from byte `from` to byte `to`.
+  std::string_view Text(size_t from, size_t to) const { return {buffer_.data() + from, to - from}; }
   int64_t cells = 0;  ///< The cells put since `Start`.
 
  private:
-  size_t Size() const { return static_cast<size_t>(end_ - buffer_.data()); }
   std::string buffer_;
   char* end_ = nullptr;
 };
@@ -154,6 +159,18 @@ class SplitRowCells {
   std::vector<CellRect> due_;   // Their parts that begin in this row.
 };
 
+/// The cells of row y in `format`; `split` holds the tall cells of the rows before.
+void PutRowCells(LineText& line, const HexTable& hex, const RunState& state, const CellGrid& cells,
+                 const TableFormat& format, SplitRowCells& split, int32_t y) {
+  if (!format.auto_layout) {
+    split.Append(line, hex, state, cells, y);
+    return;
+  }
+  const size_t end = cells.Index(0, y) + static_cast<size_t>(cells.W);
+  for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end))
+    PutCell(line, hex, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
+}
+
 /// The start line and, in the default form, the colgroup line: a `<col>`
 /// for every run of up to 1000 columns, each column the magnification wide.
 void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_t w, int32_t h,
@@ -190,6 +207,82 @@ void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_
   line.Put("</colgroup>\r\n");
 }
 
+/// The row lines, one after another, each put together and written after
+/// its progress report.
+WriteOutcome WriteRows(OutputSink& sink, LineText& line, const HexTable& hex, const CellGrid& cells,
+                       RunState& state, Progress& progress, const TableFormat& format) {
+  SplitRowCells split;
+  for (int32_t y = 0; y < cells.H; ++y) {
+    if (state.CancelFlag) return WriteOutcome::kCancelled;
+    line.Start(kRowStart);
+    PutRowCells(line, hex, state, cells, format, split, y);
+    progress.Report(Stage::kWriting, y + 1, cells.H);
+    progress.PumpEvents();
+    sink.CountCells(line.cells);
+    if (!sink.Write(line.Finish(kRowEnd))) return WriteOutcome::kWriteFailed;
+  }
+  return WriteOutcome::kWritten;
+}
+
+/// Pictures of fewer pixels are written on one thread.
+constexpr int64_t kThreadedPixels = int64_t{1} << 18;
+/// The most threads that format rows: two chunks a thread are held at once.
+constexpr int32_t kMostThreads = 8;
+/// Rows are formatted in chunks of about this many pixels.
+constexpr int64_t kChunkPixels = int64_t{1} << 16;
+
+/// Rows formatted together on one thread: their lines one after another,
+/// and where each ends and how many cells it holds.
+struct RowChunk {
+  LineText text;
+  std::vector<size_t> ends;
+  std::vector<int64_t> cells;
+};
+
+/// The row lines as `WriteRows` writes them, formatted ahead in chunks on
+/// up to `state.Threads` threads. The calling thread reports each row and looks
+/// for a cancel before it as `WriteRows` does, and writes a chunk's lines at
+/// once after its last row's report, or those before a cancel.
+WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const CellGrid& cells, RunState& state,
+                                Progress& progress, const TableFormat& format) {
+  const int32_t rows = static_cast<int32_t>(std::max<int64_t>(1, kChunkPixels / cells.W));
+  const int64_t count = (int64_t{cells.H} + rows - 1) / rows;
+  OrderedChunks<RowChunk> chunks(std::min(state.Threads, kMostThreads), count, [&](int64_t k, RowChunk& chunk) {
+    SplitRowCells split;  // No cell reaches from one chunk into the next.
+    chunk.text.Start("");
+    chunk.ends.clear();
+    chunk.cells.clear();
+    for (int64_t y = k * rows; y < std::min<int64_t>(cells.H, (k + 1) * rows); ++y) {
+      const int64_t before = chunk.text.cells;
+      chunk.text.Reserve(LineText::kMaxCell);
+      chunk.text.Put(kRowStart);
+      PutRowCells(chunk.text, hex, state, cells, format, split, static_cast<int32_t>(y));
+      chunk.text.Finish(kRowEnd);
+      chunk.ends.push_back(chunk.text.Size());
+      chunk.cells.push_back(chunk.text.cells - before);
+    }
+  });
+  for (int64_t k = 0; k < count; ++k) {
+    const RowChunk& chunk = chunks.Take(k);
+    size_t row = 0;
+    int64_t chunk_cells = 0;
+    bool cancelled = false;
+    for (; row < chunk.ends.size(); ++row) {
+      if ((cancelled = state.CancelFlag)) break;
+      progress.Report(Stage::kWriting, k * rows + static_cast<int64_t>(row) + 1, cells.H);
+      progress.PumpEvents();
+      chunk_cells += chunk.cells[row];
+    }
+    if (row > 0) {
+      sink.CountCells(chunk_cells);
+      if (!sink.Write(chunk.text.Text(0, chunk.ends[row - 1]))) return WriteOutcome::kWriteFailed;
+    }
+    if (cancelled) return WriteOutcome::kCancelled;
+    chunks.Release(k);
+  }
+  return WriteOutcome::kWritten;
+}
+
 }  // namespace
 
 int64_t CellTextBytes(int32_t col_span, int32_t row_span, bool colored, const TableFormat& format) {
@@ -215,22 +308,13 @@ WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellG
   PutStart(line, hex, state, w, h, format);
   if (!sink.Write(line.Finish(""))) return WriteOutcome::kWriteFailed;
 
-  SplitRowCells split_cells;
-  for (int32_t y = 0; y < h; ++y) {
-    if (state.CancelFlag) return WriteOutcome::kCancelled;
-    line.Start(kRowStart);
-    if (!format.auto_layout) {
-      split_cells.Append(line, hex, state, cells, y);
-    } else {
-      const size_t end = cells.Index(0, y) + static_cast<size_t>(w);
-      for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end))
-        PutCell(line, hex, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
-    }
-    progress.Report(Stage::kWriting, y + 1, h);
-    progress.PumpEvents();
-    sink.CountCells(line.cells);
-    if (!sink.Write(line.Finish(kRowEnd))) return WriteOutcome::kWriteFailed;
-  }
+  // Cells taller than browsers honour carry over from row to row: only
+  // rows without them can be formatted apart.
+  const bool threaded = state.Threads > 1 && int64_t{w} * h >= kThreadedPixels &&
+                        (format.auto_layout || h <= kBrowserMaxRowSpan);
+  const WriteOutcome rows = threaded ? WriteRowsOnThreads(sink, hex, cells, state, progress, format)
+                                     : WriteRows(sink, line, hex, cells, state, progress, format);
+  if (rows != WriteOutcome::kWritten) return rows;
   if (!sink.Write("</table>\r\n")) return WriteOutcome::kWriteFailed;
   return WriteOutcome::kWritten;
 }

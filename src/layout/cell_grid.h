@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "layout/big_array.h"
@@ -50,6 +52,7 @@ class CellGrid {
     heads_.resize(n);
     spans_.resize(n);
     large_.clear();
+    if (!large_lock_) large_lock_ = std::make_unique<std::mutex>();
   }
 
   /// Stores `cell` (colour 0x00RRGGBB or kTransparent) as the record at
@@ -75,6 +78,8 @@ class CellGrid {
       spans_[i] = static_cast<uint32_t>(col_span) << 16 | static_cast<uint32_t>(row_span);
     } else {
       head |= kLarge;
+      // Covers on several threads may get here at once.
+      std::lock_guard lock(*large_lock_);
       spans_[i] = static_cast<uint32_t>(large_.size());
       large_.push_back({col_span, row_span});
     }
@@ -107,6 +112,7 @@ class CellGrid {
   std::vector<uint32_t, ZeroedPageAllocator<uint32_t>> heads_;
   std::vector<uint32_t, ZeroedPageAllocator<uint32_t>> spans_;
   std::vector<Spans> large_;  ///< Spans too wide or tall to pack; rarely more than a few.
+  std::unique_ptr<std::mutex> large_lock_ = std::make_unique<std::mutex>();
 };
 
 }  // namespace pixtable

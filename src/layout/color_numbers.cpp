@@ -16,6 +16,20 @@ ColorNumbers::ColorNumbers(size_t pixels) : small_(pixels <= kSmallPicture) {
   if (!present_) throw std::bad_alloc();
 }
 
+void ColorNumbers::Merge(const ColorNumbers& other) {
+  if (small_) {
+    palette_.insert(palette_.end(), other.palette_.begin(), other.palette_.end());
+    return;
+  }
+  for (size_t u = 0; u < used_.size(); ++u) {
+    used_[u] |= other.used_[u];
+    for (uint64_t bits = other.used_[u]; bits; bits &= bits - 1) {
+      const size_t k = u << 6 | static_cast<size_t>(std::countr_zero(bits));
+      present_[k] |= other.present_[k];
+    }
+  }
+}
+
 void ColorNumbers::Finish() {
   if (small_) {
     std::sort(palette_.begin(), palette_.end());

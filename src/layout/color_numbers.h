@@ -28,6 +28,8 @@ class ColorNumbers {
       used_[color >> 12] |= uint64_t{1} << (color >> 6 & 63);
     }
   }
+  /// Adds the colours added to `other`, made for as many pixels.
+  void Merge(const ColorNumbers& other);
   void Finish();
   /// How many colours were added.
   uint32_t count() const { return count_; }

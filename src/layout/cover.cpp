@@ -6,7 +6,7 @@
 
 namespace pixtable::layout {
 
-ColorCover::ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress& progress)
+ColorCover::ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress* progress)
     : runs_(runs),
       cells_(cells),
       state_(state),
@@ -46,7 +46,7 @@ int32_t ColorCover::CoverByCandidates(int32_t first) {
   ShowProgress();
   int32_t result = 0;
   for (int32_t iteration = 1;; ++iteration) {
-    if (state_.CancelFlag) break;
+    if (Cancelled()) break;
     const int32_t chosen = candidates_.Select();
     if (chosen == kNoSlot) {
       result = singles_;
@@ -55,7 +55,7 @@ int32_t ColorCover::CoverByCandidates(int32_t first) {
     const Rect s = candidates_[chosen].rect;
     runs_.CoverRect(s, key_);
     cells_.Set(cells_.Index(s.x, s.y), s.col_span, s.row_span, key_);
-    state_.DonePixels += s.col_span * s.row_span;
+    AddDone(s.col_span * s.row_span);
     if (iteration % 10 == 1) ShowProgress();
     candidates_.Retire(chosen);
     Repair(s);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/relaxed.h"
 #include "core/run_state.h"
 #include "layout/candidates.h"
 #include "layout/cell_grid.h"
@@ -13,10 +14,17 @@
 
 namespace pixtable::layout {
 
-/// Covers the colours of one picture, one colour a call.
+/// Covers the colours of one picture, one colour a call. Covers of
+/// different colours may run on different threads, each with its own
+/// ColorCover: they share only the pixels, each covering its own colour's,
+/// and the grid, each setting the cells of its own colour.
 class ColorCover {
  public:
-  ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress& progress);
+  /// Counts the pixels it places in `state.DonePixels` and stops when
+  /// `state.CancelFlag` is set. Shows its progress through `progress`; a
+  /// cover on a thread of its own gets none, and then another thread may
+  /// set the flag and read the count at any time.
+  ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress* progress);
 
   /// Covers every uncovered pixel of colour `key`, whose runs are chained
   /// from `first` (kNone for none), with cells. Returns the number of
@@ -24,17 +32,25 @@ class ColorCover {
   /// two apart by `CancelFlag`).
   int32_t CoverColor(int32_t key, int32_t first) {
     state_.TotalPixels = runs_.w() * runs_.h();
-    // Events run only in progress displays, so the flag cannot change while
-    // gathering: testing it once stands for testing it before every pixel.
-    if (state_.CancelFlag) return 0;
+    // Events run only in progress displays, so on its own thread the flag
+    // cannot change while gathering: testing it once stands for testing it
+    // before every pixel. On a worker thread gathering one colour takes a
+    // fraction of a second.
+    if (Cancelled()) return 0;
     key_ = key;
     singles_ = 0;
-    // Most colours of a photo have one pixel: no candidates to gather.
-    if (first != kNone && runs_[first].next == kNone && runs_[first].run == 1) {
+    // Most colours of a photo are a few pixels strewn apart. A pixel alone
+    // measures a single pixel, and while all pixels before it were alone no
+    // candidate can contain it (a larger one that did would hold a pixel of
+    // the colour beside or above it): it becomes a cell at once, as
+    // gathering would make it.
+    for (; first != kNone && Alone(first); first = runs_[first].next) {
       const int32_t row = runs_.RowFromBottom(first);
       PlaceSingle(first - row * runs_.w(), runs_.h() - 1 - row, first);
+    }
+    if (first == kNone) {
       ShowProgress();
-      return state_.CancelFlag ? 0 : singles_;
+      return Cancelled() ? 0 : singles_;
     }
     return CoverByCandidates(first);
   }
@@ -54,8 +70,16 @@ class ColorCover {
 
  private:
   int32_t CoverByCandidates(int32_t first);
+  /// True when the run at `i` is one pixel with no pixel of the key colour
+  /// below it (the last run of the colour has none: that would come later).
+  bool Alone(int32_t i) const {
+    const Pixel& p = runs_[i];
+    return p.run == 1 && (p.next == kNone || i < runs_.w() || ColorOf(runs_[i - runs_.w()]) != key_);
+  }
+  bool Cancelled() const { return RelaxedLoad(state_.CancelFlag); }
+  void AddDone(int32_t pixels) { RelaxedStore(state_.DonePixels, state_.DonePixels + pixels); }
   void PlaceSingle(int32_t x, int32_t y, int32_t i) {
-    state_.DonePixels += 1;
+    AddDone(1);
     cells_.Set(cells_.Index(x, y), 1, 1, key_);
     runs_.CoverPixel(i, x, key_);
     singles_ += 1;
@@ -63,21 +87,23 @@ class ColorCover {
   /// Offers pixel (x, y) if it is of the key colour.
   void Offer(int32_t x, int32_t y) {
     const int32_t i = runs_.Index(x, y);
-    if (runs_[i].color != key_) return;
+    if (ColorOf(runs_[i]) != key_) return;
     OfferRect(runs_.Measure(key_, x, y), i);
   }
   void Repair(const Rect& s);
-  /// "Pixels placed of all", then events run (where a cancel may arrive).
+  /// "Pixels placed of all", then events run (where a cancel may arrive);
+  /// nothing on a thread of its own.
   void ShowProgress() {
-    progress_.Report(Stage::kAnalysing, state_.DonePixels, state_.TotalPixels);
-    progress_.PumpEvents();
+    if (!progress_) return;
+    progress_->Report(Stage::kAnalysing, state_.DonePixels, state_.TotalPixels);
+    progress_->PumpEvents();
   }
 
   // The picture, for every cover.
   PixelRuns& runs_;
   CellGrid& cells_;
   RunState& state_;
-  Progress& progress_;
+  Progress* progress_;
   /// The candidates of the cover in progress: emptied when it ends, keeping
   /// its memory for the next.
   Candidates candidates_;

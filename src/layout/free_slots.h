@@ -25,6 +25,7 @@ class FreeSlots {
     words_[i >> 12] |= uint64_t{1} << (i >> 6 & 63);
     blocks_[i >> 18] |= uint64_t{1} << (i >> 12 & 63);
     ++count_;
+    highest_ = std::max(highest_, i);
   }
   /// Takes the lowest retired slot out, or returns -1 when there is none.
   int32_t TakeLowest() {
@@ -38,16 +39,22 @@ class FreeSlots {
     if ((bits_[i] &= bits_[i] - 1) == 0 && (words_[w] &= words_[w] - 1) == 0) blocks_[b] &= blocks_[b] - 1;
     return static_cast<int32_t>(k);
   }
+  /// Clears the words that slots up to the highest one added may have set:
+  /// after a colour of many candidates, a photo's million tiny colours
+  /// would otherwise each clear all of them.
   void Clear() {
-    std::fill(bits_.begin(), bits_.end(), 0);
-    std::fill(words_.begin(), words_.end(), 0);
-    std::fill(blocks_.begin(), blocks_.end(), 0);
+    if (bits_.empty()) return;
+    std::fill_n(bits_.begin(), (highest_ >> 6) + 1, 0);
+    std::fill_n(words_.begin(), (highest_ >> 12) + 1, 0);
+    std::fill_n(blocks_.begin(), (highest_ >> 18) + 1, 0);
     count_ = 0;
+    highest_ = 0;
   }
 
  private:
   std::vector<uint64_t> bits_, words_, blocks_;
   size_t count_ = 0;
+  size_t highest_ = 0;  ///< The highest slot added since the last `Clear`.
 };
 
 }  // namespace pixtable::layout

@@ -28,7 +28,7 @@ inline int32_t Gatherer::HeldByHint(int32_t x, int32_t y, int32_t end) const {
     return x;
   }
   const Pixel* below = &px_[Index(0, e.y1)];
-  while (x < end && !Solved(x, y) && below[x].color != key_) ++x;
+  while (x < end && !Solved(x, y) && ColorOf(below[x]) != key_) ++x;
   return x;
 }
 
@@ -36,7 +36,7 @@ inline int32_t Gatherer::HeldByHint(int32_t x, int32_t y, int32_t end) const {
 inline bool Gatherer::SkipGathering(int32_t x, int32_t y, int32_t end) {
   // A short stretch costs less to solve than the buckets cost to search.
   for (int32_t k = 1, j = Index(x, y) - w_; k < kShortStretch; ++k, j -= w_)
-    if (j < 0 || px_[j].color != key_) return false;
+    if (j < 0 || ColorOf(px_[j]) != key_) return false;
   const int32_t k = candidates_.FindHolding(x, y, end - x, [&](const Box& e) { return Holds(e, x, y, end); });
   if (k == kNoSlot) return false;
   skip_hint_ = k;
@@ -49,7 +49,7 @@ inline void Gatherer::SolveColumn(int32_t x, int32_t y, int32_t top) {
   SolvedColumn& column = columns_[x];
   column.cover = cover_counter_;
   column.base = static_cast<uint32_t>(found_used_) - static_cast<uint32_t>(y);
-  if (top < w_ || px_[top - w_].color != key_) {  // One row: the run itself.
+  if (top < w_ || ColorOf(px_[top - w_]) != key_) {  // One row: the run itself.
     found_[found_used_++] = {px_[top].run, 1};
     column.until = y;
     return;
@@ -59,7 +59,7 @@ inline void Gatherer::SolveColumn(int32_t x, int32_t y, int32_t top) {
   const Pixel* px = px_;
   const int32_t key = key_, w = w_;
   size_t n = 0;
-  for (int32_t i = top; i >= 0 && px[i].color == key; i -= w) widths[n++] = px[i].run;
+  for (int32_t i = top; i >= 0 && ColorOf(px[i]) == key; i -= w) widths[n++] = px[i].run;
   const size_t base = found_used_;
   found_used_ += n;
   solver_.Solve(std::span<const int32_t>(widths, n), std::span<StretchRect>(found_.data() + base, n));

@@ -34,7 +34,7 @@ class Gatherer {
   /// (x, y) of a run ending at `end`, which then need not be measured: it
   /// spans the run, and the column's key pixels end at its bottom edge.
   bool Holds(const Box& e, int32_t x, int32_t y, int32_t end) const {
-    return Spans(e, x, y, end) && (e.y1 == h_ || px_[Index(x, e.y1)].color != key_);
+    return Spans(e, x, y, end) && (e.y1 == h_ || ColorOf(px_[Index(x, e.y1)]) != key_);
   }
   /// True when `e` holds the part of row y from x to `end` - 1.
   static bool Spans(const Box& e, int32_t x, int32_t y, int32_t end) {

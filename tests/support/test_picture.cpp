@@ -95,7 +95,7 @@ bool StringSink::Write(std::string_view bytes) {
 
 std::string Convert(const Picture& picture, int32_t magnification, int32_t background, const TableFormat& format) {
   CellGrid cells;
-  const std::string out = Outcome(BuildTable, picture, {magnification, background, 0, format}, cells);
+  const std::string out = Outcome(BuildTable, picture, {.magnification = magnification, .background = background, .format = format}, cells);
   return out.ends_with("</table>\r\n") ? out.substr(out.find("<table")) : "";
 }
 
@@ -105,6 +105,7 @@ std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSett
   state.BackgroundColor = run.background;
   state.DonePixels = 99;  // Left over from nothing: the sweep starts from 0.
   state.CancelFlag = run.cancel_at == -1;
+  state.Threads = run.threads;
   RecordingProgress progress;
   progress.on_pump = [&] { state.CancelFlag |= progress.pumps == run.cancel_at; };
   const DibSection dib = ToDib(picture, 0x80, run.has_alpha);

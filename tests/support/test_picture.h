@@ -75,7 +75,7 @@ class StringSink : public OutputSink {
 /// `cancel_at` (never when 0, before the start when -1); the sink fails every
 /// write after `fail_after` bytes.
 struct RunSettings {
-  int32_t magnification = 1, background = 0, cancel_at = 0;
+  int32_t magnification = 1, background = 0, cancel_at = 0, threads = 1;
   TableFormat format{};
   bool has_alpha = false;
   size_t fail_after = SIZE_MAX;
