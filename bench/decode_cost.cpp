@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const pixtable::DecodeResult result = pixtable::DecodePicture(bytes);
     seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    if (!result.dib.Loaded()) {
+    if (!result.raster.Loaded()) {
       std::fprintf(stderr, "decode_cost: %s: %s\n", argv[1], pixtable::LoadReason(result.error, result.detail).c_str());
       return 1;
     }

@@ -21,20 +21,20 @@ struct Quiet : Progress {
   void PumpEvents() override {}
 };
 
-DibSection Load(const char* path) {
-  LoadResult loaded = LoadDib(path);
-  if (!loaded.dib.Loaded()) {
+Raster Load(const char* path) {
+  LoadResult loaded = LoadPicture(path);
+  if (!loaded.raster.Loaded()) {
     std::fprintf(stderr, "fit_tool: cannot load %s\n", path);
     std::exit(1);
   }
-  return std::move(loaded.dib);
+  return std::move(loaded.raster);
 }
 
 /// The PSNR of the search's choice under `request`, or -1 when nothing fits.
-double SearchPsnr(const DibSection& dib, const BudgetRequest& request) {
+double SearchPsnr(const Raster& raster, const BudgetRequest& request) {
   RunState state;
   Quiet quiet;
-  BudgetResult result = FitToBudget(dib, request, state, quiet);
+  BudgetResult result = FitToBudget(raster, request, state, quiet);
   return result.outcome == BudgetOutcome::kFits ? result.choice.psnr : -1;
 }
 
@@ -43,23 +43,23 @@ double SearchPsnr(const DibSection& dib, const BudgetRequest& request) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "psnr" && argc == 5) {
-    const DibSection original = Load(argv[2]), reduced = Load(argv[3]);
+    const Raster original = Load(argv[2]), reduced = Load(argv[3]);
     std::printf("%.3f\n", TablePsnr(original, reduced, std::atoi(argv[4])));
     return 0;
   }
   if (mode == "ideas" && argc == 4) {
     // Each idea switched on in turn, on top of the ones before it.
-    const DibSection dib = Load(argv[2]);
+    const Raster raster = Load(argv[2]);
     BudgetRequest request;
     request.max_bytes = std::atoll(argv[3]);
     request.saving_background = request.mean_colors = request.merge_cells = false;
-    double last = SearchPsnr(dib, request);
+    double last = SearchPsnr(raster, request);
     const double palette = last;
     std::string gains;
     for (bool BudgetRequest::*idea : {&BudgetRequest::saving_background, &BudgetRequest::mean_colors,
                                       &BudgetRequest::merge_cells}) {
       request.*idea = true;
-      const double now = SearchPsnr(dib, request);
+      const double now = SearchPsnr(raster, request);
       char gain[16];
       std::snprintf(gain, sizeof gain, " %+.2f", now - last);
       gains += gain;

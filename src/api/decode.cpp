@@ -111,7 +111,7 @@ Decoded Decode(std::span<const uint8_t> bytes, const DecodeOptions& options, Obs
       decoded.error = Error{ToErrorCode(result.error), std::move(result.detail)};
       return decoded;
     }
-    decoded.picture = WrapDib(std::move(result.dib), result.animated);
+    decoded.picture = WrapRaster(std::move(result.raster), result.animated);
     if (decoded.picture.empty()) decoded.error.code = ErrorCode::kOutOfMemory;
   } catch (const std::bad_alloc&) {
     decoded = Decoded{Picture(), Error{ErrorCode::kOutOfMemory}};

@@ -63,8 +63,8 @@ const char* OptionOutOfRange(const TableOptions& o) {
   return nullptr;
 }
 
-/// The layout of `dib` into `cells`, reduced or fitted as `options` ask;
-/// `made` receives the picture the cells cover when it is not `dib`.
+/// The layout of `raster` into `cells`, reduced or fitted as `options` ask;
+/// `made` receives the picture the cells cover when it is not `raster`.
 /// The table's largest size in picture pixels at magnification 1.
 SizeBound BoundOf(const TableOptions& options) {
   SizeBound bound;
@@ -74,15 +74,15 @@ SizeBound BoundOf(const TableOptions& options) {
 }
 
 /// The size search within `max_bytes` less `frame_bytes` (the page around the table).
-Error FitLayOut(const DibSection& dib, const TableOptions& options, int64_t frame_bytes, RunState& state,
-                Progress& progress, DibSection& made, CellGrid& cells, TableSummary& summary) {
+Error FitLayOut(const Raster& raster, const TableOptions& options, int64_t frame_bytes, RunState& state,
+                Progress& progress, Raster& made, CellGrid& cells, TableSummary& summary) {
   BudgetRequest request;
   request.max_bytes = options.max_bytes - frame_bytes;
   request.filter = options.scale_filter;
   request.dither = options.dither;
   request.format = TableFormat{.auto_layout = options.form == LayoutForm::kAuto};
   request.bound = BoundOf(options);
-  BudgetResult result = request.max_bytes > 0 ? FitToBudget(dib, request, state, progress)
+  BudgetResult result = request.max_bytes > 0 ? FitToBudget(raster, request, state, progress)
                                               : BudgetResult{BudgetOutcome::kTooSmall, {}, 0};
   switch (result.outcome) {
     case BudgetOutcome::kFits:
@@ -95,7 +95,7 @@ Error FitLayOut(const DibSection& dib, const TableOptions& options, int64_t fram
     case BudgetOutcome::kTooSmall:
       if (result.smallest == 0) {  // The page alone is longer than the size: the table's smallest still counts.
         request.max_bytes = 0;
-        result = FitToBudget(dib, request, state, progress);
+        result = FitToBudget(raster, request, state, progress);
       }
       return Error{ErrorCode::kBudgetTooSmall, {}, result.smallest + frame_bytes};
     case BudgetOutcome::kCancelled:
@@ -106,13 +106,13 @@ Error FitLayOut(const DibSection& dib, const TableOptions& options, int64_t fram
   return Error{ErrorCode::kOutOfMemory};
 }
 
-Error LayOut(const DibSection& dib, const TableOptions& options, int64_t frame_bytes, RunState& state,
-             Progress& progress, DibSection& made, CellGrid& cells, TableSummary& summary) {
-  if (options.max_bytes > 0) return FitLayOut(dib, options, frame_bytes, state, progress, made, cells, summary);
+Error LayOut(const Raster& raster, const TableOptions& options, int64_t frame_bytes, RunState& state,
+             Progress& progress, Raster& made, CellGrid& cells, TableSummary& summary) {
+  if (options.max_bytes > 0) return FitLayOut(raster, options, frame_bytes, state, progress, made, cells, summary);
   if (options.scale > 1 || options.colors > 0 || options.max_width > 0 || options.max_height > 0) {
-    DibSection resized;
-    if (!ResizeForScale(dib, BoundOf(options), options.scale, resized)) return Error{ErrorCode::kOutOfMemory};
-    const DibSection& reference = resized.Loaded() ? resized : dib;
+    Raster resized;
+    if (!ResizeForScale(raster, BoundOf(options), options.scale, resized)) return Error{ErrorCode::kOutOfMemory};
+    const Raster& reference = resized.Loaded() ? resized : raster;
     made = ReducePicture(reference, Reduction{options.scale, options.scale_filter, options.colors, options.dither});
     if (!made.Loaded()) return Error{ErrorCode::kOutOfMemory};
     state.Magnification *= options.scale;
@@ -124,7 +124,7 @@ Error LayOut(const DibSection& dib, const TableOptions& options, int64_t frame_b
     ChooseSavingBackground(cells, state);
     return {};
   }
-  if (!BuildTable(dib, cells, state, progress)) return Error{ErrorCode::kCancelled};
+  if (!BuildTable(raster, cells, state, progress)) return Error{ErrorCode::kCancelled};
   return {};
 }
 
@@ -138,14 +138,14 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
   ObserverProgress progress(observer, state);
   progress.Report(Stage::kPreparing, 0, 0);
 
-  const DibSection* source = &picture.data()->dib;
+  const Raster* source = &picture.data()->raster;
   result.summary.partly_transparent = PartlyTransparentPixels(*source);
-  DibSection matted;
-  if (options.matte && source->HasAlpha) {
-    matted = AllocateDib(source->Width, source->Height);
+  Raster matted;
+  if (options.matte && source->has_alpha) {
+    matted = AllocateRaster(source->width, source->height);
     if (!matted.Loaded()) return TableResult{{}, Error{ErrorCode::kOutOfMemory}};
-    std::memcpy(matted.pBits.get(), source->pBits.get(), static_cast<size_t>(source->BytesPerLine) * source->Height);
-    matted.HasAlpha = true;
+    std::memcpy(matted.pixels.get(), source->pixels.get(), static_cast<size_t>(source->bytes_per_line) * source->height);
+    matted.has_alpha = true;
     ComposeOverMatte(matted, *options.matte);
     source = &matted;
   }
@@ -153,7 +153,7 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
   std::optional<PageFrame> page;
   if (options.page_title) page = PageAround(*options.page_title);
   const int64_t frame_bytes = page ? std::ssize(page->head) + std::ssize(page->tail) : 0;
-  DibSection made;
+  Raster made;
   CellGrid cells;
   result.error = LayOut(*source, options, frame_bytes, state, progress, made, cells, result.summary);
   if (result.error) return result;

@@ -2,19 +2,19 @@
 // values and the core's own.
 #pragma once
 
-#include "image/dib.h"
+#include "image/raster.h"
 #include "image/load_error.h"
 #include "pixtable/pixtable.h"
 
 namespace pixtable {
 
 struct Picture::Data {
-  DibSection dib;
+  Raster raster;
   bool animated = false;
 };
 
-/// A public picture holding `dib`; empty when `dib` is (or memory ran out).
-Picture WrapDib(DibSection dib, bool animated = false);
+/// A public picture holding `raster`; empty when `raster` is (or memory ran out).
+Picture WrapRaster(Raster raster, bool animated = false);
 
 /// The public code of a decoder's refusal.
 ErrorCode ToErrorCode(LoadError error);

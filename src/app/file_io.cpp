@@ -143,10 +143,10 @@ LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const Canc
   // A picture finished after a cancel (a decoder's last rows, or one call of
   // a library) is not wanted either: the layout does not start.
   result.cancelled = decoded.error == LoadError::kCancelled || cancel.Cancelled();
-  if (!result.cancelled) result.dib = std::move(decoded.dib);
+  if (!result.cancelled) result.raster = std::move(decoded.raster);
   result.animated = decoded.animated;
   result.empty = source.bytes_read() == 0;
-  if (!result.dib.Loaded() && !result.cancelled) {
+  if (!result.raster.Loaded() && !result.cancelled) {
     if (source.error() != 0) {
       result.reason = SystemReason(source.error());
     } else {
@@ -156,7 +156,7 @@ LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const Canc
   return result;
 }
 
-LoadResult LoadDib(const std::string& path, const DecodeLimits& limits, const CancelToken& cancel) {
+LoadResult LoadPicture(const std::string& path, const DecodeLimits& limits, const CancelToken& cancel) {
   LoadResult result;
   // Look before opening: opening a FIFO for reading waits for a writer, and
   // opening a device can act on it.

@@ -13,13 +13,13 @@ namespace pixtable {
 /// Files larger than this cannot hold a picture we would accept.
 inline constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
 
-/// Outcome of `LoadDib`: a picture, or why there is none.
+/// Outcome of `LoadPicture`: a picture, or why there is none.
 struct LoadResult {
-  DibSection dib;
-  /// Why `dib` is empty, in plain words: the file's problem ("permission
+  Raster raster;
+  /// Why `raster` is empty, in plain words: the file's problem ("permission
   /// denied", "it is a folder") or the decoder's reason.
   std::string reason;
-  /// The file is an animation; `dib` holds its first frame.
+  /// The file is an animation; `raster` holds its first frame.
   bool animated = false;
   /// `cancel` stopped the reading or the decoding: no picture, and no reason to show.
   bool cancelled = false;
@@ -34,14 +34,14 @@ std::string SystemReason(int error);
 /// far as the picture goes. Anything but a regular file is refused without
 /// being opened, so a FIFO or a device never blocks the run or feels a read.
 /// `cancel` is asked between blocks of the file and rows of the picture.
-LoadResult LoadDib(const std::string& path, const DecodeLimits& limits = {},
+LoadResult LoadPicture(const std::string& path, const DecodeLimits& limits = {},
                    const CancelToken& cancel = NeverCancelled());
 
 /// The length of a stream (a pipe), which is known only at its end.
 inline constexpr int64_t kUnknownSize = INT64_MAX;
 
 /// Decodes the picture read from the open `fd`, a regular file of `size`
-/// bytes or a stream of `kUnknownSize`, as `LoadDib` does.
+/// bytes or a stream of `kUnknownSize`, as `LoadPicture` does.
 LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const CancelToken& cancel);
 
 /// Buffered output to a file descriptor that remembers the first error.

@@ -55,8 +55,8 @@ std::string DescribeChoice(int64_t max_bytes, const BudgetChoice& choice) {
 
 }  // namespace
 
-bool LayOutReduced(const Options& options, const std::string& picture_name, const DibSection& dib,
-                   int64_t frame_bytes, DibSection& fitted, CellGrid& cells, RunState& state, Ui& ui, int& code,
+bool LayOutReduced(const Options& options, const std::string& picture_name, const Raster& raster,
+                   int64_t frame_bytes, Raster& fitted, CellGrid& cells, RunState& state, Ui& ui, int& code,
                    std::string& message) {
   const SizeBound bound = BoundOf(options, state.Magnification);
   const int32_t pixel = state.Magnification * (options.max_size > 0 ? 1 : options.scale);
@@ -67,9 +67,9 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
     return false;
   }
   if (options.max_size == 0) {
-    DibSection resized;
-    if (!ResizeForScale(dib, bound, options.scale, resized)) throw std::bad_alloc();
-    fitted = ReducePicture(resized.Loaded() ? resized : dib,
+    Raster resized;
+    if (!ResizeForScale(raster, bound, options.scale, resized)) throw std::bad_alloc();
+    fitted = ReducePicture(resized.Loaded() ? resized : raster,
                            Reduction{options.scale, options.scale_filter, options.colors, options.dither});
     if (!fitted.Loaded()) throw std::bad_alloc();
     state.Magnification *= options.scale;
@@ -83,7 +83,7 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
   request.dither = options.dither;
   request.format = options.format;
   request.bound = bound;
-  BudgetResult result = request.max_bytes > 0 ? FitToBudget(dib, request, state, ui)
+  BudgetResult result = request.max_bytes > 0 ? FitToBudget(raster, request, state, ui)
                                               : BudgetResult{BudgetOutcome::kTooSmall, {}, 0};
   switch (result.outcome) {
     case BudgetOutcome::kFits:
@@ -95,7 +95,7 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
     case BudgetOutcome::kTooSmall:
       if (result.smallest == 0) {  // The page alone is longer than the size: the table's smallest still counts.
         request.max_bytes = 0;
-        result = FitToBudget(dib, request, state, ui);
+        result = FitToBudget(raster, request, state, ui);
       }
       code = kExitFailed;
       message = Fill(Tr("pixtable: no table of {1} fits in {2}: the smallest has {3}"),

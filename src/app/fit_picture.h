@@ -5,12 +5,12 @@
 
 #include "app/options.h"
 #include "app/run.h"
-#include "image/dib.h"
+#include "image/raster.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable {
 
-/// Lays `dib` out into `cells` after reducing it: to fit --width and
+/// Lays `raster` out into `cells` after reducing it: to fit --width and
 /// --height, by `options.scale` and `options.colors`, or as the size search
 /// chooses for `options.max_size` less `frame_bytes` (the page around the
 /// table; its choice shown as a note). `fitted` receives the picture the
@@ -18,8 +18,8 @@ namespace pixtable {
 /// when the cells are ready to write; otherwise `code` says why not and
 /// `message`, when not empty, says it to the user. May throw
 /// `std::bad_alloc`.
-bool LayOutReduced(const Options& options, const std::string& picture_name, const DibSection& dib,
-                   int64_t frame_bytes, DibSection& fitted, CellGrid& cells, RunState& state, Ui& ui, int& code,
+bool LayOutReduced(const Options& options, const std::string& picture_name, const Raster& raster,
+                   int64_t frame_bytes, Raster& fitted, CellGrid& cells, RunState& state, Ui& ui, int& code,
                    std::string& message);
 
 }  // namespace pixtable

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 

@@ -8,7 +8,7 @@
 
 #include "fit/scale.h"
 #include "html/html_writer.h"
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 

@@ -103,9 +103,9 @@ class TallySink : public OutputSink {
 /// Writes the table, inside `page` when there is one, into `out`, which was
 /// opened before the layout; `shown` names the destination in the closing line.
 int WriteTable(TableOutput& out, const std::string& shown, const TableFormat& format, const PageFrame* page,
-               const DibSection& dib, const CellGrid& cells, Ui& ui, RunState& state, std::string& message) {
+               const Raster& raster, const CellGrid& cells, Ui& ui, RunState& state, std::string& message) {
   TallySink tally(out);
-  WriteOutcome outcome = !page || tally.Write(page->head) ? WriteHtmlTable(tally, dib, cells, state, ui, format)
+  WriteOutcome outcome = !page || tally.Write(page->head) ? WriteHtmlTable(tally, raster, cells, state, ui, format)
                                                           : WriteOutcome::kWriteFailed;
   if (page && outcome == WriteOutcome::kWritten && !tally.Write(page->tail)) outcome = WriteOutcome::kWriteFailed;
   // Ended either way before a message is shown: no temporary file waits for the user.
@@ -177,18 +177,18 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   limits.max_pixels = options.max_pixels;
   if (budget) limits.admit = [&share](int64_t pixels) { return share.Take(pixels, SignalCancel()); };
   const bool piped = input == kStandardInput;
-  LoadResult loaded = piped ? LoadStandardInput(limits, SignalCancel()) : LoadDib(input, limits, SignalCancel());
+  LoadResult loaded = piped ? LoadStandardInput(limits, SignalCancel()) : LoadPicture(input, limits, SignalCancel());
   if (loaded.cancelled) return kExitCancelled;
-  if (!loaded.dib.Loaded()) {
+  if (!loaded.raster.Loaded()) {
     ui.ShowLoadFailure(PictureName(input), loaded.reason);
     return kExitFailed;
   }
-  DibSection& dib = loaded.dib;
+  Raster& raster = loaded.raster;
   if (loaded.animated) {
     ui.ShowNote(Fill(Tr("pixtable: {1} is animated; converting its first frame"), {PictureName(input)}));
   }
-  const bool soft = !options.matte && PartlyTransparentPixels(dib) >= kSoftEdgeShare * dib.Width * dib.Height;
-  if (options.matte) ComposeOverMatte(dib, *options.matte);
+  const bool soft = !options.matte && PartlyTransparentPixels(raster) >= kSoftEdgeShare * raster.width * raster.height;
+  if (options.matte) ComposeOverMatte(raster, *options.matte);
 
   // The destination is opened before the layout: one that can't be written
   // fails at once, not after minutes of work.
@@ -196,7 +196,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   const bool opened = out.Open(output);
   // A piped picture's file is found through our own descriptor.
   if (!opened || out.Writes(piped ? "/proc/self/fd/0" : input)) {
-    FreeDib(dib);
+    FreeRaster(raster);
     out.Cancel();
     if (out.interrupted()) return kExitCancelled;
     ui.ShowMessage(opened ? Fill(Tr("pixtable: the output would overwrite the picture {1}"), {PictureName(input)})
@@ -207,19 +207,19 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   ui.ShowProgressWindow();
   ui.Report(Stage::kPreparing, 0, 0);
   CellGrid cells;
-  DibSection reduced;  // The picture the cells cover, when an option reduced it.
+  Raster reduced;  // The picture the cells cover, when an option reduced it.
   int code = kExitCancelled;
   std::string message;
   std::optional<PageFrame> page;
   if (options.page) page = PageAround(input.substr(input.find_last_of('/') + 1));
   const int64_t frame_bytes = page ? std::ssize(page->head) + std::ssize(page->tail) : 0;
   try {
-    const bool built = ReducesPicture(options) ? LayOutReduced(options, PictureName(input), dib, frame_bytes, reduced,
+    const bool built = ReducesPicture(options) ? LayOutReduced(options, PictureName(input), raster, frame_bytes, reduced,
                                                                cells, state, ui, code, message)
-                                               : BuildTable(dib, cells, state, ui);
+                                               : BuildTable(raster, cells, state, ui);
     if (built) {
       code = WriteTable(out, output == "-" ? Tr("standard output") : DisplayName(output), options.format,
-                        page ? &*page : nullptr, reduced.Loaded() ? reduced : dib, cells, ui, state, message);
+                        page ? &*page : nullptr, reduced.Loaded() ? reduced : raster, cells, ui, state, message);
       if (code == kExitWritten && soft) ui.ShowClosingLine(Tr(kSoftEdgeHint));
     } else {
       out.Cancel();
@@ -230,7 +230,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
     code = kExitFailed;
     message = Fill(Tr("pixtable: not enough memory to convert {1}"), {PictureName(input)});
   }
-  FreeDib(dib);
+  FreeRaster(raster);
   ui.UnloadProgressWindow();
   if (!message.empty()) ui.ShowMessage(message);
   return code;

@@ -8,17 +8,17 @@
 
 namespace pixtable {
 
-bool BlockSums::Sum(const DibSection& picture, int32_t k) {
-  w_ = (picture.Width + k - 1) / k, h_ = (picture.Height + k - 1) / k;
+bool BlockSums::Sum(const Raster& picture, int32_t k) {
+  w_ = (picture.width + k - 1) / k, h_ = (picture.height + k - 1) / k;
   try {
     blocks_.assign(static_cast<size_t>(w_) * static_cast<size_t>(h_), Block{});
   } catch (const std::bad_alloc&) {
     return false;
   }
-  for (int32_t y = 0; y < picture.Height; ++y) {
-    const uint8_t* p = picture.pBits.get() + picture.OffsetOf(0, y);
+  for (int32_t y = 0; y < picture.height; ++y) {
+    const uint8_t* p = picture.pixels.get() + picture.OffsetOf(0, y);
     Block* row = blocks_.data() + static_cast<size_t>(y / k) * static_cast<size_t>(w_);
-    for (int32_t x = 0; x < picture.Width; ++x, p += 4) {
+    for (int32_t x = 0; x < picture.width; ++x, p += 4) {
       Block& b = row[x / k];
       if (IsTransparent(picture, p)) {
         ++b.transparent;
@@ -40,11 +40,11 @@ ColorSum BlockSums::Under(int32_t x, int32_t y, int32_t w, int32_t h) const {
   return s;
 }
 
-double BlockSums::Psnr(const DibSection& shown) const {
+double BlockSums::Psnr(const Raster& shown) const {
   // As TablePsnr: twice the squared error, since a pixel shown on the page counts the mean of two.
   uint64_t squared_error = 0, samples = 0;
   for (int32_t y = 0; y < h_; ++y) {
-    const uint8_t* q = shown.pBits.get() + shown.OffsetOf(0, y);
+    const uint8_t* q = shown.pixels.get() + shown.OffsetOf(0, y);
     const Block* b = blocks_.data() + static_cast<size_t>(y) * static_cast<size_t>(w_);
     for (int32_t x = 0; x < w_; ++x, q += 4, ++b) {
       const int64_t n = b->opaque, sum = static_cast<int64_t>(b->r + b->g + b->b);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fit/color_sum.h"
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 
@@ -18,14 +18,14 @@ namespace pixtable {
 class BlockSums {
  public:
   /// Sums `picture` by blocks of `k`. False when the memory is not there.
-  bool Sum(const DibSection& picture, int32_t k);
+  bool Sum(const Raster& picture, int32_t k);
   bool Empty() const { return blocks_.empty(); }
 
   /// The opaque pixels under `w` x `h` blocks from block (x, y).
   ColorSum Under(int32_t x, int32_t y, int32_t w, int32_t h) const;
 
   /// `TablePsnr(picture, shown, k)`, to the last bit, for `shown` one pixel a block.
-  double Psnr(const DibSection& shown) const;
+  double Psnr(const Raster& shown) const;
 
  private:
   struct Block {

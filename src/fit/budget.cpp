@@ -86,11 +86,11 @@ struct SearchMemory {
 
 class Search {
  public:
-  Search(const DibSection& dib, const BudgetRequest& request, const RunState& run, Progress& progress)
-      : dib_(dib), request_(request), run_(run), progress_(progress),
+  Search(const Raster& raster, const BudgetRequest& request, const RunState& run, Progress& progress)
+      : raster_(raster), request_(request), run_(run), progress_(progress),
         settings_{run.Magnification, run.BackgroundColor, request.format,
                   request.dither, request.saving_background, request.mean_colors, request.merge_cells},
-        ladder_(ScaleLadder(LargestScale(dib, request.bound))),
+        ladder_(ScaleLadder(LargestScale(raster, request.bound))),
         reach_(request.merge_cells ? static_cast<int64_t>(static_cast<double>(request.max_bytes) * kMergeReach)
                                    : request.max_bytes) {}
 
@@ -107,7 +107,7 @@ class Search {
   /// The best table at ladder position `i`, offered.
   StepOutcome SearchScale(size_t i);
 
-  const DibSection& dib_;
+  const Raster& raster_;
   const BudgetRequest& request_;
   const RunState& run_;
   Progress& progress_;
@@ -120,7 +120,7 @@ class Search {
 StepOutcome Search::Level(size_t i) {
   if (memory_.level_index == i) return StepOutcome::kDone;
   memory_.level_index.reset();
-  if (!MakeLevel(dib_, request_.bound, ladder_[i], request_.filter, memory_.level)) return StepOutcome::kOutOfMemory;
+  if (!MakeLevel(raster_, request_.bound, ladder_[i], request_.filter, memory_.level)) return StepOutcome::kOutOfMemory;
   memory_.level_index = i;
   return StepOutcome::kDone;
 }
@@ -247,8 +247,8 @@ BudgetResult Search::Run() {
 
 }  // namespace
 
-BudgetResult FitToBudget(const DibSection& dib, const BudgetRequest& request, RunState& state, Progress& progress) {
-  BudgetResult result = Search(dib, request, state, progress).Run();
+BudgetResult FitToBudget(const Raster& raster, const BudgetRequest& request, RunState& state, Progress& progress) {
+  BudgetResult result = Search(raster, request, state, progress).Run();
   if (result.outcome == BudgetOutcome::kFits) {
     state.Magnification *= result.choice.scale;
     state.BackgroundColor = result.choice.background;

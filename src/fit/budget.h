@@ -8,7 +8,7 @@
 #include "fit/level.h"
 #include "fit/scale.h"
 #include "html/html_writer.h"
-#include "image/dib.h"
+#include "image/raster.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable {
@@ -38,7 +38,7 @@ struct BudgetChoice {
   int32_t distinct = 0;  ///< The colours in the table's picture.
   int64_t bytes = 0;
   double psnr = 0;       ///< Against the picture at its shown size (see `TablePsnr`); infinity when exact.
-  DibSection picture;    ///< The picture the table shows...
+  Raster picture;    ///< The picture the table shows...
   CellGrid cells;        ///< ...and its cells.
   int32_t background = 0;  ///< The table's background colour, or -1.
 };
@@ -57,7 +57,7 @@ struct BudgetResult {
 };
 
 /// Finds the scale K and the colour count N (2 to 256, or all the colours)
-/// whose table of `dib`, its cells merged to the size, is at most
+/// whose table of `raster`, its cells merged to the size, is at most
 /// `request.max_bytes` long and shows the picture with the highest PSNR.
 /// K runs from 1 to the shorter side of the picture (as shown within
 /// `request.bound`), where the table is one cell across or down. Tables are
@@ -68,6 +68,6 @@ struct BudgetResult {
 /// choice.cells, state, ...)` writes exactly `choice.bytes` bytes. On
 /// `kTooSmall`, every size from `smallest` on fits. The layout may throw
 /// `std::bad_alloc`. How the search goes is told in budget.cpp.
-BudgetResult FitToBudget(const DibSection& dib, const BudgetRequest& request, RunState& state, Progress& progress);
+BudgetResult FitToBudget(const Raster& raster, const BudgetRequest& request, RunState& state, Progress& progress);
 
 }  // namespace pixtable

@@ -33,24 +33,24 @@ class OneThread {
   int saved_;
 };
 
-/// `dib` as RGBA rows, top row first, transparent pixels all zero.
-std::vector<liq_color> ToRgba(const DibSection& dib) {
-  std::vector<liq_color> rgba(static_cast<size_t>(dib.Width) * static_cast<size_t>(dib.Height));
+/// `raster` as RGBA rows, top row first, transparent pixels all zero.
+std::vector<liq_color> ToRgba(const Raster& raster) {
+  std::vector<liq_color> rgba(static_cast<size_t>(raster.width) * static_cast<size_t>(raster.height));
   liq_color* q = rgba.data();
-  for (int32_t y = 0; y < dib.Height; ++y) {
-    const uint8_t* p = dib.pBits.get() + dib.OffsetOf(0, y);
-    for (int32_t x = 0; x < dib.Width; ++x, p += 4, ++q)
-      *q = IsTransparent(dib, p) ? liq_color{0, 0, 0, 0} : liq_color{p[2], p[1], p[0], 255};
+  for (int32_t y = 0; y < raster.height; ++y) {
+    const uint8_t* p = raster.pixels.get() + raster.OffsetOf(0, y);
+    for (int32_t x = 0; x < raster.width; ++x, p += 4, ++q)
+      *q = IsTransparent(raster, p) ? liq_color{0, 0, 0, 0} : liq_color{p[2], p[1], p[0], 255};
   }
   return rgba;
 }
 
-bool AnyTransparent(const DibSection& dib) {
-  if (!dib.HasAlpha) return false;
-  for (int32_t y = 0; y < dib.Height; ++y) {
-    const uint8_t* p = dib.pBits.get() + dib.OffsetOf(0, y);
-    for (int32_t x = 0; x < dib.Width; ++x, p += 4)
-      if (IsTransparent(dib, p)) return true;
+bool AnyTransparent(const Raster& raster) {
+  if (!raster.has_alpha) return false;
+  for (int32_t y = 0; y < raster.height; ++y) {
+    const uint8_t* p = raster.pixels.get() + raster.OffsetOf(0, y);
+    for (int32_t x = 0; x < raster.width; ++x, p += 4)
+      if (IsTransparent(raster, p)) return true;
   }
   return false;
 }
@@ -72,9 +72,9 @@ bool AddHistogram(liq_histogram* hist, const liq_attr* attr, std::span<const Wei
 }
 
 /// Maps `picture` onto the palette of `result` with error diffusion.
-bool Dither(liq_result* result, const liq_attr* attr, const DibSection& picture, std::vector<uint8_t>& indexes) {
+bool Dither(liq_result* result, const liq_attr* attr, const Raster& picture, std::vector<uint8_t>& indexes) {
   std::vector<liq_color> rgba = ToRgba(picture);
-  LiqPtr<liq_image> image(liq_image_create_rgba(attr, rgba.data(), picture.Width, picture.Height, 0));
+  LiqPtr<liq_image> image(liq_image_create_rgba(attr, rgba.data(), picture.width, picture.height, 0));
   if (!image) return false;
   indexes.resize(rgba.size());
   liq_set_dithering_level(result, 1.0f);
@@ -84,7 +84,7 @@ bool Dither(liq_result* result, const liq_attr* attr, const DibSection& picture,
 }  // namespace
 
 PaletteResult ChoosePalette(std::span<const WeightedColor> histogram, int32_t colors,
-                            const DibSection* dither_picture) {
+                            const Raster* dither_picture) {
   PaletteResult out;
   OneThread one_thread;
   try {

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 
@@ -30,6 +30,6 @@ struct PaletteResult {
 /// one palette entry of their own beyond `colors`, within 256. Runs on one
 /// thread, so that every machine gets the same colours.
 PaletteResult ChoosePalette(std::span<const WeightedColor> histogram, int32_t colors,
-                            const DibSection* dither_picture);
+                            const Raster* dither_picture);
 
 }  // namespace pixtable

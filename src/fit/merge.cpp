@@ -40,7 +40,7 @@ struct Pair {
 
 class Merger {
  public:
-  Merger(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, int32_t background,
+  Merger(const ScaleLevel& level, const Raster& laid_out, CellGrid& cells, int32_t background,
          const TableFormat& format)
       : grid_(cells), background_(background), format_(format),
         owner_(static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H)) {
@@ -138,7 +138,7 @@ class Merger {
 
 }  // namespace
 
-int64_t MergeCells(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, int32_t background,
+int64_t MergeCells(const ScaleLevel& level, const Raster& laid_out, CellGrid& cells, int32_t background,
                    int64_t bytes, int64_t max_bytes, const TableFormat& format) {
   if (bytes <= max_bytes) return bytes;
   return Merger(level, laid_out, cells, background, format).Run(bytes, max_bytes);

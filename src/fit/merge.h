@@ -5,7 +5,7 @@
 
 #include "fit/level.h"
 #include "html/html_writer.h"
-#include "image/dib.h"
+#include "image/raster.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable {
@@ -24,7 +24,7 @@ namespace pixtable {
 /// saves its colour too). Transparent cells stay as they are. Returns the
 /// estimated length, which is the writer's for the merged cells; the table
 /// stays a tiling of the picture.
-int64_t MergeCells(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, int32_t background,
+int64_t MergeCells(const ScaleLevel& level, const Raster& laid_out, CellGrid& cells, int32_t background,
                    int64_t bytes, int64_t max_bytes, const TableFormat& format);
 
 }  // namespace pixtable

@@ -7,12 +7,12 @@
 
 namespace pixtable {
 
-double TablePsnr(const DibSection& original, const DibSection& reduced, int32_t k) {
+double TablePsnr(const Raster& original, const Raster& reduced, int32_t k) {
   uint64_t squared_error = 0, samples = 0;  // Twice the squared error: the page term halves.
-  for (int32_t y = 0; y < original.Height; ++y) {
-    const uint8_t* p = original.pBits.get() + original.OffsetOf(0, y);
-    const uint8_t* row = reduced.pBits.get() + reduced.OffsetOf(0, y / k);
-    for (int32_t x = 0; x < original.Width; ++x, p += 4) {
+  for (int32_t y = 0; y < original.height; ++y) {
+    const uint8_t* p = original.pixels.get() + original.OffsetOf(0, y);
+    const uint8_t* row = reduced.pixels.get() + reduced.OffsetOf(0, y / k);
+    for (int32_t x = 0; x < original.width; ++x, p += 4) {
       const uint8_t* q = row + 4 * (x / k);
       const bool was_transparent = IsTransparent(original, p), is_transparent = IsTransparent(reduced, q);
       if (was_transparent && is_transparent) continue;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 
@@ -14,6 +14,6 @@ namespace pixtable {
 /// out; a pixel transparent on one side only shows the page there, whose
 /// colour is unknown: its error is the mean of the errors on a black and on
 /// a white page. Infinity when nothing differs.
-double TablePsnr(const DibSection& original, const DibSection& reduced, int32_t k);
+double TablePsnr(const Raster& original, const Raster& reduced, int32_t k);
 
 }  // namespace pixtable

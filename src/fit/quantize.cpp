@@ -124,20 +124,20 @@ std::vector<WeightedColor> Coarsen(const std::vector<WeightedColor>& histogram) 
 
 }  // namespace
 
-bool ColorReducer::Count(const DibSection& picture) {
+bool ColorReducer::Count(const Raster& picture) {
   picture_ = &picture;
   histogram_.clear();
   try {
-    const size_t pixels = static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height);
+    const size_t pixels = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
     pixel_colors_.resize(pixels);
     // Open addressing: a slot holds colour + 1 (0 = free) and the colour's histogram index.
     const size_t slots = std::bit_ceil(2 * std::min<size_t>(pixels, size_t{1} << 24));
     std::vector<uint64_t> table(slots);
     const int shift = 64 - std::countr_zero(slots);
     uint32_t* out = pixel_colors_.data();
-    for (int32_t y = 0; y < picture.Height; ++y) {
-      const uint8_t* p = picture.pBits.get() + picture.OffsetOf(0, y);
-      for (int32_t x = 0; x < picture.Width; ++x, p += 4, ++out) {
+    for (int32_t y = 0; y < picture.height; ++y) {
+      const uint8_t* p = picture.pixels.get() + picture.OffsetOf(0, y);
+      for (int32_t x = 0; x < picture.width; ++x, p += 4, ++out) {
         if (IsTransparent(picture, p)) {
           *out = kTransparent;
           continue;
@@ -160,11 +160,11 @@ bool ColorReducer::Count(const DibSection& picture) {
   return true;
 }
 
-DibSection ColorReducer::Reduce(int32_t colors, bool dither) const {
-  const DibSection& picture = *picture_;
-  DibSection out = AllocateDib(picture.Width, picture.Height);
+Raster ColorReducer::Reduce(int32_t colors, bool dither) const {
+  const Raster& picture = *picture_;
+  Raster out = AllocateRaster(picture.width, picture.height);
   if (!out.Loaded()) return out;
-  out.HasAlpha = picture.HasAlpha;
+  out.has_alpha = picture.has_alpha;
   try {
     // Each histogram colour's palette colour; when dithered, each pixel's.
     std::vector<uint32_t> palette;
@@ -176,7 +176,7 @@ DibSection ColorReducer::Reduce(int32_t colors, bool dither) const {
     } else {
       chosen = ChoosePalette(Coarsen(histogram_), colors, dither ? &picture : nullptr);
       if (!chosen.ok) {
-        FreeDib(out);
+        FreeRaster(out);
         return out;
       }
       palette = chosen.colors;
@@ -190,9 +190,9 @@ DibSection ColorReducer::Reduce(int32_t colors, bool dither) const {
       for (size_t u = 0; u < histogram_.size(); ++u) mapped[u] = moved.Of(histogram_[u].color);
     }
     const uint32_t* pixel = pixel_colors_.data();
-    for (int32_t y = 0; y < out.Height; ++y) {
-      uint8_t* p = out.pBits.get() + out.OffsetOf(0, y);
-      for (int32_t x = 0; x < out.Width; ++x, p += 4, ++pixel) {
+    for (int32_t y = 0; y < out.height; ++y) {
+      uint8_t* p = out.pixels.get() + out.OffsetOf(0, y);
+      for (int32_t x = 0; x < out.width; ++x, p += 4, ++pixel) {
         if (*pixel == kTransparent) {
           std::memset(p, 0, 4);
           continue;
@@ -205,11 +205,11 @@ DibSection ColorReducer::Reduce(int32_t colors, bool dither) const {
         } else {
           color = palette[mapped[*pixel]];
         }
-        PutColor(p, color, picture.HasAlpha);
+        PutColor(p, color, picture.has_alpha);
       }
     }
   } catch (const std::bad_alloc&) {
-    FreeDib(out);
+    FreeRaster(out);
   }
   return out;
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fit/imagequant.h"
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 
@@ -19,7 +19,7 @@ class ColorReducer {
  public:
   /// Counts the colours of `picture`, which must stay alive and unchanged
   /// while the reducer is used. False when the memory is not there.
-  bool Count(const DibSection& picture);
+  bool Count(const Raster& picture);
 
   /// The number of distinct opaque colours.
   int32_t DistinctColors() const { return static_cast<int32_t>(histogram_.size()); }
@@ -33,11 +33,11 @@ class ColorReducer {
   /// do not count among the colours; opaque ones come out opaque. An empty
   /// record when the memory is not there. The same picture always gives the
   /// same bytes.
-  DibSection Reduce(int32_t colors, bool dither) const;
+  Raster Reduce(int32_t colors, bool dither) const;
 
  private:
   static constexpr uint32_t kTransparent = UINT32_MAX;
-  const DibSection* picture_ = nullptr;
+  const Raster* picture_ = nullptr;
   std::vector<WeightedColor> histogram_;  ///< The distinct opaque colours, in order of first pixel.
   std::vector<uint32_t> pixel_colors_;    ///< Per pixel, top row first: its `histogram_` index, or `kTransparent`.
 };

@@ -15,7 +15,7 @@ namespace {
 /// colour (`background` true) or of another, with the sums of the opaque
 /// pixels of the level's reference under it.
 template <typename Visit>
-void ForEachCell(const ScaleLevel& level, const DibSection& laid_out, const CellGrid& cells,
+void ForEachCell(const ScaleLevel& level, const Raster& laid_out, const CellGrid& cells,
                  int32_t background_color, bool background, Visit visit) {
   for (int32_t y = 0; y < cells.H; ++y) {
     const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
@@ -29,7 +29,7 @@ void ForEachCell(const ScaleLevel& level, const DibSection& laid_out, const Cell
 
 }  // namespace
 
-void RecolorCells(const ScaleLevel& level, const DibSection& laid_out, CellGrid& cells, RunState& state) {
+void RecolorCells(const ScaleLevel& level, const Raster& laid_out, CellGrid& cells, RunState& state) {
   const int32_t background = state.BackgroundColor;
   ColorSum under_background;
   std::vector<size_t> background_cells;
@@ -45,19 +45,19 @@ void RecolorCells(const ScaleLevel& level, const DibSection& laid_out, CellGrid&
   for (size_t i : background_cells) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), state.BackgroundColor);
 }
 
-DibSection PaintCells(const CellGrid& cells, const DibSection& laid_out) {
-  DibSection out = AllocateDib(cells.W, cells.H);
+Raster PaintCells(const CellGrid& cells, const Raster& laid_out) {
+  Raster out = AllocateRaster(cells.W, cells.H);
   if (!out.Loaded()) return out;
-  out.HasAlpha = laid_out.HasAlpha;
+  out.has_alpha = laid_out.has_alpha;
   for (int32_t y = 0; y < cells.H; ++y) {
     const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
     for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
       const int32_t x = static_cast<int32_t>(i - row), color = cells.Color(i);
       uint8_t pixel[4] = {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
-                          static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(laid_out.HasAlpha ? 255 : 0)};
+                          static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(laid_out.has_alpha ? 255 : 0)};
       if (TransparentCell(laid_out, x, y)) std::memset(pixel, 0, 4);
       for (int32_t r = y; r < y + cells.RowSpan(i); ++r) {
-        uint8_t* p = out.pBits.get() + out.OffsetOf(x, r);
+        uint8_t* p = out.pixels.get() + out.OffsetOf(x, r);
         for (int32_t c = 0; c < cells.ColSpan(i); ++c, p += 4) std::memcpy(p, pixel, 4);
       }
     }

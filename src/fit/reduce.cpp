@@ -5,22 +5,22 @@
 
 namespace pixtable {
 
-DibSection ReducePicture(const DibSection& dib, const Reduction& reduction) {
-  DibSection scaled;
+Raster ReducePicture(const Raster& raster, const Reduction& reduction) {
+  Raster scaled;
   if (reduction.scale > 1) {
-    scaled = ScaleDown(dib, reduction.scale, reduction.filter);
+    scaled = ScaleDown(raster, reduction.scale, reduction.filter);
     if (!scaled.Loaded() || reduction.colors == 0) return scaled;
   }
-  const DibSection& source = reduction.scale > 1 ? scaled : dib;
+  const Raster& source = reduction.scale > 1 ? scaled : raster;
   if (reduction.colors > 0) {
     ColorReducer reducer;
-    if (!reducer.Count(source)) return DibSection{};
+    if (!reducer.Count(source)) return Raster{};
     return reducer.Reduce(reduction.colors, reduction.dither);
   }
-  DibSection copy = AllocateDib(dib.Width, dib.Height);
+  Raster copy = AllocateRaster(raster.width, raster.height);
   if (copy.Loaded()) {
-    copy.HasAlpha = dib.HasAlpha;
-    std::memcpy(copy.pBits.get(), dib.pBits.get(), static_cast<size_t>(dib.BytesPerLine) * dib.Height);
+    copy.has_alpha = raster.has_alpha;
+    std::memcpy(copy.pixels.get(), raster.pixels.get(), static_cast<size_t>(raster.bytes_per_line) * raster.height);
   }
   return copy;
 }

@@ -6,7 +6,7 @@
 #include "core/run_state.h"
 #include "fit/quantize.h"
 #include "fit/scale.h"
-#include "image/dib.h"
+#include "image/raster.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable {
@@ -19,9 +19,9 @@ struct Reduction {
   bool dither = false;
 };
 
-/// `dib` shrunk and reduced in colours as `reduction` asks; an empty record
+/// `raster` shrunk and reduced in colours as `reduction` asks; an empty record
 /// when the memory is not there.
-DibSection ReducePicture(const DibSection& dib, const Reduction& reduction);
+Raster ReducePicture(const Raster& raster, const Reduction& reduction);
 
 /// Makes the background the colour whose cells would otherwise spend the
 /// most bytes on their own `bgcolor`: the colour of the most cells (among

@@ -41,25 +41,25 @@ std::vector<Span> Spans(int32_t from, int32_t to) {
 
 }  // namespace
 
-DibSection AreaResample(const DibSection& dib, int32_t width, int32_t height) {
-  DibSection out = AllocateDib(width, height);
+Raster AreaResample(const Raster& raster, int32_t width, int32_t height) {
+  Raster out = AllocateRaster(width, height);
   if (!out.Loaded()) return out;
-  out.HasAlpha = dib.HasAlpha;
-  const std::vector<Span> columns = Spans(dib.Width, width), rows = Spans(dib.Height, height);
+  out.has_alpha = raster.has_alpha;
+  const std::vector<Span> columns = Spans(raster.width, width), rows = Spans(raster.height, height);
   std::vector<AreaSum> sums(static_cast<size_t>(width));
-  const uint64_t area = uint64_t(dib.Width) * uint64_t(dib.Height);
+  const uint64_t area = uint64_t(raster.width) * uint64_t(raster.height);
   for (int32_t oy = 0; oy < height; ++oy) {
     std::fill(sums.begin(), sums.end(), AreaSum{});
     const Span& row_span = rows[static_cast<size_t>(oy)];
     for (size_t j = 0; j < row_span.weights.size(); ++j) {
       // One source row across the new columns, then weighted by the rows' shared height.
-      const uint8_t* line = dib.pBits.get() + dib.OffsetOf(0, row_span.first + static_cast<int32_t>(j));
+      const uint8_t* line = raster.pixels.get() + raster.OffsetOf(0, row_span.first + static_cast<int32_t>(j));
       for (int32_t ox = 0; ox < width; ++ox) {
         const Span& column = columns[static_cast<size_t>(ox)];
         AreaSum s;
         const uint8_t* p = line + 4 * int64_t{column.first};
         for (const uint32_t w : column.weights) {
-          if (!IsTransparent(dib, p)) s.b += w * p[0], s.g += w * p[1], s.r += w * p[2], s.opaque += w;
+          if (!IsTransparent(raster, p)) s.b += w * p[0], s.g += w * p[1], s.r += w * p[2], s.opaque += w;
           p += 4;
         }
         AreaSum& t = sums[static_cast<size_t>(ox)];
@@ -67,13 +67,13 @@ DibSection AreaResample(const DibSection& dib, int32_t width, int32_t height) {
         t.b += h * s.b, t.g += h * s.g, t.r += h * s.r, t.opaque += h * s.opaque;
       }
     }
-    uint8_t* q = out.pBits.get() + out.OffsetOf(0, oy);
+    uint8_t* q = out.pixels.get() + out.OffsetOf(0, oy);
     for (const AreaSum& s : sums) {
       if (2 * s.opaque >= area) {  // Rounded half up: exact, and the same on every machine.
         q[0] = static_cast<uint8_t>((s.b + s.opaque / 2) / s.opaque);
         q[1] = static_cast<uint8_t>((s.g + s.opaque / 2) / s.opaque);
         q[2] = static_cast<uint8_t>((s.r + s.opaque / 2) / s.opaque);
-        q[3] = dib.HasAlpha ? 255 : 0;
+        q[3] = raster.has_alpha ? 255 : 0;
       }  // Else left all zero: transparent.
       q += 4;
     }

@@ -3,11 +3,11 @@
 
 #include <cstdint>
 
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 
-/// `dib` resampled to `width` x `height` (each at least 1 and at most the
+/// `raster` resampled to `width` x `height` (each at least 1 and at most the
 /// picture's own): each new pixel stands for the rectangle of the picture
 /// it covers, and the pixels there count by the area they share with it.
 /// The sums are whole numbers and the mean is rounded half up, so every
@@ -16,6 +16,6 @@ namespace pixtable {
 /// more), and otherwise opaque (alpha 255) with the mean of its opaque part,
 /// as `ScaleDown` treats a block; without alpha the fourth byte is 0.
 /// Returns an empty record when the memory is not there.
-DibSection AreaResample(const DibSection& dib, int32_t width, int32_t height);
+Raster AreaResample(const Raster& raster, int32_t width, int32_t height);
 
 }  // namespace pixtable

@@ -27,52 +27,52 @@ void WriteMean(uint8_t* out, const BlockSum& s, bool has_alpha) {
   out[3] = has_alpha ? 255 : 0;
 }
 
-void BoxRows(const DibSection& dib, int32_t k, DibSection& out) {
-  std::vector<BlockSum> sums(static_cast<size_t>(out.Width));
-  for (int32_t oy = 0; oy < out.Height; ++oy) {
+void BoxRows(const Raster& raster, int32_t k, Raster& out) {
+  std::vector<BlockSum> sums(static_cast<size_t>(out.width));
+  for (int32_t oy = 0; oy < out.height; ++oy) {
     std::fill(sums.begin(), sums.end(), BlockSum{});
-    const int32_t y_end = std::min(dib.Height, (oy + 1) * k);
+    const int32_t y_end = std::min(raster.height, (oy + 1) * k);
     for (int32_t y = oy * k; y < y_end; ++y) {
-      const uint8_t* p = dib.pBits.get() + dib.OffsetOf(0, y);
-      for (int32_t x = 0; x < dib.Width; ++x, p += 4) {
+      const uint8_t* p = raster.pixels.get() + raster.OffsetOf(0, y);
+      for (int32_t x = 0; x < raster.width; ++x, p += 4) {
         BlockSum& s = sums[static_cast<size_t>(x / k)];
         ++s.pixels;
-        if (IsTransparent(dib, p)) continue;
+        if (IsTransparent(raster, p)) continue;
         s.b += p[0];
         s.g += p[1];
         s.r += p[2];
         ++s.opaque;
       }
     }
-    uint8_t* q = out.pBits.get() + out.OffsetOf(0, oy);
+    uint8_t* q = out.pixels.get() + out.OffsetOf(0, oy);
     for (const BlockSum& s : sums) {
-      WriteMean(q, s, dib.HasAlpha);
+      WriteMean(q, s, raster.has_alpha);
       q += 4;
     }
   }
 }
 
-void NearestRows(const DibSection& dib, int32_t k, DibSection& out) {
-  for (int32_t oy = 0; oy < out.Height; ++oy) {
-    const int32_t y = std::min(oy * k + k / 2, dib.Height - 1);
-    uint8_t* q = out.pBits.get() + out.OffsetOf(0, oy);
-    for (int32_t ox = 0; ox < out.Width; ++ox, q += 4) {
-      const int32_t x = std::min(ox * k + k / 2, dib.Width - 1);
-      std::memcpy(q, dib.pBits.get() + dib.OffsetOf(x, y), 4);
+void NearestRows(const Raster& raster, int32_t k, Raster& out) {
+  for (int32_t oy = 0; oy < out.height; ++oy) {
+    const int32_t y = std::min(oy * k + k / 2, raster.height - 1);
+    uint8_t* q = out.pixels.get() + out.OffsetOf(0, oy);
+    for (int32_t ox = 0; ox < out.width; ++ox, q += 4) {
+      const int32_t x = std::min(ox * k + k / 2, raster.width - 1);
+      std::memcpy(q, raster.pixels.get() + raster.OffsetOf(x, y), 4);
     }
   }
 }
 
 }  // namespace
 
-DibSection ScaleDown(const DibSection& dib, int32_t k, ScaleFilter filter) {
-  DibSection out = AllocateDib((dib.Width + k - 1) / k, (dib.Height + k - 1) / k);
+Raster ScaleDown(const Raster& raster, int32_t k, ScaleFilter filter) {
+  Raster out = AllocateRaster((raster.width + k - 1) / k, (raster.height + k - 1) / k);
   if (!out.Loaded()) return out;
-  out.HasAlpha = dib.HasAlpha;
+  out.has_alpha = raster.has_alpha;
   if (filter == ScaleFilter::kNearest) {
-    NearestRows(dib, k, out);
+    NearestRows(raster, k, out);
   } else {
-    BoxRows(dib, k, out);
+    BoxRows(raster, k, out);
   }
   return out;
 }

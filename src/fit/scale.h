@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "image/dib.h"  // and ScaleFilter, from the public header
+#include "image/raster.h"  // and ScaleFilter, from the public header
 
 namespace pixtable {
 
@@ -12,10 +12,10 @@ namespace pixtable {
 inline constexpr int32_t kMinScale = 1;
 inline constexpr int32_t kMaxScale = 10;
 
-/// True when `dib` holds alpha and this pixel's is below 128.
-inline bool IsTransparent(const DibSection& dib, const uint8_t* pixel) { return dib.HasAlpha && pixel[3] < 128; }
+/// True when `raster` holds alpha and this pixel's is below 128.
+inline bool IsTransparent(const Raster& raster, const uint8_t* pixel) { return raster.has_alpha && pixel[3] < 128; }
 
-/// Shrinks `dib` `k` times in each direction (k >= 1): pixel (x, y) of
+/// Shrinks `raster` `k` times in each direction (k >= 1): pixel (x, y) of
 /// the result stands for the block of columns k*x to k*x+k-1 and rows k*y to
 /// k*y+k-1. A size that is not a multiple of k rounds up, and the last block
 /// of a row or column holds only the pixels there are. With alpha, a block is
@@ -23,6 +23,6 @@ inline bool IsTransparent(const DibSection& dib, const uint8_t* pixel) { return 
 /// otherwise opaque (alpha 255) with the mean of its opaque pixels; without
 /// alpha the fourth byte of the result is 0. Returns an empty record when the
 /// memory is not there.
-DibSection ScaleDown(const DibSection& dib, int32_t k, ScaleFilter filter);
+Raster ScaleDown(const Raster& raster, int32_t k, ScaleFilter filter);
 
 }  // namespace pixtable

@@ -50,26 +50,26 @@ class TrialProgress : public Progress {
 };
 
 /// The colour of a pixel for comparing neighbours: RGB, or one value for transparency.
-uint32_t Key(const DibSection& dib, const uint8_t* p) {
-  return IsTransparent(dib, p) ? UINT32_MAX : uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+uint32_t Key(const Raster& raster, const uint8_t* p) {
+  return IsTransparent(raster, p) ? UINT32_MAX : uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
 }
 
 /// Fewer bytes than any table of `picture` in `format` can have: every
 /// pixel whose left and upper neighbours both differ from it begins a cell
 /// of at least "<td></td>", and every row takes "<tr></tr>" and CR LF.
-int64_t LeastBytes(const DibSection& picture, const TableFormat& format) {
+int64_t LeastBytes(const Raster& picture, const TableFormat& format) {
   int64_t starts = 0;
-  for (int32_t y = 0; y < picture.Height; ++y) {
-    const uint8_t* p = picture.pBits.get() + picture.OffsetOf(0, y);
-    const uint8_t* up = y > 0 ? picture.pBits.get() + picture.OffsetOf(0, y - 1) : nullptr;
+  for (int32_t y = 0; y < picture.height; ++y) {
+    const uint8_t* p = picture.pixels.get() + picture.OffsetOf(0, y);
+    const uint8_t* up = y > 0 ? picture.pixels.get() + picture.OffsetOf(0, y - 1) : nullptr;
     uint32_t left = UINT32_MAX - 1;  // No colour: the first pixel of a row always differs.
-    for (int32_t x = 0; x < picture.Width; ++x, p += 4) {
+    for (int32_t x = 0; x < picture.width; ++x, p += 4) {
       const uint32_t key = Key(picture, p);
       if (key != left && (!up || key != Key(picture, up + 4 * x))) ++starts;
       left = key;
     }
   }
-  return starts * CellTextBytes(1, 1, false, format) + int64_t{picture.Height} * RowFrameBytes();
+  return starts * CellTextBytes(1, 1, false, format) + int64_t{picture.height} * RowFrameBytes();
 }
 
 /// The trial's table written into `counter`, as the run would write it.
@@ -94,13 +94,13 @@ StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, 
   trial.k = level.k;
   trial.colors = colors;
   trial.distinct = colors > 0 ? std::min(colors, level.reducer.DistinctColors()) : level.reducer.DistinctColors();
-  const DibSection& laid_out = level.LaidOut();
+  const Raster& laid_out = level.LaidOut();
   if (colors > 0) {
     trial.picture = level.reducer.Reduce(colors, settings.dither);
-  } else if ((trial.picture = AllocateDib(laid_out.Width, laid_out.Height)).Loaded()) {
-    trial.picture.HasAlpha = laid_out.HasAlpha;
-    std::memcpy(trial.picture.pBits.get(), laid_out.pBits.get(),
-                static_cast<size_t>(laid_out.BytesPerLine) * static_cast<size_t>(laid_out.Height));
+  } else if ((trial.picture = AllocateRaster(laid_out.width, laid_out.height)).Loaded()) {
+    trial.picture.has_alpha = laid_out.has_alpha;
+    std::memcpy(trial.picture.pixels.get(), laid_out.pixels.get(),
+                static_cast<size_t>(laid_out.bytes_per_line) * static_cast<size_t>(laid_out.height));
   }
   if (!trial.picture.Loaded()) return StepOutcome::kOutOfMemory;
   trial.bytes = LeastBytes(trial.picture, settings.format);
@@ -120,7 +120,7 @@ StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, 
   if (outcome == WriteOutcome::kCancelled) return StepOutcome::kCancelled;
   trial.bytes = counter.count();
   trial.laid_out = outcome == WriteOutcome::kWritten;
-  if (!trial.laid_out) trial.cells = CellGrid{}, trial.picture = DibSection{};  // Past the reach: not kept.
+  if (!trial.laid_out) trial.cells = CellGrid{}, trial.picture = Raster{};  // Past the reach: not kept.
   return StepOutcome::kDone;
 }
 
@@ -141,7 +141,7 @@ StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSett
   }
   fits = trial.bytes <= max_bytes;
   if (!fits) return StepOutcome::kDone;
-  DibSection shown = PaintCells(trial.cells, trial.picture);
+  Raster shown = PaintCells(trial.cells, trial.picture);
   if (!shown.Loaded()) return StepOutcome::kOutOfMemory;
   trial.psnr = LevelPsnr(level, shown);
   trial.picture = std::move(shown);

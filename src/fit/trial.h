@@ -32,7 +32,7 @@ struct TableTrial {
   int64_t bytes = 0;
   bool laid_out = false;
   double psnr = -1;      ///< Against the level's reference once `MeasureTrial` ran; infinity when exact.
-  DibSection picture;    ///< The picture the cells cover (once fitted, as the table shows it).
+  Raster picture;    ///< The picture the cells cover (once fitted, as the table shows it).
   CellGrid cells;
   int32_t background = 0;  ///< The table's background for these cells, or -1.
 };

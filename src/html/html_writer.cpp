@@ -300,10 +300,10 @@ int64_t CellTextBytes(int32_t col_span, int32_t row_span, bool colored, const Ta
 
 int64_t RowFrameBytes() { return static_cast<int64_t>(kRowStart.size() + kRowEnd.size()); }
 
-WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
+WriteOutcome WriteHtmlTable(OutputSink& sink, const Raster& raster, const CellGrid& cells, RunState& state,
                             Progress& progress, const TableFormat& format) {
   const HexTable hex = BuildHexTable();
-  const int32_t w = dib.Width, h = dib.Height;
+  const int32_t w = raster.width, h = raster.height;
   LineText line;
   PutStart(line, hex, state, w, h, format);
   if (!sink.Write(line.Finish(""))) return WriteOutcome::kWriteFailed;

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "core/run_state.h"
-#include "image/dib.h"
+#include "image/raster.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable {
@@ -60,7 +60,7 @@ enum class WriteOutcome {
 /// `Magnification`, and reports the rows written once a row, letting events
 /// run before the row's line is
 /// written.
-WriteOutcome WriteHtmlTable(OutputSink& sink, const DibSection& dib, const CellGrid& cells, RunState& state,
+WriteOutcome WriteHtmlTable(OutputSink& sink, const Raster& raster, const CellGrid& cells, RunState& state,
                             Progress& progress, const TableFormat& format = {});
 
 }  // namespace pixtable

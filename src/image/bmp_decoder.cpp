@@ -10,9 +10,9 @@
 namespace pixtable {
 namespace {
 
-bool HasNonZeroAlpha(const DibSection& dib) {
-  const uint8_t* px = dib.pBits.get();
-  const int64_t pixels = int64_t{dib.Width} * dib.Height;
+bool HasNonZeroAlpha(const Raster& raster) {
+  const uint8_t* px = raster.pixels.get();
+  const int64_t pixels = int64_t{raster.width} * raster.height;
   for (int64_t i = 0; i < pixels; ++i)
     if (px[4 * i + 3] != 0) return true;
   return false;
@@ -21,7 +21,7 @@ bool HasNonZeroAlpha(const DibSection& dib) {
 /// Reads the run-length data, up to what any encoding of the picture needs
 /// (a block at a time: a stream may end long before), and decodes it.
 LoadError DecodeRleFrom(ByteSource& data, const BmpHeader& header, const Palette& palette, const CancelToken& cancel,
-                        DibSection& dib) {
+                        Raster& raster) {
   constexpr size_t kBlock = size_t{1} << 20;
   const auto limit = static_cast<size_t>(std::min(std::max<int64_t>(data.Size() - header.data_offset, 0),
                                                   RleDataLimit(header)));
@@ -33,7 +33,7 @@ LoadError DecodeRleFrom(ByteSource& data, const BmpHeader& header, const Palette
     bytes.resize(at + got);
     if (got < wanted) break;  // A file that ends early keeps what it drew.
   }
-  return DecodeRle(bytes, header, palette, cancel, dib) ? LoadError::kNone : LoadError::kCancelled;
+  return DecodeRle(bytes, header, palette, cancel, raster) ? LoadError::kNone : LoadError::kCancelled;
 }
 
 }  // namespace
@@ -50,8 +50,8 @@ DecodeResult DecodeBmp(ByteSource& file, const DecodeLimits& limits, const Cance
   const Palette palette = ReadPalette(head, header);
 
   DecodeResult result;
-  result.dib = AllocateDib(header.width, header.height);
-  if (!result.dib.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
+  result.raster = AllocateRaster(header.width, header.height);
+  if (!result.raster.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
   // The pixel data: what the head holds of it, then the rest of the file.
   const auto in_head = static_cast<size_t>(std::min<int64_t>(header.data_offset, static_cast<int64_t>(head.size())));
   ReplaySource data(std::span<const uint8_t>(head).subspan(in_head), file);
@@ -60,16 +60,16 @@ DecodeResult DecodeBmp(ByteSource& file, const DecodeLimits& limits, const Cance
     case BmpEncoding::kRle8:
     case BmpEncoding::kRle4:
     case BmpEncoding::kRle24:
-      error = DecodeRleFrom(data, header, palette, cancel, result.dib);
+      error = DecodeRleFrom(data, header, palette, cancel, result.raster);
       break;
     default:
-      error = DecodeUncompressed(data, header, palette, cancel, result.dib);
+      error = DecodeUncompressed(data, header, palette, cancel, result.raster);
       break;
   }
   if (error != LoadError::kNone) return LoadFailure(error);
   // A declared alpha that is 0 everywhere was never written (a fully
   // transparent picture would show nothing): such a picture is opaque.
-  if (header.alpha.bits > 0) result.dib.HasAlpha = HasNonZeroAlpha(result.dib);
+  if (header.alpha.bits > 0) result.raster.has_alpha = HasNonZeroAlpha(result.raster);
   return result;
 }
 

@@ -66,7 +66,7 @@ ChannelScale::ChannelScale(const ChannelMask& channel)
 }
 
 LoadError DecodeUncompressed(ByteSource& data, const BmpHeader& header, const Palette& palette,
-                             const CancelToken& cancel, DibSection& dib) {
+                             const CancelToken& cancel, Raster& raster) {
   const int64_t stride = (int64_t{header.width} * header.bit_count + 31) / 32 * 4;
   const int64_t row_bytes = (int64_t{header.width} * header.bit_count + 7) / 8;
   const std::array<ChannelScale, 4> scale{ChannelScale(header.masks[0]), ChannelScale(header.masks[1]),
@@ -79,7 +79,7 @@ LoadError DecodeUncompressed(ByteSource& data, const BmpHeader& header, const Pa
     if (data.Read(src.data(), wanted) != wanted) return LoadError::kTruncatedPixels;  // The file shrank.
     // File rows come bottom row first unless the file is top-down.
     const int32_t memory_row = header.top_down ? header.height - 1 - row : row;
-    uint8_t* dst = dib.pBits.get() + int64_t{memory_row} * dib.BytesPerLine;
+    uint8_t* dst = raster.pixels.get() + int64_t{memory_row} * raster.bytes_per_line;
     switch (header.encoding) {
       case BmpEncoding::kIndexed:
         DecodeIndexedRow(src.data(), header.width, header.bit_count, palette, dst);

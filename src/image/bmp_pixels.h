@@ -8,7 +8,7 @@
 #include "core/cancel.h"
 #include "image/bmp_header.h"
 #include "image/byte_source.h"
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 
@@ -49,11 +49,11 @@ class ChannelScale {
 };
 
 /// Decodes uncompressed rows (indexed, bit-field and 24-bit pixels) read from
-/// `data`, which starts at the pixel data, into `dib`, which has the
+/// `data`, which starts at the pixel data, into `raster`, which has the
 /// header's size, asking `cancel` before each row; the fourth byte of each
 /// pixel is the header's alpha, or 0 without one. The header checked that
 /// the file holds them; `kTruncatedPixels` when it shrank since.
 LoadError DecodeUncompressed(ByteSource& data, const BmpHeader& header, const Palette& palette,
-                             const CancelToken& cancel, DibSection& dib);
+                             const CancelToken& cancel, Raster& raster);
 
 }  // namespace pixtable

@@ -17,31 +17,31 @@ constexpr uint32_t kCodesBetweenChecks = 4096;
 /// but nothing is written there.
 class RleCursor {
  public:
-  explicit RleCursor(DibSection& dib) : dib_(dib) {}
+  explicit RleCursor(Raster& raster) : raster_(raster) {}
 
   /// Writes `rgb` at the cursor if it is inside the picture, then moves right.
   void Put(uint32_t rgb) {
-    if (x_ < dib_.Width && y_ < dib_.Height)
-      PutPixel(dib_.pBits.get() + y_ * dib_.BytesPerLine + x_ * 4, rgb);
-    x_ = std::min<int64_t>(x_ + 1, dib_.Width);
+    if (x_ < raster_.width && y_ < raster_.height)
+      PutPixel(raster_.pixels.get() + y_ * raster_.bytes_per_line + x_ * 4, rgb);
+    x_ = std::min<int64_t>(x_ + 1, raster_.width);
   }
   /// Skips `count` pixels of the row.
-  void Skip(int64_t count) { x_ = std::min<int64_t>(x_ + count, dib_.Width); }
+  void Skip(int64_t count) { x_ = std::min<int64_t>(x_ + count, raster_.width); }
   void NextLine() {
     x_ = 0;
     ++y_;
   }
   void Move(int64_t dx, int64_t dy) {
     Skip(dx);
-    y_ = std::min<int64_t>(y_ + dy, dib_.Height);
+    y_ = std::min<int64_t>(y_ + dy, raster_.height);
   }
   /// True once every further pixel would land above the picture.
-  bool Done() const { return y_ >= dib_.Height; }
+  bool Done() const { return y_ >= raster_.height; }
   /// Pixels left in the row, so that a long run costs no more than the row.
-  int64_t RoomInRow() const { return dib_.Width - x_; }
+  int64_t RoomInRow() const { return raster_.width - x_; }
 
  private:
-  DibSection& dib_;
+  Raster& raster_;
   int64_t x_ = 0;
   int64_t y_ = 0;
 };
@@ -81,20 +81,20 @@ int64_t RleDataLimit(const BmpHeader& header) {
 }
 
 bool DecodeRle(std::span<const uint8_t> data, const BmpHeader& header, const Palette& palette,
-               const CancelToken& cancel, DibSection& dib) {
+               const CancelToken& cancel, Raster& raster) {
   const BmpEncoding encoding = header.encoding;
   const uint32_t background = encoding == BmpEncoding::kRle24 ? 0 : palette.rgb[0];
   // The memory starts as zeros, black: only another colour is painted first.
-  for (int32_t y = 0; y < dib.Height && background != 0; ++y) {
+  for (int32_t y = 0; y < raster.height && background != 0; ++y) {
     if (cancel.Cancelled()) return false;
-    for (int32_t x = 0; x < dib.Width; ++x) PutPixel(dib.pBits.get() + dib.OffsetOf(x, y), background);
+    for (int32_t x = 0; x < raster.width; ++x) PutPixel(raster.pixels.get() + raster.OffsetOf(x, y), background);
   }
 
   // An encoded run: a count and one value (an index, two 4-bit indexes, or
   // blue, green and red). Otherwise a zero count and a code.
   const int64_t value_bytes = encoding == BmpEncoding::kRle24 ? 3 : 1;
   const int64_t size = static_cast<int64_t>(data.size());
-  RleCursor cursor(dib);
+  RleCursor cursor(raster);
   int64_t at = 0;
   for (uint32_t codes = 0; !cursor.Done() && at + 2 <= size; ++codes) {
     if (codes % kCodesBetweenChecks == 0 && cancel.Cancelled()) return false;

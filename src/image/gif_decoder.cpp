@@ -77,7 +77,7 @@ bool SkipToImage(GifFileType* gif, int& transparent) {
 /// Decompresses the frame row by row (in interlaced order where it is
 /// interlaced) and draws each row on the screen, clipped to it.
 LoadError DrawFrame(GifFileType* gif, const ColorMapObject& map, int transparent, const CancelToken& cancel,
-                    DibSection& dib) {
+                    Raster& raster) {
   const GifImageDesc& frame = gif->Image;
   std::vector<GifPixelType> row(static_cast<size_t>(frame.Width));
   static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
@@ -90,9 +90,9 @@ LoadError DrawFrame(GifFileType* gif, const ColorMapObject& map, int transparent
         return FromGiflib(gif->Error, *static_cast<const GifReader*>(gif->UserData));
       }
       const int64_t screen_y = int64_t{frame.Top} + y;
-      const int64_t visible = std::min<int64_t>(frame.Width, int64_t{dib.Width} - frame.Left);
-      if (screen_y >= dib.Height || visible <= 0) continue;
-      uint8_t* out = dib.pBits.get() + dib.OffsetOf(frame.Left, static_cast<int32_t>(screen_y));
+      const int64_t visible = std::min<int64_t>(frame.Width, int64_t{raster.width} - frame.Left);
+      if (screen_y >= raster.height || visible <= 0) continue;
+      uint8_t* out = raster.pixels.get() + raster.OffsetOf(frame.Left, static_cast<int32_t>(screen_y));
       for (int32_t x = 0; x < visible; ++x, out += 4) {
         const int index = row[static_cast<size_t>(x)];
         if (index == transparent) continue;  // Stays 0: transparent.
@@ -101,7 +101,7 @@ LoadError DrawFrame(GifFileType* gif, const ColorMapObject& map, int transparent
         out[0] = c.Blue;
         out[1] = c.Green;
         out[2] = c.Red;
-        out[3] = dib.HasAlpha ? 255 : 0;
+        out[3] = raster.has_alpha ? 255 : 0;
       }
     }
   }
@@ -131,14 +131,14 @@ DecodeResult DecodeGif(ByteSource& file, const DecodeLimits& limits, const Cance
   if (!map) return LoadFailure(LoadError::kBadPalette);
 
   DecodeResult result;
-  result.dib = AllocateDib(static_cast<int32_t>(width), static_cast<int32_t>(height));
-  DibSection& dib = result.dib;
-  if (!dib.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
+  result.raster = AllocateRaster(static_cast<int32_t>(width), static_cast<int32_t>(height));
+  Raster& raster = result.raster;
+  if (!raster.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
   // Outside the first frame the screen is transparent, which is what
   // browsers show there.
   const bool covers = frame.Left == 0 && frame.Top == 0 && frame.Width >= width && frame.Height >= height;
-  dib.HasAlpha = transparent != NO_TRANSPARENT_COLOR || !covers;
-  if (LoadError e = DrawFrame(gif.get(), *map, transparent, cancel, dib); e != LoadError::kNone) {
+  raster.has_alpha = transparent != NO_TRANSPARENT_COLOR || !covers;
+  if (LoadError e = DrawFrame(gif.get(), *map, transparent, cancel, raster); e != LoadError::kNone) {
     return LoadFailure(e);
   }
 

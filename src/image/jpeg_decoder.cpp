@@ -171,7 +171,7 @@ int FirstExifOrientation(const jpeg_decompress_struct& cinfo) {
 
 /// Converts one row of CMYK (ink amounts inverted when an Adobe marker says
 /// so, as Adobe's encoders store them) into blue, green, red.
-void CmykRowToDib(const JSAMPLE* cmyk, int32_t width, bool inverted, uint8_t* out) {
+void CmykRowToRaster(const JSAMPLE* cmyk, int32_t width, bool inverted, uint8_t* out) {
   for (int32_t x = 0; x < width; ++x, cmyk += 4, out += 4) {
     const auto ink = [&](int i) { return inverted ? cmyk[i] : 255 - cmyk[i]; };  // As 255 - ink.
     const int k = ink(3);
@@ -200,15 +200,15 @@ bool RunLibjpeg(JpegJob& job) {
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
   jpeg_start_decompress(&cinfo);
 
-  DibSection& dib = job.result.dib;
-  dib = AllocateDib(static_cast<int32_t>(cinfo.output_width), static_cast<int32_t>(cinfo.output_height));
-  if (!dib.Loaded()) ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
-  if (cmyk) job.cmyk_row.resize(static_cast<size_t>(dib.BytesPerLine));
+  Raster& raster = job.result.raster;
+  raster = AllocateRaster(static_cast<int32_t>(cinfo.output_width), static_cast<int32_t>(cinfo.output_height));
+  if (!raster.Loaded()) ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
+  if (cmyk) job.cmyk_row.resize(static_cast<size_t>(raster.bytes_per_line));
   while (cinfo.output_scanline < cinfo.output_height) {
-    uint8_t* row = dib.pBits.get() + dib.OffsetOf(0, static_cast<int32_t>(cinfo.output_scanline));
+    uint8_t* row = raster.pixels.get() + raster.OffsetOf(0, static_cast<int32_t>(cinfo.output_scanline));
     JSAMPROW target = cmyk ? job.cmyk_row.data() : row;
     if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) ERREXIT(&cinfo, JERR_INPUT_EOF);
-    if (cmyk) CmykRowToDib(target, dib.Width, cinfo.saw_Adobe_marker, row);
+    if (cmyk) CmykRowToRaster(target, raster.width, cinfo.saw_Adobe_marker, row);
   }
   if (job.file_ended && !EveryCoefficientArrived(cinfo)) {
     Stop(reinterpret_cast<j_common_ptr>(&cinfo), LoadError::kTruncatedPixels);
@@ -240,10 +240,10 @@ DecodeResult DecodeJpeg(ByteSource& file, const DecodeLimits& limits, const Canc
     return LoadFailure(error, std::move(detail));
   }
   DecodeResult& result = job->result;
-  if (job->cinfo.out_color_space != JCS_CMYK) ClearFourthByte(result.dib);
+  if (job->cinfo.out_color_space != JCS_CMYK) ClearFourthByte(result.raster);
   if (job->orientation != 1) {
-    result.dib = Orient(std::move(result.dib), job->orientation, cancel);
-    if (!result.dib.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
+    result.raster = Orient(std::move(result.raster), job->orientation, cancel);
+    if (!result.raster.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
   }
   return std::move(result);
 }

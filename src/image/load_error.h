@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 
@@ -44,11 +44,11 @@ struct DecodeLimits {
 
 /// Outcome of decoding: a loaded picture, or an error and an empty record.
 struct DecodeResult {
-  DibSection dib;
+  Raster raster;
   LoadError error = LoadError::kNone;
   /// For `kUnsupportedFormat`: which kind, in a few words ("TIFF"); may be empty.
   std::string detail;
-  /// The file is an animation; `dib` holds its first frame.
+  /// The file is an animation; `raster` holds its first frame.
   bool animated = false;
 };
 

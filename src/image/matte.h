@@ -3,17 +3,17 @@
 
 #include <cstdint>
 
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 
-/// Composes every pixel of `dib` over the colour `matte` (0x00RRGGBB) by its
+/// Composes every pixel of `raster` over the colour `matte` (0x00RRGGBB) by its
 /// alpha, so that soft edges blend into a known page colour, then clears the
 /// fourth byte and `HasAlpha`. A picture without alpha is left as it is.
-void ComposeOverMatte(DibSection& dib, uint32_t matte);
+void ComposeOverMatte(Raster& raster, uint32_t matte);
 
-/// How many pixels of `dib` are partly transparent (alpha from 1 to 254):
+/// How many pixels of `raster` are partly transparent (alpha from 1 to 254):
 /// 0 for a picture without alpha.
-int64_t PartlyTransparentPixels(const DibSection& dib);
+int64_t PartlyTransparentPixels(const Raster& raster);
 
 }  // namespace pixtable

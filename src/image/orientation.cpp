@@ -50,19 +50,19 @@ int ExifOrientation(std::span<const uint8_t> app1) {
   return 1;
 }
 
-DibSection Orient(DibSection dib, int orientation, const CancelToken& cancel) {
-  if (orientation < 2 || orientation > 8) return dib;
+Raster Orient(Raster raster, int orientation, const CancelToken& cancel) {
+  if (orientation < 2 || orientation > 8) return raster;
   const bool swaps = orientation >= 5;  // Orientations 5 to 8 exchange width and height.
-  const int32_t w = dib.Width, h = dib.Height;
-  DibSection out = swaps ? AllocateDib(h, w) : AllocateDib(w, h);
+  const int32_t w = raster.width, h = raster.height;
+  Raster out = swaps ? AllocateRaster(h, w) : AllocateRaster(w, h);
   if (!out.Loaded()) return out;
-  out.HasAlpha = dib.HasAlpha;
-  const uint8_t* from = dib.pBits.get();
+  out.has_alpha = raster.has_alpha;
+  const uint8_t* from = raster.pixels.get();
   // For each pixel (x, y) of the result (row 0 at the top), the source pixel.
-  for (int32_t y = 0; y < out.Height; ++y) {
-    if (cancel.Cancelled()) return DibSection{};
-    uint8_t* row = out.pBits.get() + out.OffsetOf(0, y);
-    for (int32_t x = 0; x < out.Width; ++x) {
+  for (int32_t y = 0; y < out.height; ++y) {
+    if (cancel.Cancelled()) return Raster{};
+    uint8_t* row = out.pixels.get() + out.OffsetOf(0, y);
+    for (int32_t x = 0; x < out.width; ++x) {
       int32_t sx = x, sy = y;
       switch (orientation) {
         case 2: sx = w - 1 - x; break;
@@ -73,7 +73,7 @@ DibSection Orient(DibSection dib, int orientation, const CancelToken& cancel) {
         case 7: sx = w - 1 - y; sy = h - 1 - x; break;
         case 8: sx = w - 1 - y; sy = x; break;
       }
-      std::memcpy(row + 4 * x, from + dib.OffsetOf(sx, sy), 4);
+      std::memcpy(row + 4 * x, from + raster.OffsetOf(sx, sy), 4);
     }
   }
   return out;

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "core/cancel.h"
-#include "image/dib.h"
+#include "image/raster.h"
 
 namespace pixtable {
 
@@ -14,11 +14,11 @@ namespace pixtable {
 /// tag, or anything it points to lies outside it.
 int ExifOrientation(std::span<const uint8_t> app1);
 
-/// `dib` turned as EXIF orientation `orientation` asks: 2 mirrored, 3 half a
+/// `raster` turned as EXIF orientation `orientation` asks: 2 mirrored, 3 half a
 /// turn, 4 flipped, 5 transposed, 6 a quarter turn clockwise, 7 transverse,
-/// 8 a quarter turn anticlockwise. Other values and 1 return `dib` itself.
+/// 8 a quarter turn anticlockwise. Other values and 1 return `raster` itself.
 /// An empty record when the memory for the turned copy is not there, or
 /// when `cancel`, asked before each row, said stop.
-DibSection Orient(DibSection dib, int orientation, const CancelToken& cancel);
+Raster Orient(Raster raster, int orientation, const CancelToken& cancel);
 
 }  // namespace pixtable

@@ -88,22 +88,22 @@ uint8_t To8(uint16_t v) { return static_cast<uint8_t>((uint32_t{v} * 255 + 32767
 /// (6, every pixel, for a picture that is not interlaced) into row `y`:
 /// blue, green, red, then alpha or 0.
 template <typename Channel>
-void PlaceScanline(const Channel* in, int pass, int32_t y, DibSection& dib) {
+void PlaceScanline(const Channel* in, int pass, int32_t y, Raster& raster) {
   static constexpr int kStart[] = {0, 4, 0, 2, 0, 1, 0}, kStep[] = {8, 8, 4, 4, 2, 2, 1};
-  uint8_t* row = dib.pBits.get() + dib.OffsetOf(0, y);
-  for (int64_t x = kStart[pass]; x < dib.Width; x += kStep[pass], in += 4) {
+  uint8_t* row = raster.pixels.get() + raster.OffsetOf(0, y);
+  for (int64_t x = kStart[pass]; x < raster.width; x += kStep[pass], in += 4) {
     uint8_t* out = row + 4 * x;
     out[0] = To8(in[2]);
     out[1] = To8(in[1]);
     out[2] = To8(in[0]);
-    out[3] = dib.HasAlpha ? To8(in[3]) : 0;
+    out[3] = raster.has_alpha ? To8(in[3]) : 0;
   }
 }
 
-/// Decodes every scanline of every pass into `dib`.
-LoadError DecodeScanlines(spng_ctx* ctx, const spng_ihdr& ihdr, const CancelToken& cancel, DibSection& dib) {
+/// Decodes every scanline of every pass into `raster`.
+LoadError DecodeScanlines(spng_ctx* ctx, const spng_ihdr& ihdr, const CancelToken& cancel, Raster& raster) {
   const bool wide = ihdr.bit_depth == 16;
-  std::vector<uint8_t> scanline(static_cast<size_t>(dib.Width) * (wide ? 8 : 4));
+  std::vector<uint8_t> scanline(static_cast<size_t>(raster.width) * (wide ? 8 : 4));
   int error = spng_decode_image(ctx, nullptr, 0, wide ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8,
                                 SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE);
   while (error == 0) {
@@ -115,9 +115,9 @@ LoadError DecodeScanlines(spng_ctx* ctx, const spng_ihdr& ihdr, const CancelToke
     const int pass = ihdr.interlace_method ? row.pass : 6;
     const auto y = static_cast<int32_t>(row.row_num);
     if (wide) {
-      PlaceScanline(reinterpret_cast<const uint16_t*>(scanline.data()), pass, y, dib);
+      PlaceScanline(reinterpret_cast<const uint16_t*>(scanline.data()), pass, y, raster);
     } else {
-      PlaceScanline(scanline.data(), pass, y, dib);
+      PlaceScanline(scanline.data(), pass, y, raster);
     }
   }
   return error == SPNG_EOI ? LoadError::kNone : FromSpng(error);
@@ -145,12 +145,12 @@ DecodeResult DecodePng(ByteSource& file, const DecodeLimits& limits, const Cance
   if (trns_error != 0 && trns_error != SPNG_ECHUNKAVAIL) return LoadFailure(FromSpng(trns_error));
 
   DecodeResult result;
-  result.dib = AllocateDib(static_cast<int32_t>(ihdr.width), static_cast<int32_t>(ihdr.height));
-  DibSection& dib = result.dib;
-  if (!dib.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
-  dib.HasAlpha = trns_error == 0 || ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+  result.raster = AllocateRaster(static_cast<int32_t>(ihdr.width), static_cast<int32_t>(ihdr.height));
+  Raster& raster = result.raster;
+  if (!raster.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
+  raster.has_alpha = trns_error == 0 || ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                  ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
-  if (LoadError error = DecodeScanlines(ctx.get(), ihdr, cancel, dib); error != LoadError::kNone) {
+  if (LoadError error = DecodeScanlines(ctx.get(), ihdr, cancel, raster); error != LoadError::kNone) {
     return LoadFailure(error);
   }
   result.animated = watcher.animated();

@@ -2,9 +2,9 @@
 
 namespace pixtable {
 
-void ClearFourthByte(DibSection& dib) {
-  uint8_t* bits = dib.pBits.get();
-  const int64_t pixels = int64_t{dib.Width} * dib.Height;
+void ClearFourthByte(Raster& raster) {
+  uint8_t* bits = raster.pixels.get();
+  const int64_t pixels = int64_t{raster.width} * raster.height;
   for (int64_t i = 0; i < pixels; ++i) bits[4 * i + 3] = 0;
 }
 

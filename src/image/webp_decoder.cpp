@@ -82,20 +82,20 @@ VP8StatusCode ReadToPicture(ByteSource& file, std::vector<uint8_t>& data, bool& 
 
 using IncrementalDecoder = std::unique_ptr<WebPIDecoder, decltype(&WebPIDelete)>;
 
-/// Decodes `bitstream` (a still file or one frame) into `dib` with its top
+/// Decodes `bitstream` (a still file or one frame) into `raster` with its top
 /// left corner at (`x`, `y`); `width` x `height` is the bitstream's size.
 VP8StatusCode DecodeAt(std::span<const uint8_t> bitstream, int32_t x, int32_t y, int32_t width, int32_t height,
-                       const CancelToken& cancel, DibSection& dib) {
+                       const CancelToken& cancel, Raster& raster) {
   WebPDecoderConfig config;
   if (!WebPInitDecoderConfig(&config)) return VP8_STATUS_INVALID_PARAM;
   config.options.flip = 1;  // Bottom row first, as the pixel memory wants.
   config.output.colorspace = MODE_BGRA;
   config.output.is_external_memory = 1;
   // With the rows flipped, the first byte written is the bottom left corner's.
-  config.output.u.RGBA.rgba = dib.pBits.get() + dib.OffsetOf(x, y + height - 1);
-  config.output.u.RGBA.stride = dib.BytesPerLine;
+  config.output.u.RGBA.rgba = raster.pixels.get() + raster.OffsetOf(x, y + height - 1);
+  config.output.u.RGBA.stride = raster.bytes_per_line;
   config.output.u.RGBA.size =
-      static_cast<size_t>(dib.BytesPerLine) * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width);
+      static_cast<size_t>(raster.bytes_per_line) * static_cast<size_t>(height - 1) + 4 * static_cast<size_t>(width);
   IncrementalDecoder decoder(WebPIDecode(nullptr, 0, &config), WebPIDelete);
   if (!decoder) return VP8_STATUS_OUT_OF_MEMORY;
   for (size_t fed = 0;;) {
@@ -116,20 +116,20 @@ DecodeResult DecodeFirstFrame(std::span<const uint8_t> data, DecodeResult result
                                                                 WebPDemuxDelete);
   WebPIterator frame;
   if (!demux || !WebPDemuxGetFrame(demux.get(), 1, &frame)) return LoadFailure(LoadError::kDamaged);
-  const DibSection& canvas = result.dib;
+  const Raster& canvas = result.raster;
   const bool complete = frame.complete, inside = frame.x_offset >= 0 && frame.y_offset >= 0 &&
-                                             frame.x_offset + frame.width <= canvas.Width &&
-                                             frame.y_offset + frame.height <= canvas.Height;
+                                             frame.x_offset + frame.width <= canvas.width &&
+                                             frame.y_offset + frame.height <= canvas.height;
   if (!inside) {
     WebPDemuxReleaseIterator(&frame);
     return LoadFailure(LoadError::kDamaged);
   }
   const VP8StatusCode status = DecodeAt({frame.fragment.bytes, frame.fragment.size}, frame.x_offset, frame.y_offset,
-                                        frame.width, frame.height, cancel, result.dib);
+                                        frame.width, frame.height, cancel, result.raster);
   WebPDemuxReleaseIterator(&frame);
   if (!complete) return LoadFailure(LoadError::kTruncatedPixels);
   if (status != VP8_STATUS_OK) return Failure(status);
-  result.dib.HasAlpha = true;
+  result.raster.has_alpha = true;
   return result;
 }
 
@@ -150,14 +150,14 @@ DecodeResult DecodeWebp(ByteSource& file, const DecodeLimits& limits, const Canc
   if (LoadError error = AdmitPicture(features.width, features.height, limits); error != LoadError::kNone) {
     return LoadFailure(error);
   }
-  result.dib = AllocateDib(features.width, features.height);
-  if (!result.dib.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
+  result.raster = AllocateRaster(features.width, features.height);
+  if (!result.raster.Loaded()) return LoadFailure(LoadError::kOutOfMemory);
   if (features.has_animation) return DecodeFirstFrame(data, std::move(result), cancel);
 
-  const VP8StatusCode status = DecodeAt(data, 0, 0, features.width, features.height, cancel, result.dib);
+  const VP8StatusCode status = DecodeAt(data, 0, 0, features.width, features.height, cancel, result.raster);
   if (status != VP8_STATUS_OK) return Failure(status);
-  result.dib.HasAlpha = features.has_alpha;
-  if (!result.dib.HasAlpha) ClearFourthByte(result.dib);
+  result.raster.has_alpha = features.has_alpha;
+  if (!result.raster.has_alpha) ClearFourthByte(result.raster);
   return result;
 }
 

@@ -89,17 +89,17 @@ void ChooseFromMade(const PixelRuns& runs, const CellGrid& cells, const MadeCove
 
 }  // namespace
 
-bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress) {
-  state.TotalPixels = dib.Width * dib.Height;
+bool BuildTable(const Raster& raster, CellGrid& cells, RunState& state, Progress& progress) {
+  state.TotalPixels = raster.width * raster.height;
   state.DonePixels = 0;
-  cells.Resize(dib.Width, dib.Height);
-  PixelRuns runs(dib.Width, dib.Height);
-  const int32_t threads = int64_t{dib.Width} * dib.Height >= layout::kThreadedPixels
+  cells.Resize(raster.width, raster.height);
+  PixelRuns runs(raster.width, raster.height);
+  const int32_t threads = int64_t{raster.width} * raster.height >= layout::kThreadedPixels
                               ? std::clamp(state.Threads, 1, layout::kMostThreads)
                               : 1;
   MadeCovers made;
   // Transparent pixels show the page: the table gets no colour of its own.
-  if (runs.Load(dib, threads > 1 ? &made.heads : nullptr, threads)) state.BackgroundColor = -1;
+  if (runs.Load(raster, threads > 1 ? &made.heads : nullptr, threads)) state.BackgroundColor = -1;
   if (made.heads.first.size() == 1) made = {};  // One colour, one cover.
   if (!made.heads.first.empty()) {
     made.singles.resize(made.heads.first.size());

@@ -15,12 +15,12 @@
 #pragma once
 
 #include "core/run_state.h"
-#include "image/dib.h"
+#include "image/raster.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable {
 
-/// Lays `dib` out as cells in `cells` (resized to the picture): visits the
+/// Lays `raster` out as cells in `cells` (resized to the picture): visits the
 /// pixels in reading order and covers the colour of each one still uncovered
 /// with the largest rectangles it can place. Chooses `state.BackgroundColor`
 /// unless it is -1; sets it to -1 when the picture has transparent pixels
@@ -28,6 +28,6 @@ namespace pixtable {
 /// kTransparent. Sets `TotalPixels`, resets `DonePixels`, and reports
 /// progress through `progress`. Returns false when `state.CancelFlag`
 /// stopped the work; the grid is then incomplete.
-bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress);
+bool BuildTable(const Raster& raster, CellGrid& cells, RunState& state, Progress& progress);
 
 }  // namespace pixtable

@@ -14,7 +14,7 @@ namespace pixtable::layout {
 
 PixelRuns::PixelRuns(int32_t w, int32_t h) : w_(w), h_(h), rows_(static_cast<uint32_t>(w)), px_(size_t(w) * h) {}
 
-bool PixelRuns::Load(const DibSection& dib, ColorHeads* heads, int32_t threads) {
+bool PixelRuns::Load(const Raster& raster, ColorHeads* heads, int32_t threads) {
   // Bands of rows, bottom band first as the rows are stored.
   const int32_t bands = std::clamp(threads, 1, std::max(1, h_ / kMinBandRows));
   std::vector<ColorNumbers> colors;
@@ -23,7 +23,7 @@ bool PixelRuns::Load(const DibSection& dib, ColorHeads* heads, int32_t threads) 
   std::vector<char> transparent(bands);
   last_run_.resize(h_);
   const auto rows = [&](int32_t b) { return std::pair{int64_t{h_} * b / bands, int64_t{h_} * (b + 1) / bands}; };
-  SplitWork(bands, [&](int32_t b) { transparent[b] = LoadRows(dib, rows(b).first, rows(b).second, colors[b]); });
+  SplitWork(bands, [&](int32_t b) { transparent[b] = LoadRows(raster, rows(b).first, rows(b).second, colors[b]); });
   for (int32_t b = 1; b < bands; ++b) colors[0].Merge(colors[b]);
   colors[0].Finish();
   Chain(colors[0], bands, heads);
@@ -35,15 +35,15 @@ bool PixelRuns::Load(const DibSection& dib, ColorHeads* heads, int32_t threads) 
 /// made, the first pixel of a run links to the first pixel of the run on its
 /// left, and `last_run_[row]` to the last run of the row. Returns true when
 /// a pixel is transparent.
-bool PixelRuns::LoadRows(const DibSection& dib, int64_t from, int64_t to, ColorNumbers& colors) {
-  const uint8_t* bits = dib.pBits.get();
+bool PixelRuns::LoadRows(const Raster& raster, int64_t from, int64_t to, ColorNumbers& colors) {
+  const uint8_t* bits = raster.pixels.get();
   const auto pixel = [bits](size_t i) {
     uint32_t v;
     std::memcpy(&v, bits + 4 * i, 4);
     return v;
   };
   bool transparent = false;
-  if (dib.HasAlpha) {
+  if (raster.has_alpha) {
     LoadRows(
         [&](size_t i) {
           const uint32_t v = pixel(i);

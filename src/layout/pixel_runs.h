@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/relaxed.h"
-#include "image/dib.h"
+#include "image/raster.h"
 #include "layout/big_array.h"
 #include "layout/cell_grid.h"
 #include "layout/color_numbers.h"
@@ -75,7 +75,7 @@ class PixelRuns {
   /// dropped, or with `HasAlpha` read as its alpha: below 128 the pixel is
   /// kTransparent. Returns true when a pixel is. Fills `heads`, if given.
   /// Uses up to `threads` threads.
-  bool Load(const DibSection& dib, ColorHeads* heads = nullptr, int32_t threads = 1);
+  bool Load(const Raster& raster, ColorHeads* heads = nullptr, int32_t threads = 1);
 
   int32_t w() const { return w_; }
   int32_t h() const { return h_; }
@@ -152,7 +152,7 @@ class PixelRuns {
   }
   /// A thread loads a band of at least this many rows.
   static constexpr int32_t kMinBandRows = 64;
-  bool LoadRows(const DibSection& dib, int64_t from, int64_t to, ColorNumbers& colors);
+  bool LoadRows(const Raster& raster, int64_t from, int64_t to, ColorNumbers& colors);
   template <typename ColorAt>
   void LoadRows(ColorAt color, int64_t from, int64_t to, ColorNumbers& colors);
   /// Pictures of at most this many colours count each colour's pixels.

@@ -157,7 +157,7 @@ TEST(LoadFrom, APipeIsReadOverWhatThePictureSkips) {
   const LoadResult loaded = LoadFrom(pipe_ends[0], kUnknownSize, {}, NeverCancelled());
   writer.join();
   close(pipe_ends[0]);
-  EXPECT_EQ(test::FromDib(loaded.dib), kPicture) << loaded.reason;
+  EXPECT_EQ(test::FromRaster(loaded.raster), kPicture) << loaded.reason;
 }
 
 TEST(MemoryBudget, APictureWaitsWhileTheOthersHoldTooMuch) {

@@ -21,37 +21,37 @@
 namespace pixtable {
 namespace {
 
-using test::FromDib;
+using test::FromRaster;
 using test::Picture;
 
 /// A picture of grey levels, top row first; `alpha` (when given) per pixel.
-DibSection Grey(int32_t w, std::vector<int> levels, std::vector<uint8_t> alpha = {}) {
+Raster Grey(int32_t w, std::vector<int> levels, std::vector<uint8_t> alpha = {}) {
   Picture p{w, static_cast<int32_t>(levels.size()) / w, {}};
   for (int v : levels) p.rgb.push_back(v * 0x010101);
-  DibSection dib = test::ToDib(p, 0, !alpha.empty());
+  Raster raster = test::ToRaster(p, 0, !alpha.empty());
   for (size_t i = 0; i < alpha.size(); ++i)
-    dib.pBits[static_cast<size_t>(
-                  dib.OffsetOf(static_cast<int32_t>(i) % w, static_cast<int32_t>(i) / w)) +
+    raster.pixels[static_cast<size_t>(
+                  raster.OffsetOf(static_cast<int32_t>(i) % w, static_cast<int32_t>(i) / w)) +
               3] = alpha[i];
-  return dib;
+  return raster;
 }
 
 TEST(ScaleDown, BlocksRoundUpAndTransparencyGoesByMajority) {
-  const DibSection p = Grey(3, {0, 100, 200, 50, 152, 250});  // Means 75.5, rounded up, and 225.
-  EXPECT_EQ(FromDib(ScaleDown(p, 2, ScaleFilter::kBox)).rgb,
+  const Raster p = Grey(3, {0, 100, 200, 50, 152, 250});  // Means 75.5, rounded up, and 225.
+  EXPECT_EQ(FromRaster(ScaleDown(p, 2, ScaleFilter::kBox)).rgb,
             (std::vector<int32_t>{76 * 0x010101, 225 * 0x010101}));
-  EXPECT_EQ(FromDib(ScaleDown(p, 2, ScaleFilter::kNearest)).rgb,
+  EXPECT_EQ(FromRaster(ScaleDown(p, 2, ScaleFilter::kNearest)).rgb,
             (std::vector<int32_t>{152 * 0x010101, 250 * 0x010101}));
   // Three of four transparent: transparent. Two of four: the mean of the opaque two.
-  const DibSection a = Grey(4, {10, 20, 30, 40, 50, 60, 70, 91}, {0, 255, 0, 200, 0, 0, 127, 255});
-  const DibSection s = ScaleDown(a, 2, ScaleFilter::kBox);
-  EXPECT_EQ(s.pBits[s.OffsetOf(0, 0) + 3], 0);
-  EXPECT_EQ(FromDib(s).At(1, 0), 66 * 0x010101);
-  EXPECT_EQ(s.pBits[s.OffsetOf(1, 0) + 3], 255);
+  const Raster a = Grey(4, {10, 20, 30, 40, 50, 60, 70, 91}, {0, 255, 0, 200, 0, 0, 127, 255});
+  const Raster s = ScaleDown(a, 2, ScaleFilter::kBox);
+  EXPECT_EQ(s.pixels[s.OffsetOf(0, 0) + 3], 0);
+  EXPECT_EQ(FromRaster(s).At(1, 0), 66 * 0x010101);
+  EXPECT_EQ(s.pixels[s.OffsetOf(1, 0) + 3], 255);
   // Nearest keeps the picked pixel's transparency: (1, 1) is transparent, (3, 1) opaque.
-  const DibSection n = ScaleDown(a, 2, ScaleFilter::kNearest);
-  EXPECT_EQ(n.pBits[n.OffsetOf(0, 0) + 3], 0);
-  EXPECT_EQ(n.pBits[n.OffsetOf(1, 0) + 3], 255);
+  const Raster n = ScaleDown(a, 2, ScaleFilter::kNearest);
+  EXPECT_EQ(n.pixels[n.OffsetOf(0, 0) + 3], 0);
+  EXPECT_EQ(n.pixels[n.OffsetOf(1, 0) + 3], 255);
 }
 
 TEST(TablePsnr, HandWorked) {
@@ -70,51 +70,51 @@ TEST(TablePsnr, HandWorked) {
 
 TEST(ColorReducer, AtMostNColoursAndTransparencyKept) {
   std::mt19937 rng(7);
-  DibSection dib = test::ToDib(test::RandomPicture(rng, 60, 40, 100), 255, true);
+  Raster raster = test::ToRaster(test::RandomPicture(rng, 60, 40, 100), 255, true);
   for (int32_t i = 0; i < 60 * 40; i += 7)
-    dib.pBits[static_cast<size_t>(i) * 4 + 3] = static_cast<uint8_t>(i % 128);
+    raster.pixels[static_cast<size_t>(i) * 4 + 3] = static_cast<uint8_t>(i % 128);
   ColorReducer reducer;
-  ASSERT_TRUE(reducer.Count(dib));
+  ASSERT_TRUE(reducer.Count(raster));
   for (const bool dither : {false, true}) {
     for (const int32_t colors : {2, 16}) {
-      const DibSection out = reducer.Reduce(colors, dither);
+      const Raster out = reducer.Reduce(colors, dither);
       std::set<uint32_t> seen;
       for (size_t i = 0; i < 60 * 40 * 4; i += 4) {
-        const uint8_t* p = &out.pBits[i];
-        ASSERT_EQ(p[3], dib.pBits[i + 3] < 128 ? 0 : 255) << i;
+        const uint8_t* p = &out.pixels[i];
+        ASSERT_EQ(p[3], raster.pixels[i + 3] < 128 ? 0 : 255) << i;
         if (p[3]) seen.insert(p[0] | p[1] << 8 | p[2] << 16);
       }
       EXPECT_LE(seen.size(), static_cast<size_t>(colors)) << dither;
     }
   }
   // A picture with no more colours than asked for comes back as it was.
-  const DibSection few = test::ToDib(test::FromRows({"rbA", "Abr"}));
+  const Raster few = test::ToRaster(test::FromRows({"rbA", "Abr"}));
   ASSERT_TRUE(reducer.Count(few));
-  EXPECT_EQ(FromDib(reducer.Reduce(3, false)), FromDib(few));
+  EXPECT_EQ(FromRaster(reducer.Reduce(3, false)), FromRaster(few));
 }
 
 TEST(MergeCells, OnlyWhereItSavesBytes) {
   // Two cells of 600 columns: as one, --auto-layout's form saves 36 bytes; the default form would
   // write it as 1000 and 200 columns, a byte more than the two.
   const Picture two = test::FromRows({"r600b600"});
-  const DibSection dib = test::ToDib(two);
+  const Raster raster = test::ToRaster(two);
   ScaleLevel level;
-  ASSERT_TRUE(MakeLevel(dib, {}, 1, ScaleFilter::kBox, level));
+  ASSERT_TRUE(MakeLevel(raster, {}, 1, ScaleFilter::kBox, level));
   for (const bool auto_layout : {true, false}) {
     CellGrid cells;
     test::Outcome(BuildTable, two, {}, cells);
-    EXPECT_EQ(MergeCells(level, dib, cells, -1, 1000, 999, {auto_layout}),
+    EXPECT_EQ(MergeCells(level, raster, cells, -1, 1000, 999, {auto_layout}),
               auto_layout ? 964 : 1000);
   }
 }
 
-/// The search for a table of `dib` within `max_bytes`, at magnification 1 with the usual
+/// The search for a table of `raster` within `max_bytes`, at magnification 1 with the usual
 /// background.
-BudgetResult Fit(const DibSection& dib, int64_t max_bytes, RunState& state,
+BudgetResult Fit(const Raster& raster, int64_t max_bytes, RunState& state,
                  const TableFormat& format = {}) {
   test::RecordingProgress progress;
   state.Magnification = 1, state.BackgroundColor = 0;
-  return FitToBudget(dib, {.max_bytes = max_bytes, .format = format}, state, progress);
+  return FitToBudget(raster, {.max_bytes = max_bytes, .format = format}, state, progress);
 }
 
 /// The chosen table written as the run writes it, checked to be `choice.bytes` long.
@@ -131,7 +131,7 @@ std::string Written(const BudgetResult& result, RunState& state, const TableForm
 TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   std::mt19937 rng(3);
   const Picture picture = test::RandomPicture(rng, 90, 70, 60);
-  const DibSection dib = test::ToDib(picture);
+  const Raster raster = test::ToRaster(picture);
   const struct {
     int32_t magnification, background;
     bool auto_layout, merge;
@@ -142,7 +142,7 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
     auto fit = [&](int64_t max_bytes, RunState& state) {
       state.Magnification = f.magnification;
       state.BackgroundColor = f.background;
-      return FitToBudget(dib, {.max_bytes = max_bytes, .format = format, .merge_cells = f.merge},
+      return FitToBudget(raster, {.max_bytes = max_bytes, .format = format, .merge_cells = f.merge},
                          state, progress);
     };
     // An exact table, its length the size: accepted as it is. A byte less refuses that table.
@@ -163,11 +163,11 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
       }
       ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
       const Picture shown = test::RenderTable(Written(result, state, format));
-      EXPECT_EQ(shown, FromDib(result.choice.picture));
+      EXPECT_EQ(shown, FromRaster(result.choice.picture));
       EXPECT_LE(result.choice.bytes, max_bytes);
       EXPECT_TRUE(max_bytes < exact || std::isinf(result.choice.psnr));
       EXPECT_EQ(state.Magnification, f.magnification * result.choice.scale);
-      EXPECT_DOUBLE_EQ(TablePsnr(dib, test::ToDib(shown), result.choice.scale), result.choice.psnr);
+      EXPECT_DOUBLE_EQ(TablePsnr(raster, test::ToRaster(shown), result.choice.scale), result.choice.psnr);
     }
   }
 }
@@ -175,13 +175,13 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
 /// The best PSNR among the tables the search may choose: at every scale, every colour count whose
 /// table is within reach (1.4 times the size, or anything at the coarsest scale), merged to the
 /// size.
-double BestOfAll(const DibSection& dib, int64_t max_bytes) {
+double BestOfAll(const Raster& raster, int64_t max_bytes) {
   RunState run;
   test::RecordingProgress progress;
   double best = -1;
-  for (int32_t k = 1, largest = LargestScale(dib, {}); k <= largest; ++k) {
+  for (int32_t k = 1, largest = LargestScale(raster, {}); k <= largest; ++k) {
     ScaleLevel level;
-    EXPECT_TRUE(MakeLevel(dib, {}, k, ScaleFilter::kBox, level));
+    EXPECT_TRUE(MakeLevel(raster, {}, k, ScaleFilter::kBox, level));
     for (int32_t colors = 0; colors < std::min(257, level.reducer.DistinctColors());
          colors += colors ? 1 : 2) {
       TableTrial trial;
@@ -198,17 +198,17 @@ double BestOfAll(const DibSection& dib, int64_t max_bytes) {
 TEST(FitToBudget, TheBestOfAllTablesAndNeverWorseForMoreBytes) {
   std::mt19937 rng(5);
   for (const bool alpha : {false, true}) {
-    const DibSection dib = test::ToDib(test::RandomPicture(rng, 15, 11, 7), alpha ? 40 : 0, alpha);
+    const Raster raster = test::ToRaster(test::RandomPicture(rng, 15, 11, 7), alpha ? 40 : 0, alpha);
     RunState state;
-    const int64_t plain = std::ssize(test::Convert(FromDib(dib)));
+    const int64_t plain = std::ssize(test::Convert(FromRaster(raster)));
     double last = -1;
-    for (int64_t max_bytes = Fit(dib, 0, state).smallest; max_bytes < plain;
+    for (int64_t max_bytes = Fit(raster, 0, state).smallest; max_bytes < plain;
          max_bytes += plain / 40) {
       SCOPED_TRACE(testing::Message() << max_bytes << (alpha ? " with alpha" : ""));
-      const BudgetResult result = Fit(dib, max_bytes, state);
+      const BudgetResult result = Fit(raster, max_bytes, state);
       ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
       // Within a tenth of a dB: not every colour count is tried.
-      EXPECT_GE(result.choice.psnr, BestOfAll(dib, max_bytes) - 0.1);
+      EXPECT_GE(result.choice.psnr, BestOfAll(raster, max_bytes) - 0.1);
       EXPECT_GE(result.choice.psnr, last - 0.1);
       last = result.choice.psnr;
     }
@@ -225,7 +225,7 @@ TEST(FitToBudget, JustUnderThePlainTableKeepsEveryPixelButAFew) {
   for (const Picture& picture : {noise, page}) {
     RunState state;
     const BudgetResult result =
-        Fit(test::ToDib(picture), std::ssize(test::Convert(picture)) * 49 / 50, state);
+        Fit(test::ToRaster(picture), std::ssize(test::Convert(picture)) * 49 / 50, state);
     EXPECT_EQ(result.choice.scale, 1);
     EXPECT_GT(result.choice.psnr, 24);
   }
@@ -233,57 +233,57 @@ TEST(FitToBudget, JustUnderThePlainTableKeepsEveryPixelButAFew) {
 
 TEST(FitToBudget, TransparentBlocksStayTransparent) {
   std::mt19937 rng(11);
-  DibSection dib = test::ToDib(test::RandomPicture(rng, 64, 48, 40), 255, true);
+  Raster raster = test::ToRaster(test::RandomPicture(rng, 64, 48, 40), 255, true);
   for (int32_t y = 5; y < 40; ++y)
     for (int32_t x = 9 + y / 3; x < 50; ++x)
-      dib.pBits[static_cast<size_t>(dib.OffsetOf(x, y)) + 3] = 0;
+      raster.pixels[static_cast<size_t>(raster.OffsetOf(x, y)) + 3] = 0;
   for (const int64_t max_bytes : {400, 700}) {
     RunState state;
-    const BudgetResult result = Fit(dib, max_bytes, state);
+    const BudgetResult result = Fit(raster, max_bytes, state);
     ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
     ASSERT_GT(result.choice.scale, 3) << max_bytes;  // Measured by block sums.
     EXPECT_EQ(state.BackgroundColor, -1);            // The page shows through: no table background.
     // The written table is transparent exactly where a block is, and measures as the search said.
     const Picture shown = test::RenderTable(Written(result, state));
-    EXPECT_DOUBLE_EQ(TablePsnr(dib, test::ToDib(shown, 255, true), result.choice.scale),
+    EXPECT_DOUBLE_EQ(TablePsnr(raster, test::ToRaster(shown, 255, true), result.choice.scale),
                      result.choice.psnr);
-    const DibSection blocks = ScaleDown(dib, result.choice.scale, ScaleFilter::kBox);
+    const Raster blocks = ScaleDown(raster, result.choice.scale, ScaleFilter::kBox);
     for (int32_t y = 0; y < shown.h; ++y)
       for (int32_t x = 0; x < shown.w; ++x)
         ASSERT_EQ(shown.At(x, y) == kTransparent,
-                  IsTransparent(blocks, &blocks.pBits[blocks.OffsetOf(x, y)]))
+                  IsTransparent(blocks, &blocks.pixels[blocks.OffsetOf(x, y)]))
             << x << ", " << y << " of " << max_bytes;
   }
 }
 
-/// `dib` shrunk to `w` x `h` by ImageMagick's -scale, an independent area average, through files
+/// `raster` shrunk to `w` x `h` by ImageMagick's -scale, an independent area average, through files
 /// in `dir`. Its alpha weighs the colours: given 0 or 255 by pixtable's rule, it averages the
 /// opaque pixels and counts them.
-DibSection ImageMagickScale(const DibSection& dib, int32_t w, int32_t h, const test::TempDir& dir) {
-  std::string pam = "P7\nWIDTH " + std::to_string(dib.Width) + "\nHEIGHT " +
-                    std::to_string(dib.Height) +
+Raster ImageMagickScale(const Raster& raster, int32_t w, int32_t h, const test::TempDir& dir) {
+  std::string pam = "P7\nWIDTH " + std::to_string(raster.width) + "\nHEIGHT " +
+                    std::to_string(raster.height) +
                     "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-  for (int32_t y = 0; y < dib.Height; ++y)
-    for (int32_t x = 0; x < dib.Width; ++x) {
-      const uint8_t* p = &dib.pBits[dib.OffsetOf(x, y)];
-      pam += {char(p[2]), char(p[1]), char(p[0]), char(IsTransparent(dib, p) ? 0 : 255)};
+  for (int32_t y = 0; y < raster.height; ++y)
+    for (int32_t x = 0; x < raster.width; ++x) {
+      const uint8_t* p = &raster.pixels[raster.OffsetOf(x, y)];
+      pam += {char(p[2]), char(p[1]), char(p[0]), char(IsTransparent(raster, p) ? 0 : 255)};
     }
   dir.Write("in.pam", pam);
   const std::string size = " -scale " + std::to_string(w) + "x" + std::to_string(h) + "! PNG32:";
   EXPECT_EQ(std::system(("/usr/bin/convert " + dir / "in.pam" + size + dir / "out.png").c_str()),
             0);
-  return LoadDib(dir / "out.png").dib;
+  return LoadPicture(dir / "out.png").raster;
 }
 
 TEST(AreaResample, AgreesWithAnIndependentResampler) {
   if (!std::filesystem::exists("/usr/bin/convert")) GTEST_SKIP() << "no ImageMagick";
   std::mt19937 rng(4);
-  DibSection dib = test::ToDib(test::RandomPicture(rng, 150, 90, 40), 255, true);
+  Raster raster = test::ToRaster(test::RandomPicture(rng, 150, 90, 40), 255, true);
   for (int32_t y = 20; y < 70; ++y)  // A transparent hole above a row of alpha 100.
-    for (int32_t x = 20; x < 60; ++x) dib.pBits[dib.OffsetOf(x, y) + 3] = y == 69 ? 100 : 0;
+    for (int32_t x = 20; x < 60; ++x) raster.pixels[raster.OffsetOf(x, y) + 3] = y == 69 ? 100 : 0;
   const test::TempDir dir;
   // Above 60 dB: a mean rounded down would be 51.
-  EXPECT_GT(TablePsnr(ImageMagickScale(dib, 61, 37, dir), AreaResample(dib, 61, 37), 1), 60);
+  EXPECT_GT(TablePsnr(ImageMagickScale(raster, 61, 37, dir), AreaResample(raster, 61, 37), 1), 60);
 }
 
 }  // namespace

@@ -42,29 +42,29 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DecodeResult result = DecodePicture(std::span<const uint8_t>(data, size), kFuzzMaxPixels);
-  const DibSection& dib = result.dib;
-  if (!dib.Loaded()) {
+  const Raster& raster = result.raster;
+  if (!raster.Loaded()) {
     Check(result.error != LoadError::kNone);
     return 0;
   }
   Check(result.error == LoadError::kNone);
-  Check(dib.BitsPerPixel == 32 && dib.Width >= 1 && dib.Height >= 1 && dib.BytesPerLine == dib.Width * 4);
-  const int64_t pixels = int64_t{dib.Width} * dib.Height;
+  Check(raster.bits_per_pixel == 32 && raster.width >= 1 && raster.height >= 1 && raster.bytes_per_line == raster.width * 4);
+  const int64_t pixels = int64_t{raster.width} * raster.height;
   Check(pixels <= kFuzzMaxPixels);
   // Without alpha the fourth byte is 0, as bitmaps leave it.
-  for (int64_t i = 0; i < pixels && !dib.HasAlpha; ++i) Check(dib.pBits[static_cast<size_t>(4 * i + 3)] == 0);
+  for (int64_t i = 0; i < pixels && !raster.has_alpha; ++i) Check(raster.pixels[static_cast<size_t>(4 * i + 3)] == 0);
   if (pixels > kMaxLaidOutPixels) return 0;
 
   RunState state;
   NullProgress progress;
   CellGrid cells;
-  Check(BuildTable(dib, cells, state, progress));
+  Check(BuildTable(raster, cells, state, progress));
   int64_t covered = 0;
-  for (int32_t y = 0; y < dib.Height; ++y)
-    for (int32_t x = 0; x < dib.Width; ++x) covered += int64_t{cells.At(x, y).ColSpan} * cells.At(x, y).RowSpan;
+  for (int32_t y = 0; y < raster.height; ++y)
+    for (int32_t x = 0; x < raster.width; ++x) covered += int64_t{cells.At(x, y).ColSpan} * cells.At(x, y).RowSpan;
   Check(covered == pixels);
   NullSink sink;
-  Check(WriteHtmlTable(sink, dib, cells, state, progress) == WriteOutcome::kWritten);
+  Check(WriteHtmlTable(sink, raster, cells, state, progress) == WriteOutcome::kWritten);
   Check(sink.written > 0);
   return 0;
 }

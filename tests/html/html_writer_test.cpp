@@ -94,18 +94,18 @@ TEST(ThreadedWriter, WritesAndCancelsAsOneThreadDoes) {
   // Rows go in chunks of 64: cancels in the first and last row of a chunk and of the table.
   std::mt19937 rng(3);
   const Picture picture = test::RandomPicture(rng, 1024, 520, 40);
-  const DibSection dib = test::ToDib(picture);
+  const Raster raster = test::ToRaster(picture);
   CellGrid cells;
   RunState laid;
   test::RecordingProgress layout_progress;
-  ASSERT_TRUE(BuildTable(dib, cells, laid, layout_progress));
+  ASSERT_TRUE(BuildTable(raster, cells, laid, layout_progress));
   const auto write = [&](int32_t threads, int cancel_at) {
     RunState state = laid;
     state.Threads = threads;
     test::RecordingProgress progress;
     progress.on_pump = [&] { state.CancelFlag |= progress.pumps == cancel_at; };
     test::StringSink sink;
-    const int outcome = static_cast<int>(WriteHtmlTable(sink, dib, cells, state, progress));
+    const int outcome = static_cast<int>(WriteHtmlTable(sink, raster, cells, state, progress));
     return std::to_string(outcome) + " " + std::to_string(progress.texts.size()) + "\n" + sink.text;
   };
   for (int cancel_at : {0, 1, 64, 65, 200, 520}) EXPECT_EQ(write(3, cancel_at), write(1, cancel_at)) << cancel_at;

@@ -26,21 +26,21 @@ TEST(ExifOrientation, CutAnywhereMeansUpright) {
 TEST(Orient, StopsOnACancel) {
   CancelFlagToken cancel;
   cancel.Cancel();
-  EXPECT_FALSE(Orient(AllocateDib(3, 2), 6, cancel).Loaded());
+  EXPECT_FALSE(Orient(AllocateRaster(3, 2), 6, cancel).Loaded());
 }
 
 TEST(Matte, ComposesByAlphaAndClearsIt) {
-  DibSection dib = AllocateDib(3, 1);
-  dib.HasAlpha = true;
+  Raster raster = AllocateRaster(3, 1);
+  raster.has_alpha = true;
   const uint8_t pixels[] = {200, 0, 10, 255, 200, 0, 10, 0, 200, 1, 10, 128};  // Blue, green, red, alpha.
-  std::copy(std::begin(pixels), std::end(pixels), dib.pBits.get());
-  ComposeOverMatte(dib, 0x0A0064);  // Red 10, green 0, blue 100.
-  EXPECT_FALSE(dib.HasAlpha);
+  std::copy(std::begin(pixels), std::end(pixels), raster.pixels.get());
+  ComposeOverMatte(raster, 0x0A0064);  // Red 10, green 0, blue 100.
+  EXPECT_FALSE(raster.has_alpha);
   // Rounded to the nearest: green 1 at alpha 128 over 0 is 0.502.
   const uint8_t composed[] = {200, 0, 10, 0, 100, 0, 10, 0, 150, 1, 10, 0};
-  EXPECT_TRUE(std::equal(std::begin(composed), std::end(composed), dib.pBits.get()));
-  ComposeOverMatte(dib, 0xFFFFFF);  // Without alpha nothing changes.
-  EXPECT_TRUE(std::equal(std::begin(composed), std::end(composed), dib.pBits.get()));
+  EXPECT_TRUE(std::equal(std::begin(composed), std::end(composed), raster.pixels.get()));
+  ComposeOverMatte(raster, 0xFFFFFF);  // Without alpha nothing changes.
+  EXPECT_TRUE(std::equal(std::begin(composed), std::end(composed), raster.pixels.get()));
 }
 
 }  // namespace

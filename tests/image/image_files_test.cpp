@@ -23,12 +23,12 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
 }
 
 /// Byte `k` (0 blue ... 3 alpha) of pixel `i`, counted row by row from the top.
-int Byte(const DibSection& dib, size_t i, int k) {
-  return dib.pBits[dib.OffsetOf(static_cast<int32_t>(i % dib.Width), static_cast<int32_t>(i / dib.Width)) + k];
+int Byte(const Raster& raster, size_t i, int k) {
+  return raster.pixels[raster.OffsetOf(static_cast<int32_t>(i % raster.width), static_cast<int32_t>(i / raster.width)) + k];
 }
 
 /// Channel `k` of pixel `i`; alpha is 255 in a picture without it.
-int Channel(const DibSection& dib, size_t i, int k) { return k == 3 && !dib.HasAlpha ? 255 : Byte(dib, i, k); }
+int Channel(const Raster& raster, size_t i, int k) { return k == 3 && !raster.has_alpha ? 255 : Byte(raster, i, k); }
 
 /// The manifest's form of a result: "WxH HASH [alpha] [animated]", where HASH
 /// is FNV-1a over every pixel's four bytes, or "!ERROR [detail]".
@@ -39,24 +39,24 @@ std::string Summary(const DecodeResult& r) {
                                         "kOutOfMemory", "kDamaged", "kTooMuchMetadata",
                                         "kCancelled"};
   std::ostringstream out;
-  if (!r.dib.Loaded()) {
+  if (!r.raster.Loaded()) {
     out << '!' << kErrors[static_cast<int>(r.error)] << (r.detail.empty() ? "" : " ") << r.detail;
     return out.str();
   }
-  EXPECT_TRUE(r.dib.BitsPerPixel == 32 && r.dib.BytesPerLine == r.dib.Width * 4) << "not 32 bits a pixel, unpadded";
+  EXPECT_TRUE(r.raster.bits_per_pixel == 32 && r.raster.bytes_per_line == r.raster.width * 4) << "not 32 bits a pixel, unpadded";
   uint64_t hash = 1469598103934665603u;
-  for (size_t i = 0; i < size_t{1} * r.dib.Width * r.dib.Height; ++i)
-    for (int k = 0; k < 4; ++k) hash = (hash ^ static_cast<uint64_t>(Byte(r.dib, i, k))) * 1099511628211u;
-  out << r.dib.Width << 'x' << r.dib.Height << ' ' << std::hex << hash << (r.dib.HasAlpha ? " alpha" : "")
+  for (size_t i = 0; i < size_t{1} * r.raster.width * r.raster.height; ++i)
+    for (int k = 0; k < 4; ++k) hash = (hash ^ static_cast<uint64_t>(Byte(r.raster, i, k))) * 1099511628211u;
+  out << r.raster.width << 'x' << r.raster.height << ' ' << std::hex << hash << (r.raster.has_alpha ? " alpha" : "")
       << (r.animated ? " animated" : "");
   return out.str();
 }
 
 /// The largest channel difference between two pictures of one size; colour
 /// counts only where either pixel shows.
-int Distance(const DibSection& a, const DibSection& b) {
+int Distance(const Raster& a, const Raster& b) {
   int worst = 0;
-  for (size_t i = 0; i < size_t{1} * a.Width * a.Height; ++i)
+  for (size_t i = 0; i < size_t{1} * a.width * a.height; ++i)
     for (int k = 3; k >= 0 && (k == 3 || Channel(a, i, 3) || Channel(b, i, 3)); --k)
       worst = std::max(worst, std::abs(Channel(a, i, k) - Channel(b, i, k)));
   return worst;
@@ -84,9 +84,9 @@ TEST(ImageFiles, DecodeAsTheManifestSays) {
       int tolerance = 0;
       reference >> reference_name >> tolerance;
       const DecodeResult want = DecodePicture(ReadFile(kData / "image" / reference_name));
-      ASSERT_TRUE(r.dib.Loaded() && want.dib.Loaded()) << name;
-      ASSERT_TRUE(r.dib.Width == want.dib.Width && r.dib.Height == want.dib.Height) << name;
-      EXPECT_LE(Distance(r.dib, want.dib), tolerance) << name;
+      ASSERT_TRUE(r.raster.Loaded() && want.raster.Loaded()) << name;
+      ASSERT_TRUE(r.raster.width == want.raster.width && r.raster.height == want.raster.height) << name;
+      EXPECT_LE(Distance(r.raster, want.raster), tolerance) << name;
       EXPECT_FALSE(r.animated) << name;
     } else {
       EXPECT_EQ(Summary(r), expected) << name;
@@ -94,7 +94,7 @@ TEST(ImageFiles, DecodeAsTheManifestSays) {
     // A JPEG whose end marker alone is missing holds every pixel.
     const size_t whole = bytes.size() - (name.ends_with(".jpg") ? 2 : 0);
     for (size_t size = 0; cuts && size < bytes.size(); ++size) {
-      const bool loaded = DecodePicture(std::span(bytes.data(), size)).dib.Loaded();
+      const bool loaded = DecodePicture(std::span(bytes.data(), size)).raster.Loaded();
       EXPECT_EQ(loaded, size >= whole) << name << " cut at " << size;
     }
   }
@@ -115,7 +115,7 @@ TEST(ImageFiles, EveryDecoderStopsAtItsFirstAndLastLookAtTheCancel) {
                            "webp-lossy.webp", "webp-animation-its-first-frame.webp"}) {
     const std::vector<uint8_t> bytes = ReadFile(kData / "image" / name);
     CancelAt looks(0);
-    EXPECT_TRUE(DecodePicture(bytes, kMaxPixels, looks).dib.Loaded()) << name;
+    EXPECT_TRUE(DecodePicture(bytes, kMaxPixels, looks).raster.Loaded()) << name;
     for (int at : {1, looks.asked})
       EXPECT_EQ(DecodePicture(bytes, kMaxPixels, CancelAt(at)).error, LoadError::kCancelled)
           << name << " at look " << at;
@@ -155,9 +155,9 @@ TEST(ImageFiles, EveryFuzzerFindingFailsCleanlyOrDecodes) {
       ++files;
       const DecodeResult r = DecodePicture(ReadFile(entry.path()));
       const std::string name = entry.path().filename().string();
-      EXPECT_EQ(r.error == LoadError::kNone, r.dib.Loaded()) << name;
-      if (r.dib.Loaded()) Summary(r);  // Checks the record's shape.
-      EXPECT_TRUE(!r.dib.Loaded() || std::min(r.dib.Width, r.dib.Height) >= 1) << name;
+      EXPECT_EQ(r.error == LoadError::kNone, r.raster.Loaded()) << name;
+      if (r.raster.Loaded()) Summary(r);  // Checks the record's shape.
+      EXPECT_TRUE(!r.raster.Loaded() || std::min(r.raster.width, r.raster.height) >= 1) << name;
     }
   }
   EXPECT_GT(files, 100);

@@ -121,8 +121,8 @@ struct Cover {
 
 }  // namespace
 
-bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress) {
-  const int32_t w = dib.Width, h = dib.Height;
+bool BuildTable(const Raster& raster, CellGrid& cells, RunState& state, Progress& progress) {
+  const int32_t w = raster.width, h = raster.height;
   state.TotalPixels = w * h;
   cells.Resize(w, h);
   // The fourth byte carries no colour, unless it is the alpha: then a pixel
@@ -130,8 +130,8 @@ bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progres
   std::vector<int32_t> pixels;
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) {
-      const uint8_t* p = dib.pBits.get() + dib.OffsetOf(x, y);
-      const bool transparent = dib.HasAlpha && p[3] < 128;
+      const uint8_t* p = raster.pixels.get() + raster.OffsetOf(x, y);
+      const bool transparent = raster.has_alpha && p[3] < 128;
       pixels.push_back(transparent ? kTransparent : p[2] << 16 | p[1] << 8 | p[0]);
       if (transparent) state.BackgroundColor = -1;
     }

@@ -3,12 +3,12 @@
 #pragma once
 
 #include "core/run_state.h"
-#include "image/dib.h"
+#include "image/raster.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable::plain {
 
 /// Same contract as `pixtable::BuildTable`.
-bool BuildTable(const DibSection& dib, CellGrid& cells, RunState& state, Progress& progress);
+bool BuildTable(const Raster& raster, CellGrid& cells, RunState& state, Progress& progress);
 
 }  // namespace pixtable::plain

@@ -58,27 +58,27 @@ Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors) {
   return p;
 }
 
-DibSection ToDib(const Picture& picture, uint8_t fourth_byte, bool has_alpha) {
-  DibSection dib = AllocateDib(picture.w, picture.h);
-  dib.HasAlpha = has_alpha || std::count(picture.rgb.begin(), picture.rgb.end(), kTransparent) > 0;
+Raster ToRaster(const Picture& picture, uint8_t fourth_byte, bool has_alpha) {
+  Raster raster = AllocateRaster(picture.w, picture.h);
+  raster.has_alpha = has_alpha || std::count(picture.rgb.begin(), picture.rgb.end(), kTransparent) > 0;
   for (int32_t y = 0; y < picture.h; ++y)
     for (int32_t x = 0; x < picture.w; ++x) {
       const bool transparent = picture.At(x, y) == kTransparent;
       const uint32_t c = static_cast<uint32_t>(transparent ? x * 0x10101 + y * 0x3 : picture.At(x, y));
-      uint8_t* px = dib.pBits.get() + dib.OffsetOf(x, y);
+      uint8_t* px = raster.pixels.get() + raster.OffsetOf(x, y);
       px[0] = static_cast<uint8_t>(c);
       px[1] = static_cast<uint8_t>(c >> 8);
       px[2] = static_cast<uint8_t>(c >> 16);
-      px[3] = !dib.HasAlpha ? fourth_byte : transparent ? fourth_byte & 0x7F : fourth_byte | 0x80;
+      px[3] = !raster.has_alpha ? fourth_byte : transparent ? fourth_byte & 0x7F : fourth_byte | 0x80;
     }
-  return dib;
+  return raster;
 }
 
-Picture FromDib(const DibSection& dib) {
-  Picture p{dib.Width, dib.Height, {}};
-  for (int32_t y = 0; y < dib.Height; ++y)
-    for (int32_t x = 0; x < dib.Width; ++x) {
-      const uint8_t* px = dib.pBits.get() + dib.OffsetOf(x, y);
+Picture FromRaster(const Raster& raster) {
+  Picture p{raster.width, raster.height, {}};
+  for (int32_t y = 0; y < raster.height; ++y)
+    for (int32_t x = 0; x < raster.width; ++x) {
+      const uint8_t* px = raster.pixels.get() + raster.OffsetOf(x, y);
       p.rgb.push_back(px[2] << 16 | px[1] << 8 | px[0]);
     }
   return p;
@@ -108,11 +108,11 @@ std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSett
   state.Threads = run.threads;
   RecordingProgress progress;
   progress.on_pump = [&] { state.CancelFlag |= progress.pumps == run.cancel_at; };
-  const DibSection dib = ToDib(picture, 0x80, run.has_alpha);
+  const Raster raster = ToRaster(picture, 0x80, run.has_alpha);
   StringSink sink;
   sink.fail_after = run.fail_after;
-  const bool built = layout(dib, cells, state, progress);
-  const int written = built ? static_cast<int>(WriteHtmlTable(sink, dib, cells, state, progress, run.format)) : -1;
+  const bool built = layout(raster, cells, state, progress);
+  const int written = built ? static_cast<int>(WriteHtmlTable(sink, raster, cells, state, progress, run.format)) : -1;
   std::string out;
   for (const std::string& text : progress.texts) out += text + '\n';
   for (int32_t v : {int32_t{built}, written, state.BackgroundColor, state.BestCount, state.DonePixels,

@@ -11,7 +11,7 @@
 #include "app/captions.h"
 #include "core/run_state.h"
 #include "html/html_writer.h"
-#include "image/dib.h"
+#include "image/raster.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable::test {
@@ -42,10 +42,10 @@ Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors);
 /// carries no colour. With `has_alpha` (or a transparent pixel) that byte is
 /// the alpha: `fourth_byte` below 128 for transparent pixels, whose colour
 /// bytes then hold noise, and at 128 or above for the others.
-DibSection ToDib(const Picture& picture, uint8_t fourth_byte = 0, bool has_alpha = false);
+Raster ToRaster(const Picture& picture, uint8_t fourth_byte = 0, bool has_alpha = false);
 
 /// The colours of a loaded picture, top row first (alpha is not kept).
-Picture FromDib(const DibSection& dib);
+Picture FromRaster(const Raster& raster);
 
 /// Records every progress text and pump; `on_pump` runs inside each pump
 /// (a test sets `CancelFlag` there, as a click would).
@@ -87,7 +87,7 @@ struct RunSettings {
 /// and the count of pumps) on one line; then the table.
 /// The picture's fourth byte is 0x80 (an opaque alpha at its threshold);
 /// `cells` may hold an earlier run's grid.
-using LayoutFunction = bool (*)(const DibSection&, CellGrid&, RunState&, Progress&);
+using LayoutFunction = bool (*)(const Raster&, CellGrid&, RunState&, Progress&);
 std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells);
 
 /// The table of `picture` laid out with `BuildTable` (empty unless written)

@@ -27,26 +27,26 @@ struct FreeBytes {
 
 /// A picture held as 32 bits a pixel: rows bottom row first, each pixel the
 /// bytes blue, green, red and one byte that carries no colour.
-/// `BytesPerLine` is always `Width` * 4. The record owns its pixel memory; it
+/// `bytes_per_line` is always `width` * 4. The record owns its pixel memory; it
 /// is move-only so that exactly one owner releases it.
-struct DibSection {
-  int32_t BitsPerPixel = 0;  ///< 32 once loaded.
-  int32_t Width = 0;
-  int32_t Height = 0;
-  int32_t BytesPerLine = 0;
-  /// `BytesPerLine` * `Height` bytes; null when nothing is loaded.
-  std::unique_ptr<uint8_t[], FreeBytes> pBits;
+struct Raster {
+  int32_t bits_per_pixel = 0;  ///< 32 once loaded.
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t bytes_per_line = 0;
+  /// `bytes_per_line` * `height` bytes; null when nothing is loaded.
+  std::unique_ptr<uint8_t[], FreeBytes> pixels;
   /// False for bitmaps, whose fourth byte is ignored. True when the picture
   /// came with transparency: the fourth byte of each pixel is then its alpha
   /// (0 transparent to 255 opaque); below 128 the pixel counts as transparent.
-  bool HasAlpha = false;
+  bool has_alpha = false;
 
   /// True when the record holds a picture.
-  bool Loaded() const { return pBits != nullptr; }
+  bool Loaded() const { return pixels != nullptr; }
 
   /// Byte offset of the pixel in column `x` and row `y` (row 0 at the top).
   int64_t OffsetOf(int32_t x, int32_t y) const {
-    return int64_t{Height - 1 - y} * BytesPerLine + int64_t{4} * x;
+    return int64_t{height - 1 - y} * bytes_per_line + int64_t{4} * x;
   }
 };
 
@@ -54,9 +54,9 @@ struct DibSection {
 /// record when a size is below 1, above the caps, or the memory is not there.
 /// The memory of a large picture comes fresh from the system, zero without
 /// being written: a page costs nothing until a row is written there.
-DibSection AllocateDib(int32_t width, int32_t height);
+Raster AllocateRaster(int32_t width, int32_t height);
 
 /// Releases the pixel memory. The size fields keep their values.
-void FreeDib(DibSection& dib);
+void FreeRaster(Raster& raster);
 
 }  // namespace pixtable
