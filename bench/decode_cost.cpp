@@ -9,7 +9,7 @@
 #include <iterator>
 #include <vector>
 
-#include "app/load_reason.h"
+#include "text/load_reason.h"
 #include "image/picture_decoder.h"
 
 int main(int argc, char** argv) {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/file_io.h"
+#include "os/file_io.h"
 #include "fit/budget.h"
 #include "fit/psnr.h"
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/terminal_ui.h"
+#include "cli/terminal_ui.h"
 #include "desktop/desktop_ui.h"
 
 namespace {

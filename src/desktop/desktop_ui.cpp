@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/catalogue.h"
-#include "app/clock.h"
-#include "app/options.h"
-#include "app/signals.h"
+#include "text/catalogue.h"
+#include "os/clock.h"
+#include "cli/options.h"
+#include "os/signals.h"
 #include "desktop/japanese_font.h"
 #include "desktop/magnification_box.h"
 #include "desktop/message_box.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/run.h"
+#include "run/run.h"
 #include "desktop/progress_window.h"
 
 namespace pixtable {

@@ -4,7 +4,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
-#include "app/signals.h"
+#include "os/signals.h"
 
 namespace pixtable {
 

@@ -15,7 +15,7 @@
 #include <vector>
 #include <system_error>
 
-#include "app/display_name.h"
+#include "text/display_name.h"
 #include "desktop/dialog_names.h"
 #include "desktop/message_box.h"
 #include "desktop/modal.h"

@@ -1,5 +1,6 @@
-// The small rules of src/app, driven by the case table tests/data/app/rules.txt (its head
-// says how to read it), and the search for a picture among real files.
+// The small rules of the front ends (src/cli, src/run, src/text, src/os), driven by the
+// case table tests/data/app/rules.txt (its head says how to read it), and the search for
+// a picture among real files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,10 +8,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/display_name.h"
-#include "app/file_search.h"
-#include "app/magnification.h"
-#include "app/output_path.h"
+#include "text/display_name.h"
+#include "os/file_search.h"
+#include "cli/magnification.h"
+#include "run/output_path.h"
 #include "app/temp_dir.h"
 
 namespace pixtable {

@@ -1,6 +1,6 @@
 // One run through a fake front end: the keys and options, cancels, destinations that only a program
 // can make, and what a batch counts.
-#include "app/run.h"
+#include "run/run.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,10 +14,10 @@
 #include <cstring>
 #include <thread>
 
-#include "app/batch.h"
-#include "app/file_io.h"
-#include "app/memory_budget.h"
-#include "app/signals.h"
+#include "run/batch.h"
+#include "os/file_io.h"
+#include "os/memory_budget.h"
+#include "os/signals.h"
 #include "app/temp_dir.h"
 #include "support/bmp_writer.h"
 

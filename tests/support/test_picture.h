@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/captions.h"
+#include "text/captions.h"
 #include "core/run_state.h"
 #include "html/html_writer.h"
 #include "image/raster.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/output_path.h"
+#include "run/output_path.h"
 #include "pixtable/pixtable.h"
 
 namespace pixtable {

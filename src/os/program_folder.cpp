@@ -1,0 +1,15 @@
+#include "os/program_folder.h"
+
+#include <unistd.h>
+
+namespace pixtable {
+
+std::string ProgramFolder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "";
+  const std::string program(path, static_cast<size_t>(n));
+  return program.substr(0, program.rfind('/') + 1);
+}
+
+}  // namespace pixtable
