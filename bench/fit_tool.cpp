@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "os/file_io.h"
+#include "run/file_io.h"
 #include "fit/budget.h"
 #include "fit/psnr.h"
 

@@ -10,11 +10,11 @@
 
 #include "run/batch.h"
 #include "text/catalogue.h"
-#include "os/desktop_loader.h"
-#include "cli/options.h"
+#include "cli/desktop_loader.h"
+#include "run/options.h"
 #include "run/run.h"
 #include "os/signals.h"
-#include "os/standard_input.h"
+#include "run/standard_input.h"
 #include "cli/terminal_ui.h"
 
 namespace {

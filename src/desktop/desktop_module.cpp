@@ -3,7 +3,7 @@
 
 #include <type_traits>
 
-#include "os/desktop_loader.h"
+#include "cli/desktop_loader.h"
 #include "desktop/desktop_ui.h"
 
 extern "C" __attribute__((visibility("default"))) pixtable::Ui* pixtable_open_desktop(pixtable::RunState* state) {

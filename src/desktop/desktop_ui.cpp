@@ -13,7 +13,7 @@
 
 #include "text/catalogue.h"
 #include "os/clock.h"
-#include "cli/options.h"
+#include "run/options.h"
 #include "os/signals.h"
 #include "desktop/japanese_font.h"
 #include "desktop/magnification_box.h"

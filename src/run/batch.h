@@ -1,7 +1,7 @@
 // Many pictures in one run (--each), several at once.
 #pragma once
 
-#include "cli/options.h"
+#include "run/options.h"
 #include "run/run.h"
 
 namespace pixtable {

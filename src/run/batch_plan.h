@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "run/options.h"
 
 namespace pixtable {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "cli/options.h"
+#include "run/options.h"
 #include "run/run.h"
 #include "image/raster.h"
 #include "layout/cell_grid.h"

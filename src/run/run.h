@@ -6,7 +6,7 @@
 #include <string>
 
 #include "text/captions.h"
-#include "cli/options.h"
+#include "run/options.h"
 #include "core/run_state.h"
 
 namespace pixtable {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "os/file_io.h"
+#include "run/file_io.h"
 
 namespace pixtable {
 

@@ -10,7 +10,7 @@
 
 #include "text/display_name.h"
 #include "os/file_search.h"
-#include "cli/magnification.h"
+#include "run/magnification.h"
 #include "run/output_path.h"
 #include "app/temp_dir.h"
 

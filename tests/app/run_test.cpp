@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "run/batch.h"
-#include "os/file_io.h"
+#include "run/file_io.h"
 #include "os/memory_budget.h"
 #include "os/signals.h"
 #include "app/temp_dir.h"

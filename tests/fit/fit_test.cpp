@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "os/file_io.h"
+#include "run/file_io.h"
 #include "app/temp_dir.h"
 #include "fit/budget.h"
 #include "fit/level.h"

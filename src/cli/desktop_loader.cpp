@@ -1,4 +1,4 @@
-#include "os/desktop_loader.h"
+#include "cli/desktop_loader.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "os/file_io.h"
+#include "run/file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

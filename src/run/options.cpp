@@ -1,4 +1,4 @@
-#include "cli/options.h"
+#include "run/options.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 #include "text/catalogue.h"
 #include "text/display_name.h"
-#include "os/standard_input.h"
+#include "run/standard_input.h"
 #include "fit/quantize.h"
 
 namespace pixtable {

@@ -1,4 +1,4 @@
-#include "os/standard_input.h"
+#include "run/standard_input.h"
 
 #include <unistd.h>
 

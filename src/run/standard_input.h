@@ -1,7 +1,7 @@
 // A picture piped into pixtable ("-" as PATTERN).
 #pragma once
 
-#include "os/file_io.h"
+#include "run/file_io.h"
 
 namespace pixtable {
 

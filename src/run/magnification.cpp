@@ -1,4 +1,4 @@
-#include "cli/magnification.h"
+#include "run/magnification.h"
 
 #include <cmath>
 #include <cstdlib>
