@@ -157,9 +157,9 @@ convert_red() {
 
 # ---- the cases ---------------------------------------------------------------
 
+# Z asks for a magnification, X drops the background; held together, each still counts.
 case_zoom() { convert_red z 120 yes; }
 case_zoom_no_background() { convert_red "z x" 120 no; }
-case_no_background() { convert_red x 40 no; }
 
 case_cancel_analysis() {
   noise noise && start_stopped noise.bmp
