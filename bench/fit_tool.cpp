@@ -32,9 +32,8 @@ Raster Load(const char* path) {
 
 /// The PSNR of the search's choice under `request`, or -1 when nothing fits.
 double SearchPsnr(const Raster& raster, const BudgetRequest& request) {
-  RunState state;
   Quiet quiet;
-  BudgetResult result = FitToBudget(raster, request, state, quiet);
+  BudgetResult result = FitToBudget(raster, request, TableStyle{.background = 0}, quiet, NeverCancelled());
   return result.outcome == BudgetOutcome::kFits ? result.choice.psnr : -1;
 }
 

@@ -56,10 +56,10 @@ std::string DescribeChoice(int64_t max_bytes, const BudgetChoice& choice) {
 }  // namespace
 
 bool LayOutReduced(const Options& options, const std::string& picture_name, const Raster& raster,
-                   int64_t frame_bytes, Raster& fitted, CellGrid& cells, RunState& state, Ui& ui, int& code,
+                   int64_t frame_bytes, Raster& fitted, CellGrid& cells, TableStyle& style, Ui& ui, int& code,
                    std::string& message) {
-  const SizeBound bound = BoundOf(options, state.Magnification);
-  const int32_t pixel = state.Magnification * (options.max_size > 0 ? 1 : options.scale);
+  const SizeBound bound = BoundOf(options, style.magnification);
+  const int32_t pixel = style.magnification * (options.max_size > 0 ? 1 : options.scale);
   if (const std::string mistake = BoundMistake(options, pixel); !mistake.empty()) {
     code = kExitUsage;
     message = UsageErrorText(mistake);
@@ -72,9 +72,10 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
     fitted = ReducePicture(resized.Loaded() ? resized : raster,
                            Reduction{options.scale, options.scale_filter, options.colors, options.dither});
     if (!fitted.Loaded()) throw std::bad_alloc();
-    state.Magnification *= options.scale;
-    if (!BuildTable(fitted, cells, state, ui)) return false;
-    ChooseSavingBackground(cells, state);
+    style.magnification *= options.scale;
+    const LayoutResult laid = BuildTable(fitted, cells, style.background != kNoBackground, Work{ui, ui.cancel});
+    if (!laid.complete) return false;
+    style.background = SavingBackground(cells, laid.background);
     return true;
   }
   BudgetRequest request;
@@ -83,7 +84,7 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
   request.dither = options.dither;
   request.format = options.format;
   request.bound = bound;
-  BudgetResult result = request.max_bytes > 0 ? FitToBudget(raster, request, state, ui)
+  BudgetResult result = request.max_bytes > 0 ? FitToBudget(raster, request, style, ui, ui.cancel)
                                               : BudgetResult{BudgetOutcome::kTooSmall, {}, 0};
   switch (result.outcome) {
     case BudgetOutcome::kFits:
@@ -91,11 +92,12 @@ bool LayOutReduced(const Options& options, const std::string& picture_name, cons
       ui.ShowNote(DescribeChoice(options.max_size, result.choice));
       fitted = std::move(result.choice.picture);
       cells = std::move(result.choice.cells);
+      style = result.choice.style;
       return true;
     case BudgetOutcome::kTooSmall:
       if (result.smallest == 0) {  // The page alone is longer than the size: the table's smallest still counts.
         request.max_bytes = 0;
-        result = FitToBudget(raster, request, state, ui);
+        result = FitToBudget(raster, request, style, ui, ui.cancel);
       }
       code = kExitFailed;
       message = Fill(Tr("pixtable: no table of {1} fits in {2}: the smallest has {3}"),

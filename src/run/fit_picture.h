@@ -14,12 +14,13 @@ namespace pixtable {
 /// --height, by `options.scale` and `options.colors`, or as the size search
 /// chooses for `options.max_size` less `frame_bytes` (the page around the
 /// table; its choice shown as a note). `fitted` receives the picture the
-/// cells cover, and `state.Magnification` grows by the scale. Returns true
+/// cells cover, and `style` (the user's on entry) becomes the style to
+/// write them in (the magnification grown by the scale). Returns true
 /// when the cells are ready to write; otherwise `code` says why not and
-/// `message`, when not empty, says it to the user. May throw
-/// `std::bad_alloc`.
+/// `message`, when not empty, says it to the user. Works on one thread and
+/// stops once `ui.cancel` is set. May throw `std::bad_alloc`.
 bool LayOutReduced(const Options& options, const std::string& picture_name, const Raster& raster,
-                   int64_t frame_bytes, Raster& fitted, CellGrid& cells, RunState& state, Ui& ui, int& code,
+                   int64_t frame_bytes, Raster& fitted, CellGrid& cells, TableStyle& style, Ui& ui, int& code,
                    std::string& message);
 
 }  // namespace pixtable

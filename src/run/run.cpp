@@ -103,9 +103,10 @@ class TallySink : public OutputSink {
 /// Writes the table, inside `page` when there is one, into `out`, which was
 /// opened before the layout; `shown` names the destination in the closing line.
 int WriteTable(TableOutput& out, const std::string& shown, const TableFormat& format, const PageFrame* page,
-               const Raster& raster, const CellGrid& cells, Ui& ui, RunState& state, std::string& message) {
+               const Raster& raster, const CellGrid& cells, const TableStyle& style, const Work& work, Ui& ui,
+               std::string& message) {
   TallySink tally(out);
-  WriteOutcome outcome = !page || tally.Write(page->head) ? WriteHtmlTable(tally, raster, cells, state, ui, format)
+  WriteOutcome outcome = !page || tally.Write(page->head) ? WriteHtmlTable(tally, raster, cells, style, format, work)
                                                           : WriteOutcome::kWriteFailed;
   if (page && outcome == WriteOutcome::kWritten && !tally.Write(page->tail)) outcome = WriteOutcome::kWriteFailed;
   // Ended either way before a message is shown: no temporary file waits for the user.
@@ -123,16 +124,17 @@ int WriteTable(TableOutput& out, const std::string& shown, const TableFormat& fo
 
 }  // namespace
 
-void ApplyStartOptions(const Options& options, Ui& ui, RunState& state) {
-  state.Magnification = 1;
+TableStyle StartStyle(const Options& options, Ui& ui) {
+  TableStyle style{.magnification = 1, .background = 0};
   if (ui.KeyHeld('z')) {
-    state.Magnification = MagnificationFromAnswer(ui.AskMagnification(MagnificationPrompt()));
+    style.magnification = MagnificationFromAnswer(ui.AskMagnification(MagnificationPrompt()));
   } else if (options.magnification) {
-    state.Magnification = MagnificationFromAnswer(*options.magnification);
+    style.magnification = MagnificationFromAnswer(*options.magnification);
     if (const std::string note = MagnificationNote(*options.magnification); !note.empty()) ui.ShowNote(note);
   }
   // The X key is read only after the prompt has been answered.
-  if (ui.KeyHeld('x') || options.no_background) state.BackgroundColor = -1;
+  if (ui.KeyHeld('x') || options.no_background) style.background = kNoBackground;
+  return style;
 }
 
 std::string OutputFor(const Options& options, const std::string& input) {
@@ -153,8 +155,8 @@ std::string MakeOutputFolder(const Options& options) {
   return S_ISDIR(st.st_mode) ? "" : Fill(Tr("pixtable: cannot write into {1}: it is not a folder"), {dir});
 }
 
-int RunConversion(const Options& options, Ui& ui, RunState& state) {
-  ApplyStartOptions(options, ui, state);
+int RunConversion(const Options& options, Ui& ui) {
+  const TableStyle style = StartStyle(options, ui);
   if (CancelRequested()) return kExitCancelled;  // A signal ended the magnification box.
 
   const std::optional<std::string> input = ChooseInput(options, ui);
@@ -166,12 +168,11 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   }
   // One picture: the layout and the writer may use every core. (A batch
   // runs a picture a core instead, each on one thread.)
-  state.Threads = CoresAvailable();
-  return ConvertPicture(options, *input, OutputFor(options, *input), ui, state, 0);
+  return ConvertPicture(options, *input, OutputFor(options, *input), ui, style, CoresAvailable(), 0);
 }
 
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
-                   RunState& state, int slot, MemoryBudget* budget) {
+                   const TableStyle& start_style, int32_t threads, int slot, MemoryBudget* budget) {
   BudgetShare share(budget, PeakBytesPerPixel(ReducesPicture(options)));
   DecodeLimits limits;
   limits.max_pixels = options.max_pixels;
@@ -213,13 +214,21 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   std::optional<PageFrame> page;
   if (options.page) page = PageAround(input.substr(input.find_last_of('/') + 1));
   const int64_t frame_bytes = page ? std::ssize(page->head) + std::ssize(page->tail) : 0;
+  TableStyle style = start_style;
+  const Work work{ui, ui.cancel, threads};
   try {
-    const bool built = ReducesPicture(options) ? LayOutReduced(options, PictureName(input), raster, frame_bytes, reduced,
-                                                               cells, state, ui, code, message)
-                                               : BuildTable(raster, cells, state, ui);
+    bool built = false;
+    if (ReducesPicture(options)) {
+      built = LayOutReduced(options, PictureName(input), raster, frame_bytes, reduced, cells, style, ui, code, message);
+    } else {
+      const LayoutResult laid = BuildTable(raster, cells, style.background != kNoBackground, work);
+      style.background = laid.background;
+      built = laid.complete;
+    }
     if (built) {
       code = WriteTable(out, output == "-" ? Tr("standard output") : DisplayName(output), options.format,
-                        page ? &*page : nullptr, reduced.Loaded() ? reduced : raster, cells, ui, state, message);
+                        page ? &*page : nullptr, reduced.Loaded() ? reduced : raster, cells, style, work, ui,
+                        message);
       if (code == kExitWritten && soft) ui.ShowClosingLine(Tr(kSoftEdgeHint));
     } else {
       out.Cancel();
