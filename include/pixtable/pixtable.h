@@ -95,6 +95,8 @@ enum class Stage {
 /// translate it through their message catalogue.
 const char* Describe(Stage stage);
 
+struct TableSummary;
+
 /// Told of progress, and asked whether to stop. Both are called on the
 /// thread that runs the call, often (up to once a pixel): keep them cheap.
 class Observer {
@@ -105,6 +107,10 @@ class Observer {
   /// True once the work should stop; the call then ends with kCancelled
   /// (a table being written ends after its last whole row).
   virtual bool Cancelled() { return false; }
+  /// With `TableOptions::max_bytes`: the figures of the table the size
+  /// search chose, once, before any of it is written (`bytes` is the length
+  /// it will have, `cells` 0).
+  virtual void Chosen(const TableSummary& /*summary*/) {}
 };
 
 // ---------------------------------------------------------------- Pictures
@@ -223,6 +229,10 @@ struct TableOptions {
   /// When given: a whole HTML document around the table, titled so (a
   /// doctype, UTF-8 declared, no margin), counted in `max_bytes`.
   std::optional<std::string> page_title = std::nullopt;
+  /// Threads the layout and the writer may use (at least 1); they use more
+  /// than one only where the picture pays for them. The table is the same
+  /// whatever the number.
+  int32_t threads = 1;
 };
 
 /// Where the table's text goes, piece by piece (a table may be hundreds of

@@ -28,6 +28,9 @@ class ObserverProgress : public Progress {
   void PumpEvents() override {
     if (observer_ && observer_->Cancelled()) cancel.Cancel();
   }
+  void Chosen(const TableSummary& summary) {
+    if (observer_) observer_->Chosen(summary);
+  }
   CancelFlagToken cancel;
 
  private:
@@ -55,6 +58,7 @@ const char* OptionOutOfRange(const TableOptions& o) {
   if (o.scale < kMinScale || o.scale > kMaxScale) return "scale";
   if (o.colors != 0 && (o.colors < 2 || o.colors > 256)) return "colors";
   if (o.max_bytes < 0) return "max_bytes";
+  if (o.threads < 1) return "threads";
   if (o.matte && *o.matte > 0xFFFFFF) return "matte";
   // The bound must hold one pixel of the table.
   const int32_t pixel = o.magnification * (o.max_bytes > 0 ? 1 : o.scale);
@@ -87,6 +91,9 @@ Error FitLayOut(const Raster& raster, const TableOptions& options, int64_t frame
       summary.scale = result.choice.scale;
       summary.colors = result.choice.distinct;
       summary.psnr = result.choice.psnr;
+      summary.bytes = result.choice.bytes + frame_bytes;
+      progress.Chosen(summary);
+      summary.bytes = 0;
       made = std::move(result.choice.picture);
       cells = std::move(result.choice.cells);
       style = result.choice.style;
@@ -111,7 +118,7 @@ Error FitLayOut(const Raster& raster, const TableOptions& options, int64_t frame
 Error LayOut(const Raster& raster, const TableOptions& options, int64_t frame_bytes, TableStyle& style,
              ObserverProgress& progress, Raster& made, CellGrid& cells, TableSummary& summary) {
   if (options.max_bytes > 0) return FitLayOut(raster, options, frame_bytes, style, progress, made, cells, summary);
-  const Work work{progress, progress.cancel};
+  const Work work{progress, progress.cancel, options.threads};
   if (options.scale > 1 || options.colors > 0 || options.max_width > 0 || options.max_height > 0) {
     Raster resized;
     if (!ResizeForScale(raster, BoundOf(options), options.scale, resized)) return Error{ErrorCode::kOutOfMemory};
@@ -164,7 +171,7 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
   CountingSink counting(sink);
   WriteOutcome outcome = !page || counting.Write(page->head) ? WriteHtmlTable(
       counting, made.Loaded() ? made : *source, cells, style,
-      TableFormat{.auto_layout = options.form == LayoutForm::kAuto}, Work{progress, progress.cancel})
+      TableFormat{.auto_layout = options.form == LayoutForm::kAuto}, Work{progress, progress.cancel, options.threads})
       : WriteOutcome::kWriteFailed;
   if (page && outcome == WriteOutcome::kWritten && !counting.Write(page->tail)) outcome = WriteOutcome::kWriteFailed;
   switch (outcome) {

@@ -13,7 +13,8 @@
 #include "text/captions.h"
 #include "text/catalogue.h"
 #include "text/display_name.h"
-#include "run/fit_picture.h"
+#include "run/table_request.h"
+#include "api/picture_data.h"
 #include "run/file_io.h"
 #include "os/file_search.h"
 #include "run/magnification.h"
@@ -22,10 +23,7 @@
 #include "os/signals.h"
 #include "run/standard_input.h"
 #include "run/table_output.h"
-#include "html/html_writer.h"
-#include "html/page.h"
 #include "image/matte.h"
-#include "layout/layout.h"
 
 namespace pixtable {
 
@@ -85,40 +83,59 @@ std::string PictureName(const std::string& input) {
   return input == kStandardInput ? Tr("standard input") : DisplayName(input);
 }
 
-/// Passes the table on, counting its bytes and the cells the writer reports.
-class TallySink : public OutputSink {
+/// The run's front end as the library's observer: progress goes to `ui`,
+/// each pump lets its events run and asks its cancel, and the size search's
+/// choice becomes a note.
+class UiObserver : public Observer {
  public:
-  explicit TallySink(OutputSink& out) : out_(out) {}
-  bool Write(std::string_view bytes) override {
-    this->bytes += static_cast<int64_t>(bytes.size());
-    return out_.Write(bytes);
+  UiObserver(Ui& ui, int64_t max_size) : ui_(ui), max_size_(max_size) {}
+  void Progress(Stage stage, int64_t done, int64_t total) override { ui_.Report(stage, done, total); }
+  bool Cancelled() override {
+    ui_.PumpEvents();
+    return ui_.cancel.Cancelled();
   }
-  void CountCells(int64_t n) override { cells += n; }
-  int64_t bytes = 0, cells = 0;
+  void Chosen(const TableSummary& summary) override { ui_.ShowNote(ChoiceNote(max_size_, summary)); }
+
+ private:
+  Ui& ui_;
+  int64_t max_size_;
+};
+
+/// The destination as the library's sink.
+class DestinationSink : public TableSink {
+ public:
+  explicit DestinationSink(OutputSink& out) : out_(out) {}
+  bool Write(std::string_view bytes) override { return out_.Write(bytes); }
 
  private:
   OutputSink& out_;
 };
 
-/// Writes the table, inside `page` when there is one, into `out`, which was
-/// opened before the layout; `shown` names the destination in the closing line.
-int WriteTable(TableOutput& out, const std::string& shown, const TableFormat& format, const PageFrame* page,
-               const Raster& raster, const CellGrid& cells, const TableStyle& style, const Work& work, Ui& ui,
-               std::string& message) {
-  TallySink tally(out);
-  WriteOutcome outcome = !page || tally.Write(page->head) ? WriteHtmlTable(tally, raster, cells, style, format, work)
-                                                          : WriteOutcome::kWriteFailed;
-  if (page && outcome == WriteOutcome::kWritten && !tally.Write(page->tail)) outcome = WriteOutcome::kWriteFailed;
-  // Ended either way before a message is shown: no temporary file waits for the user.
-  const bool ended = outcome == WriteOutcome::kWritten ? out.Commit() : out.Cancel();
-  // A cancel signal that cut a write short (a reader that stopped reading) is a cancel too.
-  if (out.interrupted()) return kExitCancelled;
-  if (ended && outcome == WriteOutcome::kWritten) {
-    ui.ShowWritten(shown, tally.bytes, tally.cells);
-    return kExitWritten;
+/// Ends the table in `out`, which was opened before the layout, as `made`
+/// says it went; `shown` names the destination in the closing line and
+/// `picture` the picture in messages. Returns the exit code; `message`
+/// receives the failure to show.
+int EndTable(TableOutput& out, const TableResult& made, const Options& options, const std::string& shown,
+             const std::string& picture, Ui& ui, std::string& message) {
+  const ErrorCode error = made.error.code;
+  if (error == ErrorCode::kNone || error == ErrorCode::kCancelled || error == ErrorCode::kWriteFailed) {
+    // Ended either way before a message is shown: no temporary file waits for the user.
+    const bool ended = error == ErrorCode::kNone ? out.Commit() : out.Cancel();
+    // A cancel signal that cut a write short (a reader that stopped reading) is a cancel too.
+    if (out.interrupted()) return kExitCancelled;
+    if (ended && error == ErrorCode::kNone) {
+      ui.ShowWritten(shown, made.summary.bytes, made.summary.cells);
+      return kExitWritten;
+    }
+    if (ended && error == ErrorCode::kCancelled) return kExitCancelled;
+    message = out.FailureMessage();
+    return kExitFailed;
   }
-  if (ended && outcome == WriteOutcome::kCancelled) return kExitCancelled;
-  message = out.FailureMessage();
+  out.Cancel();
+  // Otherwise the memory ran out: the options were checked when they were read.
+  message = error == ErrorCode::kBudgetTooSmall
+                ? TooSmallMessage(picture, options.max_size, made.error.smallest)
+                : Fill(Tr("pixtable: not enough memory to convert {1}"), {picture});
   return kExitFailed;
 }
 
@@ -172,7 +189,7 @@ int RunConversion(const Options& options, Ui& ui) {
 }
 
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
-                   const TableStyle& start_style, int32_t threads, int slot, MemoryBudget* budget) {
+                   const TableStyle& style, int32_t threads, int slot, MemoryBudget* budget) {
   BudgetShare share(budget, PeakBytesPerPixel(ReducesPicture(options)));
   DecodeLimits limits;
   limits.max_pixels = options.max_pixels;
@@ -188,7 +205,6 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   if (loaded.animated) {
     ui.ShowNote(Fill(Tr("pixtable: {1} is animated; converting its first frame"), {PictureName(input)}));
   }
-  const bool soft = !options.matte && PartlyTransparentPixels(raster) >= kSoftEdgeShare * raster.width * raster.height;
   if (options.matte) ComposeOverMatte(raster, *options.matte);
 
   // The destination is opened before the layout: one that can't be written
@@ -206,38 +222,33 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   }
 
   ui.ShowProgressWindow();
-  ui.Report(Stage::kPreparing, 0, 0);
-  CellGrid cells;
-  Raster reduced;  // The picture the cells cover, when an option reduced it.
-  int code = kExitCancelled;
+  int code = kExitFailed;
   std::string message;
-  std::optional<PageFrame> page;
-  if (options.page) page = PageAround(input.substr(input.find_last_of('/') + 1));
-  const int64_t frame_bytes = page ? std::ssize(page->head) + std::ssize(page->tail) : 0;
-  TableStyle style = start_style;
-  const Work work{ui, ui.cancel, threads};
-  try {
-    bool built = false;
-    if (ReducesPicture(options)) {
-      built = LayOutReduced(options, PictureName(input), raster, frame_bytes, reduced, cells, style, ui, code, message);
-    } else {
-      const LayoutResult laid = BuildTable(raster, cells, style.background != kNoBackground, work);
-      style.background = laid.background;
-      built = laid.complete;
-    }
-    if (built) {
-      code = WriteTable(out, output == "-" ? Tr("standard output") : DisplayName(output), options.format,
-                        page ? &*page : nullptr, reduced.Loaded() ? reduced : raster, cells, style, work, ui,
-                        message);
-      if (code == kExitWritten && soft) ui.ShowClosingLine(Tr(kSoftEdgeHint));
-    } else {
-      out.Cancel();
-    }
-  } catch (const std::bad_alloc&) {
-    // A picture under the size cap can still need more memory than we are given.
+  if (const std::string mistake = BoundMistake(options, style.magnification); !mistake.empty()) {
+    ui.Report(Stage::kPreparing, 0, 0);
     out.Cancel();
-    code = kExitFailed;
-    message = Fill(Tr("pixtable: not enough memory to convert {1}"), {PictureName(input)});
+    code = kExitUsage;
+    message = UsageErrorText(mistake);
+    message.pop_back();  // Its line break: the message gets one where it is shown.
+  } else {
+    try {
+      const Picture picture = WrapRaster(std::move(raster), loaded.animated);
+      const int64_t pixels = int64_t{picture.width()} * picture.height();
+      const TableOptions table =
+          TableOptionsFor(options, style, threads, input.substr(input.find_last_of('/') + 1));
+      UiObserver observer(ui, options.max_size);
+      DestinationSink sink(out);
+      const TableResult made = MakeTable(picture, table, sink, &observer);
+      code = EndTable(out, made, options, output == "-" ? Tr("standard output") : DisplayName(output),
+                      PictureName(input), ui, message);
+      const bool soft = !options.matte && made.summary.partly_transparent >= kSoftEdgeShare * pixels;
+      if (code == kExitWritten && soft) ui.ShowClosingLine(Tr(kSoftEdgeHint));
+    } catch (const std::bad_alloc&) {
+      // A picture under the size cap can still need more memory than we are given.
+      out.Cancel();
+      code = kExitFailed;
+      message = Fill(Tr("pixtable: not enough memory to convert {1}"), {PictureName(input)});
+    }
   }
   FreeRaster(raster);
   ui.UnloadProgressWindow();
