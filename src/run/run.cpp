@@ -14,7 +14,6 @@
 #include "text/catalogue.h"
 #include "text/display_name.h"
 #include "run/table_request.h"
-#include "api/picture_data.h"
 #include "run/file_io.h"
 #include "os/file_search.h"
 #include "run/magnification.h"
@@ -23,7 +22,6 @@
 #include "os/signals.h"
 #include "run/standard_input.h"
 #include "run/table_output.h"
-#include "image/matte.h"
 
 namespace pixtable {
 
@@ -99,16 +97,6 @@ class UiObserver : public Observer {
  private:
   Ui& ui_;
   int64_t max_size_;
-};
-
-/// The destination as the library's sink.
-class DestinationSink : public TableSink {
- public:
-  explicit DestinationSink(OutputSink& out) : out_(out) {}
-  bool Write(std::string_view bytes) override { return out_.Write(bytes); }
-
- private:
-  OutputSink& out_;
 };
 
 /// Ends the table in `out`, which was opened before the layout, as `made`
@@ -191,21 +179,22 @@ int RunConversion(const Options& options, Ui& ui) {
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
                    const TableStyle& style, int32_t threads, int slot, MemoryBudget* budget) {
   BudgetShare share(budget, PeakBytesPerPixel(ReducesPicture(options)));
-  DecodeLimits limits;
-  limits.max_pixels = options.max_pixels;
+  ReadLimits limits;
+  limits.decode.max_pixels = options.max_pixels;
   if (budget) limits.admit = [&share](int64_t pixels) { return share.Take(pixels, SignalCancel()); };
   const bool piped = input == kStandardInput;
   LoadResult loaded = piped ? LoadStandardInput(limits, SignalCancel()) : LoadPicture(input, limits, SignalCancel());
   if (loaded.cancelled) return kExitCancelled;
-  if (!loaded.raster.Loaded()) {
+  if (loaded.picture.empty()) {
     ui.ShowLoadFailure(PictureName(input), loaded.reason);
     return kExitFailed;
   }
-  Raster& raster = loaded.raster;
-  if (loaded.animated) {
+  Picture& picture = loaded.picture;
+  if (picture.animated()) {
     ui.ShowNote(Fill(Tr("pixtable: {1} is animated; converting its first frame"), {PictureName(input)}));
   }
-  if (options.matte) ComposeOverMatte(raster, *options.matte);
+  // In place, not a copy as `TableOptions::matte` would make: the memory budget counts one picture.
+  if (options.matte) picture.ComposeOver(*options.matte);
 
   // The destination is opened before the layout: one that can't be written
   // fails at once, not after minutes of work.
@@ -213,7 +202,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   const bool opened = out.Open(output);
   // A piped picture's file is found through our own descriptor.
   if (!opened || out.Writes(piped ? "/proc/self/fd/0" : input)) {
-    FreeRaster(raster);
+    picture = Picture();
     out.Cancel();
     if (out.interrupted()) return kExitCancelled;
     ui.ShowMessage(opened ? Fill(Tr("pixtable: the output would overwrite the picture {1}"), {PictureName(input)})
@@ -232,13 +221,11 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
     message.pop_back();  // Its line break: the message gets one where it is shown.
   } else {
     try {
-      const Picture picture = WrapRaster(std::move(raster), loaded.animated);
       const int64_t pixels = int64_t{picture.width()} * picture.height();
       const TableOptions table =
           TableOptionsFor(options, style, threads, input.substr(input.find_last_of('/') + 1));
       UiObserver observer(ui, options.max_size);
-      DestinationSink sink(out);
-      const TableResult made = MakeTable(picture, table, sink, &observer);
+      const TableResult made = MakeTable(picture, table, out, &observer);
       code = EndTable(out, made, options, output == "-" ? Tr("standard output") : DisplayName(output),
                       PictureName(input), ui, message);
       const bool soft = !options.matte && made.summary.partly_transparent >= kSoftEdgeShare * pixels;
@@ -250,7 +237,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
       message = Fill(Tr("pixtable: not enough memory to convert {1}"), {PictureName(input)});
     }
   }
-  FreeRaster(raster);
+  picture = Picture();
   ui.UnloadProgressWindow();
   if (!message.empty()) ui.ShowMessage(message);
   return code;

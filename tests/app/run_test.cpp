@@ -14,6 +14,7 @@
 #include <cstring>
 #include <thread>
 
+#include "api/picture_data.h"
 #include "run/batch.h"
 #include "run/file_io.h"
 #include "os/memory_budget.h"
@@ -152,7 +153,7 @@ TEST(LoadFrom, APipeIsReadOverWhatThePictureSkips) {
   const LoadResult loaded = LoadFrom(pipe_ends[0], kUnknownSize, {}, NeverCancelled());
   writer.join();
   close(pipe_ends[0]);
-  EXPECT_EQ(test::FromRaster(loaded.raster), kPicture) << loaded.reason;
+  EXPECT_EQ(test::FromRaster(loaded.picture.data()->raster), kPicture) << loaded.reason;
 }
 
 TEST(MemoryBudget, APictureWaitsWhileTheOthersHoldTooMuch) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <set>
 
+#include "api/picture_data.h"
 #include "run/file_io.h"
 #include "app/temp_dir.h"
 #include "fit/budget.h"
@@ -266,7 +267,7 @@ Raster ImageMagickScale(const Raster& raster, int32_t w, int32_t h, const test::
   const std::string size = " -scale " + std::to_string(w) + "x" + std::to_string(h) + "! PNG32:";
   EXPECT_EQ(std::system(("/usr/bin/convert " + dir / "in.pam" + size + dir / "out.png").c_str()),
             0);
-  return LoadPicture(dir / "out.png").raster;
+  return std::move(LoadPicture(dir / "out.png").picture.data()->raster);
 }
 
 TEST(AreaResample, AgreesWithAnIndependentResampler) {
