@@ -241,8 +241,8 @@ BudgetResult Search::Run() {
     return result;
   }
   result.outcome = BudgetOutcome::kFits;
-  result.choice = BudgetChoice{best.k,         best.colors,           best.distinct,  best.bytes,
-                               best.psnr,      std::move(best.picture), std::move(best.cells), StyleOf(best, settings_)};
+  result.choice = BudgetChoice{best.k,    best.colors, best.distinct,          best.bytes,
+                               best.psnr, std::move(best.picture), std::move(best.cells), StyleOf(best, settings_)};
   return result;
 }
 
