@@ -228,7 +228,8 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
       const TableResult made = MakeTable(picture, table, out, &observer);
       code = EndTable(out, made, options, output == "-" ? Tr("standard output") : DisplayName(output),
                       PictureName(input), ui, message);
-      const bool soft = !options.matte && made.summary.partly_transparent >= kSoftEdgeShare * pixels;
+      // A picture laid over the matte is opaque: no hint then.
+      const bool soft = made.summary.partly_transparent >= kSoftEdgeShare * pixels;
       if (code == kExitWritten && soft) ui.ShowClosingLine(Tr(kSoftEdgeHint));
     } catch (const std::bad_alloc&) {
       // A picture under the size cap can still need more memory than we are given.
