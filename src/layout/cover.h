@@ -20,8 +20,11 @@ namespace pixtable::layout {
 /// the calling thread may read its count at any time.
 class PlacedPixels {
  public:
+  /// Counts towards `total`, shown through `progress` (null: never shown).
   PlacedPixels(int32_t total, Progress* progress) : total_(total), progress_(progress) {}
+  /// Counts `pixels` more placed; only the owning thread adds.
   void Add(int32_t pixels) { RelaxedStore(done_, done_ + pixels); }
+  /// The pixels placed so far; any thread may ask.
   int32_t done() const { return RelaxedLoad(done_); }
   int32_t total() const { return total_; }
   /// "Pixels placed of all", then events run (where a cancel may arrive).
