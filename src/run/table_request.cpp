@@ -26,7 +26,7 @@ TableOptions TableOptionsFor(const Options& options, const TableStyle& style, in
   TableOptions table;
   table.magnification = style.magnification;
   table.background = style.background != kNoBackground;
-  table.form = options.format.auto_layout ? LayoutForm::kAuto : LayoutForm::kFixed;
+  table.form = options.form;
   table.scale = options.scale;
   table.scale_filter = options.scale_filter;
   table.colors = options.colors;
