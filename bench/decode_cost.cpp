@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
+#include "api/picture_data.h"
 #include "text/load_reason.h"
 #include "image/picture_decoder.h"
 
@@ -23,7 +25,8 @@ int main(int argc, char** argv) {
     const pixtable::DecodeResult result = pixtable::DecodePicture(bytes);
     seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (!result.raster.Loaded()) {
-      std::fprintf(stderr, "decode_cost: %s: %s\n", argv[1], pixtable::LoadReason(result.error, result.detail).c_str());
+      const std::string reason = pixtable::LoadReason(pixtable::ToErrorCode(result.error), result.detail);
+      std::fprintf(stderr, "decode_cost: %s: %s\n", argv[1], reason.c_str());
       return 1;
     }
   }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "api/picture_data.h"
 #include "run/file_io.h"
 #include "fit/budget.h"
 #include "fit/psnr.h"
@@ -23,18 +24,17 @@ struct Quiet : Progress {
 
 Raster Load(const char* path) {
   LoadResult loaded = LoadPicture(path);
-  if (!loaded.raster.Loaded()) {
+  if (loaded.picture.empty()) {
     std::fprintf(stderr, "fit_tool: cannot load %s\n", path);
     std::exit(1);
   }
-  return std::move(loaded.raster);
+  return std::move(loaded.picture.data()->raster);
 }
 
 /// The PSNR of the search's choice under `request`, or -1 when nothing fits.
 double SearchPsnr(const Raster& raster, const BudgetRequest& request) {
-  RunState state;
   Quiet quiet;
-  BudgetResult result = FitToBudget(raster, request, state, quiet);
+  BudgetResult result = FitToBudget(raster, request, TableStyle{.background = 0}, quiet, NeverCancelled());
   return result.outcome == BudgetOutcome::kFits ? result.choice.psnr : -1;
 }
 

@@ -33,14 +33,13 @@ int main() {
     std::fprintf(stderr, "progress_cost: no X display\n");
     return 1;
   }
-  pixtable::RunState desktop_state, terminal_state;
-  pixtable::DesktopUi desktop(desktop_state, display);
+  pixtable::DesktopUi desktop(display);
   desktop.ShowProgressWindow();
   desktop.Report(pixtable::Stage::kPreparing, 0, 0);
   const double desktop_us = MicrosPerUpdate(desktop);
   desktop.UnloadProgressWindow();
 
-  pixtable::TerminalUi terminal(terminal_state, stderr, false);
+  pixtable::TerminalUi terminal(stderr, false);
   const double terminal_us = MicrosPerUpdate(terminal);
   std::printf("per progress update: desktop %.2f us, terminal %.3f us (%d updates)\n", desktop_us, terminal_us,
               kUpdates);

@@ -95,6 +95,8 @@ enum class Stage {
 /// translate it through their message catalogue.
 const char* Describe(Stage stage);
 
+struct TableSummary;
+
 /// Told of progress, and asked whether to stop. Both are called on the
 /// thread that runs the call, often (up to once a pixel): keep them cheap.
 class Observer {
@@ -105,6 +107,15 @@ class Observer {
   /// True once the work should stop; the call then ends with kCancelled
   /// (a table being written ends after its last whole row).
   virtual bool Cancelled() { return false; }
+  /// Asked by `Decode` with the picture's pixel count once its size is
+  /// known and within the limits, before any pixel memory exists. It may
+  /// wait (a caller keeping several decodes within a memory budget); false
+  /// ends the decode with kCancelled.
+  virtual bool Admit(int64_t /*pixels*/) { return true; }
+  /// With `TableOptions::max_bytes`: the figures of the table the size
+  /// search chose, once, before any of it is written (`bytes` is the length
+  /// it will have, `cells` 0).
+  virtual void Chosen(const TableSummary& /*summary*/) {}
 };
 
 // ---------------------------------------------------------------- Pictures
@@ -142,6 +153,10 @@ class Picture {
   uint32_t Pixel(int32_t x, int32_t y) const;
   /// A copy, or an empty picture when the memory is not there.
   Picture Clone() const;
+  /// Lays every pixel over `matte` (0xRRGGBB) by its alpha, in place, as
+  /// `TableOptions::matte` does on a copy; the picture is then opaque. One
+  /// without alpha stays as it is.
+  void ComposeOver(uint32_t matte);
 
   struct Data;  ///< The library's own representation, opaque here.
   explicit Picture(std::unique_ptr<Data> data);
@@ -172,6 +187,29 @@ struct Decoded {
 /// may cancel.
 Decoded Decode(std::span<const uint8_t> bytes, const DecodeOptions& options = {},
                Observer* observer = nullptr);
+
+/// Where `Decode` reads a picture's bytes from, front to back, only as far
+/// as the picture goes: a large file is never held whole, and a reader may
+/// stop (a cancel, a read error) by giving fewer bytes.
+class ByteReader {
+ public:
+  virtual ~ByteReader() = default;
+  /// Copies the next `size` bytes into `out`; returns how many it copied,
+  /// fewer only at the end, after a read error or a cancel (the reader's
+  /// owner tells which).
+  virtual size_t Read(uint8_t* out, size_t size) = 0;
+  /// The length when the reading began; INT64_MAX when it is not known (a
+  /// pipe).
+  virtual int64_t Size() const = 0;
+  /// Passes over the next `size` bytes; false when the data ends first.
+  /// Reads them and drops them unless the reader can do better (seek).
+  virtual bool Skip(int64_t size);
+};
+
+/// Decodes the picture `reader` gives, as `Decode` does bytes in memory;
+/// `observer`, when given, may cancel (asked between blocks and rows) and
+/// admits the picture's size (`Observer::Admit`).
+Decoded Decode(ByteReader& reader, const DecodeOptions& options = {}, Observer* observer = nullptr);
 
 // ---------------------------------------------------------------- Tables
 
@@ -223,6 +261,10 @@ struct TableOptions {
   /// When given: a whole HTML document around the table, titled so (a
   /// doctype, UTF-8 declared, no margin), counted in `max_bytes`.
   std::optional<std::string> page_title = std::nullopt;
+  /// Threads the layout and the writer may use (at least 1); they use more
+  /// than one only where the picture pays for them. The table is the same
+  /// whatever the number.
+  int32_t threads = 1;
 };
 
 /// Where the table's text goes, piece by piece (a table may be hundreds of

@@ -1,4 +1,5 @@
 // Decoding through the public API, and the public errors' words.
+#include <algorithm>
 #include <new>
 
 #include "api/picture_data.h"
@@ -44,6 +45,42 @@ struct ObserverCancel : CancelToken {
   bool Cancelled() const override { return observer && observer->Cancelled(); }
   Observer* observer;
 };
+
+/// The caller's reader as the decoders read it.
+class ReaderSource : public ByteSource {
+ public:
+  explicit ReaderSource(ByteReader& reader) : reader_(reader) {}
+  size_t Read(uint8_t* out, size_t size) override { return reader_.Read(out, size); }
+  int64_t Size() const override { return reader_.Size(); }
+  bool Skip(int64_t size) override { return reader_.Skip(size); }
+
+ private:
+  ByteReader& reader_;
+};
+
+/// The decoders' result as the caller's value; `decode` runs the decoder.
+template <typename DecodeFunction>
+Decoded DecodeWith(const DecodeOptions& options, Observer* observer, DecodeFunction decode) {
+  Decoded decoded;
+  if (options.max_pixels < 1 || options.max_pixels > kMaxPixels) {
+    decoded.error = Error{ErrorCode::kBadOption, "max_pixels"};
+    return decoded;
+  }
+  if (observer) observer->Progress(Stage::kPreparing, 0, 0);
+  try {
+    DecodeResult result = decode(ObserverCancel(observer));
+    if (result.error != LoadError::kNone) {
+      decoded.error = Error{ToErrorCode(result.error), std::move(result.detail)};
+      return decoded;
+    }
+    decoded.picture = WrapRaster(std::move(result.raster), result.animated);
+    if (decoded.picture.empty()) decoded.error.code = ErrorCode::kOutOfMemory;
+  } catch (const std::bad_alloc&) {
+    decoded = Decoded{Picture(), Error{ErrorCode::kOutOfMemory}};
+  }
+  if (!decoded.error && observer && observer->Cancelled()) decoded = Decoded{Picture(), Error{ErrorCode::kCancelled}};
+  return decoded;
+}
 
 }  // namespace
 
@@ -98,26 +135,29 @@ std::string Describe(const Error& error) {
   return error.detail.empty() ? text : text + ": " + error.detail;
 }
 
+bool ByteReader::Skip(int64_t size) {
+  uint8_t block[4096];
+  for (size_t wanted; size > 0; size -= static_cast<int64_t>(wanted)) {
+    wanted = static_cast<size_t>(std::min<int64_t>(size, sizeof block));
+    if (Read(block, wanted) != wanted) return false;
+  }
+  return true;
+}
+
 Decoded Decode(std::span<const uint8_t> bytes, const DecodeOptions& options, Observer* observer) {
-  Decoded decoded;
-  if (options.max_pixels < 1 || options.max_pixels > kMaxPixels) {
-    decoded.error = Error{ErrorCode::kBadOption, "max_pixels"};
-    return decoded;
-  }
-  if (observer) observer->Progress(Stage::kPreparing, 0, 0);
-  try {
-    DecodeResult result = DecodePicture(bytes, options.max_pixels, ObserverCancel(observer));
-    if (result.error != LoadError::kNone) {
-      decoded.error = Error{ToErrorCode(result.error), std::move(result.detail)};
-      return decoded;
-    }
-    decoded.picture = WrapRaster(std::move(result.raster), result.animated);
-    if (decoded.picture.empty()) decoded.error.code = ErrorCode::kOutOfMemory;
-  } catch (const std::bad_alloc&) {
-    decoded = Decoded{Picture(), Error{ErrorCode::kOutOfMemory}};
-  }
-  if (!decoded.error && observer && observer->Cancelled()) decoded = Decoded{Picture(), Error{ErrorCode::kCancelled}};
-  return decoded;
+  return DecodeWith(options, observer, [&](const CancelToken& cancel) {
+    return DecodePicture(bytes, options.max_pixels, cancel);
+  });
+}
+
+Decoded Decode(ByteReader& reader, const DecodeOptions& options, Observer* observer) {
+  return DecodeWith(options, observer, [&](const CancelToken& cancel) {
+    ReaderSource source(reader);
+    DecodeLimits limits;
+    limits.max_pixels = options.max_pixels;
+    if (observer) limits.admit = [observer](int64_t pixels) { return observer->Admit(pixels); };
+    return DecodePicture(source, limits, cancel);
+  });
 }
 
 }  // namespace pixtable

@@ -18,20 +18,23 @@ namespace pixtable {
 namespace {
 
 /// The core's progress points passed on to the caller's observer; a cancel
-/// reaches the run at the points where events would run.
+/// reaches the work's token at the points where events would run.
 class ObserverProgress : public Progress {
  public:
-  ObserverProgress(Observer* observer, RunState& state) : observer_(observer), state_(state) {}
+  explicit ObserverProgress(Observer* observer) : observer_(observer) {}
   void Report(Stage stage, int64_t done, int64_t total) override {
     if (observer_) observer_->Progress(stage, done, total);
   }
   void PumpEvents() override {
-    if (observer_ && observer_->Cancelled()) state_.CancelFlag = true;
+    if (observer_ && observer_->Cancelled()) cancel.Cancel();
   }
+  void Chosen(const TableSummary& summary) {
+    if (observer_) observer_->Chosen(summary);
+  }
+  CancelFlagToken cancel;
 
  private:
   Observer* observer_;
-  RunState& state_;
 };
 
 /// The caller's sink, counting the bytes and the cells of the table.
@@ -55,6 +58,7 @@ const char* OptionOutOfRange(const TableOptions& o) {
   if (o.scale < kMinScale || o.scale > kMaxScale) return "scale";
   if (o.colors != 0 && (o.colors < 2 || o.colors > 256)) return "colors";
   if (o.max_bytes < 0) return "max_bytes";
+  if (o.threads < 1) return "threads";
   if (o.matte && *o.matte > 0xFFFFFF) return "matte";
   // The bound must hold one pixel of the table.
   const int32_t pixel = o.magnification * (o.max_bytes > 0 ? 1 : o.scale);
@@ -63,8 +67,6 @@ const char* OptionOutOfRange(const TableOptions& o) {
   return nullptr;
 }
 
-/// The layout of `raster` into `cells`, reduced or fitted as `options` ask;
-/// `made` receives the picture the cells cover when it is not `raster`.
 /// The table's largest size in picture pixels at magnification 1.
 SizeBound BoundOf(const TableOptions& options) {
   SizeBound bound;
@@ -74,28 +76,32 @@ SizeBound BoundOf(const TableOptions& options) {
 }
 
 /// The size search within `max_bytes` less `frame_bytes` (the page around the table).
-Error FitLayOut(const Raster& raster, const TableOptions& options, int64_t frame_bytes, RunState& state,
-                Progress& progress, Raster& made, CellGrid& cells, TableSummary& summary) {
+Error FitLayOut(const Raster& raster, const TableOptions& options, int64_t frame_bytes, TableStyle& style,
+                ObserverProgress& progress, Raster& made, CellGrid& cells, TableSummary& summary) {
   BudgetRequest request;
   request.max_bytes = options.max_bytes - frame_bytes;
   request.filter = options.scale_filter;
   request.dither = options.dither;
   request.format = TableFormat{.auto_layout = options.form == LayoutForm::kAuto};
   request.bound = BoundOf(options);
-  BudgetResult result = request.max_bytes > 0 ? FitToBudget(raster, request, state, progress)
+  BudgetResult result = request.max_bytes > 0 ? FitToBudget(raster, request, style, progress, progress.cancel)
                                               : BudgetResult{BudgetOutcome::kTooSmall, {}, 0};
   switch (result.outcome) {
     case BudgetOutcome::kFits:
       summary.scale = result.choice.scale;
       summary.colors = result.choice.distinct;
       summary.psnr = result.choice.psnr;
+      summary.bytes = result.choice.bytes + frame_bytes;
+      progress.Chosen(summary);
+      summary.bytes = 0;
       made = std::move(result.choice.picture);
       cells = std::move(result.choice.cells);
+      style = result.choice.style;
       return {};
     case BudgetOutcome::kTooSmall:
       if (result.smallest == 0) {  // The page alone is longer than the size: the table's smallest still counts.
         request.max_bytes = 0;
-        result = FitToBudget(raster, request, state, progress);
+        result = FitToBudget(raster, request, style, progress, progress.cancel);
       }
       return Error{ErrorCode::kBudgetTooSmall, {}, result.smallest + frame_bytes};
     case BudgetOutcome::kCancelled:
@@ -106,25 +112,32 @@ Error FitLayOut(const Raster& raster, const TableOptions& options, int64_t frame
   return Error{ErrorCode::kOutOfMemory};
 }
 
-Error LayOut(const Raster& raster, const TableOptions& options, int64_t frame_bytes, RunState& state,
-             Progress& progress, Raster& made, CellGrid& cells, TableSummary& summary) {
-  if (options.max_bytes > 0) return FitLayOut(raster, options, frame_bytes, state, progress, made, cells, summary);
+/// The layout of `raster` into `cells`, reduced or fitted as `options` ask;
+/// `made` receives the picture the cells cover when it is not `raster`, and
+/// `style` (the user's on entry) the style to write the table in.
+Error LayOut(const Raster& raster, const TableOptions& options, int64_t frame_bytes, TableStyle& style,
+             ObserverProgress& progress, Raster& made, CellGrid& cells, TableSummary& summary) {
+  if (options.max_bytes > 0) return FitLayOut(raster, options, frame_bytes, style, progress, made, cells, summary);
+  const Work work{progress, progress.cancel, options.threads};
   if (options.scale > 1 || options.colors > 0 || options.max_width > 0 || options.max_height > 0) {
     Raster resized;
     if (!ResizeForScale(raster, BoundOf(options), options.scale, resized)) return Error{ErrorCode::kOutOfMemory};
     const Raster& reference = resized.Loaded() ? resized : raster;
     made = ReducePicture(reference, Reduction{options.scale, options.scale_filter, options.colors, options.dither});
     if (!made.Loaded()) return Error{ErrorCode::kOutOfMemory};
-    state.Magnification *= options.scale;
+    style.magnification *= options.scale;
     summary.scale = options.scale;
     summary.psnr = TablePsnr(reference, made, options.scale);
     ColorReducer colors;
     if (options.colors > 0 && colors.Count(made)) summary.colors = colors.DistinctColors();
-    if (!BuildTable(made, cells, state, progress)) return Error{ErrorCode::kCancelled};
-    ChooseSavingBackground(cells, state);
+    const LayoutResult laid = BuildTable(made, cells, style.background != kNoBackground, work);
+    if (!laid.complete) return Error{ErrorCode::kCancelled};
+    style.background = SavingBackground(cells, laid.background);
     return {};
   }
-  if (!BuildTable(raster, cells, state, progress)) return Error{ErrorCode::kCancelled};
+  const LayoutResult laid = BuildTable(raster, cells, style.background != kNoBackground, work);
+  if (!laid.complete) return Error{ErrorCode::kCancelled};
+  style.background = laid.background;
   return {};
 }
 
@@ -132,10 +145,8 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
   TableResult result;
   if (picture.empty()) return TableResult{{}, Error{ErrorCode::kBadDimensions}};
   if (const char* name = OptionOutOfRange(options)) return TableResult{{}, Error{ErrorCode::kBadOption, name}};
-  RunState state;
-  state.Magnification = options.magnification;
-  if (!options.background) state.BackgroundColor = -1;
-  ObserverProgress progress(observer, state);
+  TableStyle style{.magnification = options.magnification, .background = options.background ? 0 : kNoBackground};
+  ObserverProgress progress(observer);
   progress.Report(Stage::kPreparing, 0, 0);
 
   const Raster* source = &picture.data()->raster;
@@ -155,12 +166,13 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
   const int64_t frame_bytes = page ? std::ssize(page->head) + std::ssize(page->tail) : 0;
   Raster made;
   CellGrid cells;
-  result.error = LayOut(*source, options, frame_bytes, state, progress, made, cells, result.summary);
+  result.error = LayOut(*source, options, frame_bytes, style, progress, made, cells, result.summary);
   if (result.error) return result;
   CountingSink counting(sink);
   WriteOutcome outcome = !page || counting.Write(page->head) ? WriteHtmlTable(
-      counting, made.Loaded() ? made : *source, cells, state, progress,
-      TableFormat{.auto_layout = options.form == LayoutForm::kAuto}) : WriteOutcome::kWriteFailed;
+      counting, made.Loaded() ? made : *source, cells, style,
+      TableFormat{.auto_layout = options.form == LayoutForm::kAuto}, Work{progress, progress.cancel, options.threads})
+      : WriteOutcome::kWriteFailed;
   if (page && outcome == WriteOutcome::kWritten && !counting.Write(page->tail)) outcome = WriteOutcome::kWriteFailed;
   switch (outcome) {
     case WriteOutcome::kWritten:

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "api/picture_data.h"
+#include "image/matte.h"
 #include "image/picture_decoder.h"
 
 namespace pixtable {
@@ -63,6 +64,10 @@ Picture Picture::Clone() const {
   copy.data()->raster.has_alpha = raster.has_alpha;
   copy.data()->animated = data_->animated;
   return copy;
+}
+
+void Picture::ComposeOver(uint32_t matte) {
+  if (data_) ComposeOverMatte(data_->raster, matte);
 }
 
 Picture WrapRaster(Raster raster, bool animated) {

@@ -17,7 +17,7 @@ constexpr const char kModuleName[] = "pixtable-desktop.so";
 
 }  // namespace
 
-std::unique_ptr<Ui> OpenDesktop(RunState& state) {
+std::unique_ptr<Ui> OpenDesktop() {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return nullptr;
   const std::string folder = ProgramFolder();
@@ -39,7 +39,7 @@ std::unique_ptr<Ui> OpenDesktop(RunState& state) {
     return nullptr;
   }
   // The module stays loaded until the process ends: the front end's code is in it.
-  return std::unique_ptr<Ui>(open(&state));
+  return std::unique_ptr<Ui>(open());
 }
 
 }  // namespace pixtable

@@ -67,11 +67,8 @@ int main(int argc, char** argv) {
   if (options.version) return PrintAndExit("pixtable " PIXTABLE_VERSION "\n");
 
   InstallSignalHandlers();
-  RunState state;
   const auto run = options.each ? RunBatch : RunConversion;
-  if (std::unique_ptr<Ui> desktop = options.terminal ? nullptr : OpenDesktop(state)) {
-    return run(options, *desktop, state);
-  }
-  TerminalUi ui(state, stderr, ShowsProgress(options));
-  return run(options, ui, state);
+  if (std::unique_ptr<Ui> desktop = options.terminal ? nullptr : OpenDesktop()) return run(options, *desktop);
+  TerminalUi ui(stderr, ShowsProgress(options));
+  return run(options, ui);
 }

@@ -26,7 +26,7 @@ void TerminalUi::ShowCaption(const std::string& text) {
 }
 
 void TerminalUi::PumpEvents() {
-  if (CancelRequested()) state_.CancelFlag = true;
+  if (CancelRequested()) cancel.Cancel();
 }
 
 void TerminalUi::ShowMessage(const std::string& text) {

@@ -13,8 +13,7 @@ namespace pixtable {
 /// no dialog.
 class TerminalUi : public Ui {
  public:
-  TerminalUi(RunState& state, std::FILE* err, bool draw_progress)
-      : state_(state), err_(err), draw_progress_(draw_progress) {}
+  TerminalUi(std::FILE* err, bool draw_progress) : err_(err), draw_progress_(draw_progress) {}
 
   bool CaptionDue() override;
   void ShowCaption(const std::string& text) override;
@@ -34,7 +33,6 @@ class TerminalUi : public Ui {
   void ShowClosingLine(const std::string& text) override;
 
  private:
-  RunState& state_;
   std::FILE* err_;
   bool draw_progress_;
   bool line_drawn_ = false;

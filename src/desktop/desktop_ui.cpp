@@ -68,7 +68,7 @@ int OnDisplayLost(Display*) {
 
 }  // namespace
 
-DesktopUi::DesktopUi(RunState& state, Display* display) : state_(state) {
+DesktopUi::DesktopUi(Display* display) {
   fl_open_display(display);
   g_display_lost_text = Tr("pixtable: lost the connection to the X display\n");
   XSetIOErrorHandler(OnDisplayLost);  // After FLTK, which sets its own.
@@ -92,7 +92,7 @@ void DesktopUi::PumpEvents() {
     g_x_input = false;
     Fl::check();
   }
-  if (CancelRequested()) state_.CancelFlag = true;
+  if (CancelRequested()) cancel.Cancel();
 }
 
 bool DesktopUi::KeyHeld(char key) { return Fl::get_key(key) != 0; }
@@ -114,7 +114,7 @@ void DesktopUi::ShowUsageError(const std::string& text) {
 }
 
 void DesktopUi::ShowProgressWindow() {
-  progress_ = MakeProgressWindow(state_);
+  progress_ = MakeProgressWindow(cancel);
   MapProgressWindow(progress_);
   watching_ = WatchXInput(true);
 }

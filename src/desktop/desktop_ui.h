@@ -17,7 +17,7 @@ class DesktopUi : public Ui {
  public:
   /// Takes over `display`, which must be open. Losing it later ends the
   /// process with exit code 1 after removing the temporary file.
-  DesktopUi(RunState& state, Display* display);
+  explicit DesktopUi(Display* display);
 
   /// Sets the label to `text`, unless the label was set less than 40 ms
   /// ago: then `text` is dropped, and the label shows an older text until
@@ -41,7 +41,6 @@ class DesktopUi : public Ui {
   void UnloadProgressWindow() override;
 
  private:
-  RunState& state_;
   ProgressWindow progress_;
   long long last_draw_ms_ = -1'000'000;
   bool watching_ = false;  ///< SIGIO tells when X input arrives.

@@ -18,16 +18,16 @@ void IgnoreClose(Fl_Widget*, void*) {}
 
 }  // namespace
 
-void OnCancelClicked(Fl_Widget*, void* data) { static_cast<RunState*>(data)->CancelFlag = true; }
+void OnCancelClicked(Fl_Widget*, void* data) { static_cast<CancelFlagToken*>(data)->Cancel(); }
 
-ProgressWindow MakeProgressWindow(RunState& state) {
+ProgressWindow MakeProgressWindow(CancelFlagToken& cancel) {
   ProgressWindow form;
   form.window = std::make_unique<Fl_Double_Window>(kLeft, kTop, 234, 73, kProgressTitle);
   form.window->callback(IgnoreClose);
   form.caption = new Fl_Box(8, 8, 217, 25, "");  // Set before the run shows progress.
   form.caption->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
   form.cancel_button = new Fl_Button(152, 40, 73, 25, kCancelLabel);
-  form.cancel_button->callback(OnCancelClicked, &state);
+  form.cancel_button->callback(OnCancelClicked, &cancel);
   form.window->end();
   // Fixed size, so no window manager offers to resize it.
   form.window->size_range(234, 73, 234, 73);

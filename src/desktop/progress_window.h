@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "core/run_state.h"
+#include "core/cancel.h"
 
 namespace pixtable {
 
@@ -22,14 +22,13 @@ struct ProgressWindow {
   Fl_Button* cancel_button = nullptr;  ///< Owned by `window`.
 };
 
-/// Sets `CancelFlag` of the `RunState` passed as `data`. Nothing else: the
-/// window stays until the run notices the flag.
+/// Sets the `CancelFlagToken` passed as `data`. Nothing else: the window
+/// stays until the run notices the token.
 void OnCancelClicked(Fl_Widget* button, void* data);
 
 /// Builds the window (client area 234x73), not yet shown. A click on
-/// `cancel_button` sets `state.CancelFlag`; closing the window otherwise
-/// does nothing.
-ProgressWindow MakeProgressWindow(RunState& state);
+/// `cancel_button` sets `cancel`; closing the window otherwise does nothing.
+ProgressWindow MakeProgressWindow(CancelFlagToken& cancel);
 
 /// Shows `form` without waiting for the user, and returns once it has been
 /// mapped and drawn.

@@ -86,9 +86,10 @@ struct SearchMemory {
 
 class Search {
  public:
-  Search(const Raster& raster, const BudgetRequest& request, const RunState& run, Progress& progress)
-      : raster_(raster), request_(request), run_(run), progress_(progress),
-        settings_{run.Magnification, run.BackgroundColor, request.format,
+  Search(const Raster& raster, const BudgetRequest& request, const TableStyle& user, Progress& progress,
+         const CancelToken& cancel)
+      : raster_(raster), request_(request), cancel_(cancel), progress_(progress),
+        settings_{user.magnification, user.background != kNoBackground, request.format,
                   request.dither, request.saving_background, request.mean_colors, request.merge_cells},
         ladder_(ScaleLadder(LargestScale(raster, request.bound))),
         reach_(request.merge_cells ? static_cast<int64_t>(static_cast<double>(request.max_bytes) * kMergeReach)
@@ -109,7 +110,7 @@ class Search {
 
   const Raster& raster_;
   const BudgetRequest& request_;
-  const RunState& run_;
+  const CancelToken& cancel_;
   Progress& progress_;
   const TrialSettings settings_;
   const std::vector<int32_t> ladder_;
@@ -130,8 +131,8 @@ StepOutcome Search::Smallest(int64_t& bytes) {
   TableTrial trial;
   bool fits = false;
   StepOutcome step = Level(top);
-  if (step == StepOutcome::kDone) step = LayOutTrial(memory_.level, 0, INT64_MAX, settings_, run_, progress_, trial);
-  if (step == StepOutcome::kDone) step = FitTrial(memory_.level, 0, settings_, run_, progress_, trial, fits);
+  if (step == StepOutcome::kDone) step = LayOutTrial(memory_.level, 0, INT64_MAX, settings_, cancel_, progress_, trial);
+  if (step == StepOutcome::kDone) step = FitTrial(memory_.level, 0, settings_, cancel_, progress_, trial, fits);
   bytes = trial.bytes;
   return step;
 }
@@ -144,7 +145,7 @@ StepOutcome Search::Frontier(size_t& frontier) {
     StepOutcome step = Level(mid);
     if (step == StepOutcome::kDone)
       step = LayOutTrial(memory_.level, ColorLadder(memory_.level.reducer.DistinctColors()).front(), Reach(mid),
-                         settings_, run_, progress_, trial);
+                         settings_, cancel_, progress_, trial);
     if (step != StepOutcome::kDone) return step;
     if (trial.laid_out) {
       hi = mid;
@@ -163,7 +164,7 @@ StepOutcome Search::SearchScale(size_t i) {
   // The largest position within reach lies in [lo, hi): gallop from the finer scale's answer, then bisect.
   std::vector<TableTrial> trials(counts.size());
   auto within = [&](size_t j, bool& yes) {
-    const StepOutcome step = LayOutTrial(level, counts[j], reach, settings_, run_, progress_, trials[j]);
+    const StepOutcome step = LayOutTrial(level, counts[j], reach, settings_, cancel_, progress_, trials[j]);
     yes = trials[j].laid_out;
     return step;
   };
@@ -192,7 +193,7 @@ StepOutcome Search::SearchScale(size_t i) {
     StepOutcome step = yes ? StepOutcome::kDone : within(static_cast<size_t>(n), yes);
     merged = trial.bytes > request_.max_bytes;
     if (step == StepOutcome::kDone && yes)
-      step = FitTrial(level, request_.max_bytes, settings_, run_, progress_, trial, fits);
+      step = FitTrial(level, request_.max_bytes, settings_, cancel_, progress_, trial, fits);
     psnr[static_cast<size_t>(n)] = fits ? trial.psnr : -1;
     // Among equals the finer scale, which came first, and the more colours win.
     if (fits && trial.psnr > memory_.best.psnr) memory_.best = std::move(trial);
@@ -240,20 +241,16 @@ BudgetResult Search::Run() {
     return result;
   }
   result.outcome = BudgetOutcome::kFits;
-  result.choice = BudgetChoice{best.k,         best.colors,           best.distinct,  best.bytes,
-                               best.psnr,      std::move(best.picture), std::move(best.cells), best.background};
+  result.choice = BudgetChoice{best.k,    best.colors, best.distinct,          best.bytes,
+                               best.psnr, std::move(best.picture), std::move(best.cells), StyleOf(best, settings_)};
   return result;
 }
 
 }  // namespace
 
-BudgetResult FitToBudget(const Raster& raster, const BudgetRequest& request, RunState& state, Progress& progress) {
-  BudgetResult result = Search(raster, request, state, progress).Run();
-  if (result.outcome == BudgetOutcome::kFits) {
-    state.Magnification *= result.choice.scale;
-    state.BackgroundColor = result.choice.background;
-  }
-  return result;
+BudgetResult FitToBudget(const Raster& raster, const BudgetRequest& request, const TableStyle& user,
+                         Progress& progress, const CancelToken& cancel) {
+  return Search(raster, request, user, progress, cancel).Run();
 }
 
 }  // namespace pixtable

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "core/run_state.h"
+#include "core/cancel.h"
+#include "core/progress.h"
+#include "core/table_style.h"
 #include "fit/level.h"
 #include "fit/scale.h"
 #include "html/html_writer.h"
@@ -20,7 +22,7 @@ struct BudgetRequest {
   bool dither = false;
   TableFormat format = {};
   /// Give the table the background that saves the most bytes (see
-  /// `ChooseSavingBackground`) rather than the plain table's choice.
+  /// `SavingBackground`) rather than the plain table's choice.
   bool saving_background = true;
   /// Give each cell the mean colour of the pixels it stands for (see
   /// `RecolorCells`) rather than its palette colour.
@@ -40,13 +42,13 @@ struct BudgetChoice {
   double psnr = 0;       ///< Against the picture at its shown size (see `TablePsnr`); infinity when exact.
   Raster picture;    ///< The picture the table shows...
   CellGrid cells;        ///< ...and its cells.
-  int32_t background = 0;  ///< The table's background colour, or -1.
+  TableStyle style;      ///< ...and the style to write them in.
 };
 
 enum class BudgetOutcome {
   kFits,         ///< `choice` holds the table.
   kTooSmall,     ///< No table fits; `smallest` is the length of the shortest one there is.
-  kCancelled,    ///< `state.CancelFlag` stopped the search.
+  kCancelled,    ///< The cancel token stopped the search.
   kOutOfMemory,  ///< A reduced picture did not get its memory.
 };
 
@@ -61,13 +63,16 @@ struct BudgetResult {
 /// `request.max_bytes` long and shows the picture with the highest PSNR.
 /// K runs from 1 to the shorter side of the picture (as shown within
 /// `request.bound`), where the table is one cell across or down. Tables are
-/// laid out and counted, never written. On entry `state` holds the user's
-/// magnification and background (-1 for none); on `kFits` its
-/// magnification is multiplied by K and its background is the one for
-/// `choice.cells`, so that `WriteHtmlTable(sink, choice.picture,
-/// choice.cells, state, ...)` writes exactly `choice.bytes` bytes. On
-/// `kTooSmall`, every size from `smallest` on fits. The layout may throw
-/// `std::bad_alloc`. How the search goes is told in budget.cpp.
-BudgetResult FitToBudget(const Raster& raster, const BudgetRequest& request, RunState& state, Progress& progress);
+/// laid out and counted, never written. `user` holds the user's
+/// magnification and background (kNoBackground for none, else any colour:
+/// the layout chooses); on `kFits`, `choice.style` has the magnification
+/// times K and the background for `choice.cells`, so that
+/// `WriteHtmlTable(sink, choice.picture, choice.cells, choice.style,
+/// request.format, ...)` writes exactly `choice.bytes` bytes. On
+/// `kTooSmall`, every size from `smallest` on fits. Stops once `cancel` is
+/// set (in the pumps of `progress`). The layout may throw `std::bad_alloc`.
+/// How the search goes is told in budget.cpp.
+BudgetResult FitToBudget(const Raster& raster, const BudgetRequest& request, const TableStyle& user,
+                         Progress& progress, const CancelToken& cancel);
 
 }  // namespace pixtable

@@ -29,8 +29,7 @@ void ForEachCell(const ScaleLevel& level, const Raster& laid_out, const CellGrid
 
 }  // namespace
 
-void RecolorCells(const ScaleLevel& level, const Raster& laid_out, CellGrid& cells, RunState& state) {
-  const int32_t background = state.BackgroundColor;
+int32_t RecolorCells(const ScaleLevel& level, const Raster& laid_out, CellGrid& cells, int32_t background) {
   ColorSum under_background;
   std::vector<size_t> background_cells;
   ForEachCell(level, laid_out, cells, background, true, [&](size_t i, const ColorSum& s) {
@@ -40,9 +39,10 @@ void RecolorCells(const ScaleLevel& level, const Raster& laid_out, CellGrid& cel
   ForEachCell(level, laid_out, cells, background, false, [&](size_t i, const ColorSum& s) {
     if (s.n > 0) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), static_cast<int32_t>(s.Mean()));
   });
-  if (under_background.n == 0) return;
-  state.BackgroundColor = static_cast<int32_t>(under_background.Mean());
-  for (size_t i : background_cells) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), state.BackgroundColor);
+  if (under_background.n == 0) return background;
+  const int32_t mean = static_cast<int32_t>(under_background.Mean());
+  for (size_t i : background_cells) cells.Set(i, cells.ColSpan(i), cells.RowSpan(i), mean);
+  return mean;
 }
 
 Raster PaintCells(const CellGrid& cells, const Raster& laid_out) {

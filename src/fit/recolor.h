@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/run_state.h"
+#include "core/table_style.h"
 #include "fit/color_sum.h"
 #include "fit/level.h"
 #include "fit/scale.h"
@@ -23,9 +23,10 @@ inline bool TransparentCell(const Raster& laid_out, int32_t x, int32_t y) {
 /// for: the colour that makes its squared error smallest. Transparent cells
 /// stay as they are. Cells of the background colour keep sharing it, so that
 /// none of them needs a `bgcolor` of its own, but the background becomes the
-/// mean of all their pixels. The table's shape and length stay as they are,
-/// or get shorter where a cell's mean happens to be the background.
-void RecolorCells(const ScaleLevel& level, const Raster& laid_out, CellGrid& cells, RunState& state);
+/// mean of all their pixels: returns the new `background`. The table's
+/// shape and length stay as they are, or get shorter where a cell's mean
+/// happens to be the background.
+int32_t RecolorCells(const ScaleLevel& level, const Raster& laid_out, CellGrid& cells, int32_t background);
 
 /// The picture that `cells`, laid out on `laid_out`, show: each cell's
 /// colour over its area; transparent cells all four bytes 0, and opaque

@@ -25,15 +25,16 @@ Raster ReducePicture(const Raster& raster, const Reduction& reduction) {
   return copy;
 }
 
-void ChooseSavingBackground(const CellGrid& cells, RunState& state) {
-  if (state.BackgroundColor == -1) return;
+int32_t SavingBackground(const CellGrid& cells, int32_t background) {
+  if (background == kNoBackground) return background;
   std::unordered_map<int32_t, int64_t> count;
   int64_t best = 0;
   const size_t end = static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H);
   for (size_t i = cells.NextBegin(0, end); i < end; i = cells.NextBegin(i + 1, end)) {
     const int64_t n = ++count[cells.Color(i)];
-    if (n > best) best = n, state.BackgroundColor = cells.Color(i);
+    if (n > best) best = n, background = cells.Color(i);
   }
+  return background;
 }
 
 }  // namespace pixtable

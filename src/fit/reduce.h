@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/run_state.h"
+#include "core/table_style.h"
 #include "fit/quantize.h"
 #include "fit/scale.h"
 #include "image/raster.h"
@@ -23,9 +23,10 @@ struct Reduction {
 /// when the memory is not there.
 Raster ReducePicture(const Raster& raster, const Reduction& reduction);
 
-/// Makes the background the colour whose cells would otherwise spend the
-/// most bytes on their own `bgcolor`: the colour of the most cells (among
-/// equals, the first to reach that count in reading order). Leaves -1 (no background) alone.
-void ChooseSavingBackground(const CellGrid& cells, RunState& state);
+/// The background that saves the most bytes: the colour whose cells would
+/// otherwise spend the most on their own `bgcolor`, the colour of the most
+/// cells (among equals, the first to reach that count in reading order).
+/// kNoBackground stays as it is, and so does `background` for a grid without cells.
+int32_t SavingBackground(const CellGrid& cells, int32_t background);
 
 }  // namespace pixtable

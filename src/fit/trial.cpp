@@ -26,27 +26,16 @@ class ByteCounter : public OutputSink {
   int64_t count_ = 0;
 };
 
-/// The progress of a trial: the layout's figures shown or not, and a cancel
-/// that the front end sets on the run's state passed to the trial's own.
-class TrialProgress : public Progress {
+/// A trial's counting of its table: its events run (a cancel may come), its
+/// rows are not shown.
+class QuietProgress : public Progress {
  public:
-  TrialProgress(Progress& inner, const RunState& run, RunState& local, bool report)
-      : inner_(inner), run_(run), local_(local), report_(report) {
-    local_.CancelFlag = run_.CancelFlag;
-  }
-  void Report(Stage stage, int64_t done, int64_t total) override {
-    if (report_) inner_.Report(stage, done, total);
-  }
-  void PumpEvents() override {
-    inner_.PumpEvents();
-    local_.CancelFlag = run_.CancelFlag;
-  }
+  explicit QuietProgress(Progress& inner) : inner_(inner) {}
+  void Report(Stage, int64_t, int64_t) override {}
+  void PumpEvents() override { inner_.PumpEvents(); }
 
  private:
   Progress& inner_;
-  const RunState& run_;
-  RunState& local_;
-  bool report_;
 };
 
 /// The colour of a pixel for comparing neighbours: RGB, or one value for transparency.
@@ -73,23 +62,21 @@ int64_t LeastBytes(const Raster& picture, const TableFormat& format) {
 }
 
 /// The trial's table written into `counter`, as the run would write it.
-WriteOutcome Count(const TableTrial& trial, const TrialSettings& settings, const RunState& run, Progress& progress,
-                   ByteCounter& counter) {
-  RunState local;
-  ApplyTrial(trial, settings, local);
-  TrialProgress quiet(progress, run, local, false);
-  return WriteHtmlTable(counter, trial.picture, trial.cells, local, quiet, settings.format);
+WriteOutcome Count(const TableTrial& trial, const TrialSettings& settings, const CancelToken& cancel,
+                   Progress& progress, ByteCounter& counter) {
+  QuietProgress quiet(progress);
+  return WriteHtmlTable(counter, trial.picture, trial.cells, StyleOf(trial, settings), settings.format,
+                        Work{quiet, cancel});
 }
 
 }  // namespace
 
-void ApplyTrial(const TableTrial& trial, const TrialSettings& settings, RunState& state) {
-  state.Magnification = settings.magnification * trial.k;
-  state.BackgroundColor = trial.background;
+TableStyle StyleOf(const TableTrial& trial, const TrialSettings& settings) {
+  return TableStyle{.magnification = settings.magnification * trial.k, .background = trial.background};
 }
 
 StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, const TrialSettings& settings,
-                        const RunState& run, Progress& progress, TableTrial& trial) {
+                        const CancelToken& cancel, Progress& progress, TableTrial& trial) {
   trial = TableTrial{};
   trial.k = level.k;
   trial.colors = colors;
@@ -106,17 +93,14 @@ StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, 
   trial.bytes = LeastBytes(trial.picture, settings.format);
   if (trial.bytes > reach) return StepOutcome::kDone;
 
-  RunState local;
-  local.Magnification = settings.magnification * level.k;
-  local.BackgroundColor = settings.background;
-  TrialProgress shown(progress, run, local, true);
-  if (!BuildTable(trial.picture, trial.cells, local, shown)) return StepOutcome::kCancelled;
-  if (settings.saving_background) ChooseSavingBackground(trial.cells, local);
-  if (settings.mean_colors) RecolorCells(level, trial.picture, trial.cells, local);
-  trial.background = local.BackgroundColor;
+  const LayoutResult laid = BuildTable(trial.picture, trial.cells, settings.background, Work{progress, cancel});
+  if (!laid.complete) return StepOutcome::kCancelled;
+  trial.background = laid.background;
+  if (settings.saving_background) trial.background = SavingBackground(trial.cells, trial.background);
+  if (settings.mean_colors) trial.background = RecolorCells(level, trial.picture, trial.cells, trial.background);
 
   ByteCounter counter(reach);
-  const WriteOutcome outcome = Count(trial, settings, run, progress, counter);
+  const WriteOutcome outcome = Count(trial, settings, cancel, progress, counter);
   if (outcome == WriteOutcome::kCancelled) return StepOutcome::kCancelled;
   trial.bytes = counter.count();
   trial.laid_out = outcome == WriteOutcome::kWritten;
@@ -124,8 +108,8 @@ StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, 
   return StepOutcome::kDone;
 }
 
-StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSettings& settings, const RunState& run,
-                     Progress& progress, TableTrial& trial, bool& fits) {
+StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSettings& settings,
+                     const CancelToken& cancel, Progress& progress, TableTrial& trial, bool& fits) {
   // The merge's estimate is the writer's length; the count checks it, and a miss aims lower.
   int64_t target = max_bytes;
   for (int attempt = 0; trial.bytes > max_bytes && settings.merge_cells && attempt < 4; ++attempt) {
@@ -134,7 +118,7 @@ StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSett
         before)
       break;  // Nothing left to merge.
     ByteCounter counter(INT64_MAX);
-    if (Count(trial, settings, run, progress, counter) == WriteOutcome::kCancelled) return StepOutcome::kCancelled;
+    if (Count(trial, settings, cancel, progress, counter) == WriteOutcome::kCancelled) return StepOutcome::kCancelled;
     trial.bytes = counter.count();
     if (trial.bytes >= before) break;
     target -= trial.bytes - max_bytes;

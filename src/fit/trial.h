@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
-#include "core/run_state.h"
+#include "core/cancel.h"
+#include "core/progress.h"
+#include "core/table_style.h"
 #include "fit/level.h"
 #include "html/html_writer.h"
 #include "layout/cell_grid.h"
@@ -15,10 +17,10 @@ namespace pixtable {
 /// What every trial of one search shares: the user's choices.
 struct TrialSettings {
   int32_t magnification = 1;  ///< The user's; the table's pixel is k times it.
-  int32_t background = 0;     ///< The user's: -1 for none, else the layout chooses.
+  bool background = true;     ///< The user's: false for none, else the layout chooses.
   TableFormat format;
   bool dither = false;
-  bool saving_background = true;  ///< See `ChooseSavingBackground`.
+  bool saving_background = true;  ///< See `SavingBackground`.
   bool mean_colors = true;        ///< See `RecolorCells`.
   bool merge_cells = true;        ///< See `MergeCells`.
 };
@@ -34,7 +36,7 @@ struct TableTrial {
   double psnr = -1;      ///< Against the level's reference once `MeasureTrial` ran; infinity when exact.
   Raster picture;    ///< The picture the cells cover (once fitted, as the table shows it).
   CellGrid cells;
-  int32_t background = 0;  ///< The table's background for these cells, or -1.
+  int32_t background = 0;  ///< The table's background for these cells, or kNoBackground.
 };
 
 enum class StepOutcome { kDone, kCancelled, kOutOfMemory };
@@ -43,19 +45,19 @@ enum class StepOutcome { kDone, kCancelled, kOutOfMemory };
 /// colours (0: all), lays it out and counts its table, unless a count of
 /// the pixels that must begin a cell shows it longer than `reach`, or the
 /// count passes `reach` (then `laid_out` is false and `bytes` a lower
-/// bound). Cancel comes from `run.CancelFlag`, which `progress` may set.
+/// bound). Stops once `cancel` is set (in the pumps of `progress`).
 StepOutcome LayOutTrial(const ScaleLevel& level, int32_t colors, int64_t reach, const TrialSettings& settings,
-                        const RunState& run, Progress& progress, TableTrial& trial);
+                        const CancelToken& cancel, Progress& progress, TableTrial& trial);
 
 /// The second half: merges the cells of a laid-out `trial` until its table
 /// is at most `max_bytes` long (when `settings.merge_cells`), counts it
 /// again, and measures its PSNR against the level's reference. Returns
 /// whether it fits; when it does, `trial.picture` becomes the picture its
 /// table shows (see `PaintCells`).
-StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSettings& settings, const RunState& run,
-                     Progress& progress, TableTrial& trial, bool& fits);
+StepOutcome FitTrial(const ScaleLevel& level, int64_t max_bytes, const TrialSettings& settings,
+                     const CancelToken& cancel, Progress& progress, TableTrial& trial, bool& fits);
 
-/// `state` set for writing `trial`: the magnification and the background.
-void ApplyTrial(const TableTrial& trial, const TrialSettings& settings, RunState& state);
+/// The style `trial`'s table is written in: its magnification and background.
+TableStyle StyleOf(const TableTrial& trial, const TrialSettings& settings);
 
 }  // namespace pixtable

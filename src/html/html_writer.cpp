@@ -97,11 +97,11 @@ class LineText {
 /// Appends the text of one cell: its colour unless it is the table's
 /// background or transparent (the page shows through), then the spans
 /// larger than 1.
-void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t color, int32_t col_span,
+void PutCell(LineText& line, const HexTable& hex, const TableStyle& style, int32_t color, int32_t col_span,
              int32_t row_span) {
   line.Reserve(LineText::kMaxCell);
   line.Put(kCellStart);
-  if (color != state.BackgroundColor && color != kTransparent) {
+  if (color != style.background && color != kTransparent) {
     line.Put(kColor);
     line.PutColor(hex, color);
   }
@@ -123,7 +123,7 @@ void PutCell(LineText& line, const HexTable& hex, const RunState& state, int32_t
 /// write them at their column.
 class SplitRowCells {
  public:
-  void Append(LineText& line, const HexTable& hex, const RunState& state, const CellGrid& cells, int32_t y) {
+  void Append(LineText& line, const HexTable& hex, const TableStyle& style, const CellGrid& cells, int32_t y) {
     due_.clear();
     std::erase_if(tall_, [&](const CellRect& t) {
       const int32_t offset = y - t.Y;
@@ -138,7 +138,7 @@ class SplitRowCells {
     const auto put = [&](const CellRect& cell) {
       const int32_t right = cell.X + cell.ColSpan;
       for (int32_t x = cell.X; x < right; x += kBrowserMaxColSpan)
-        PutCell(line, hex, state, cell.Color, std::min(kBrowserMaxColSpan, right - x), cell.RowSpan);
+        PutCell(line, hex, style, cell.Color, std::min(kBrowserMaxColSpan, right - x), cell.RowSpan);
     };
     size_t next_due = 0;
     const size_t first = cells.Index(0, y), end = first + static_cast<size_t>(cells.W);
@@ -160,29 +160,29 @@ class SplitRowCells {
 };
 
 /// The cells of row y in `format`; `split` holds the tall cells of the rows before.
-void PutRowCells(LineText& line, const HexTable& hex, const RunState& state, const CellGrid& cells,
+void PutRowCells(LineText& line, const HexTable& hex, const TableStyle& style, const CellGrid& cells,
                  const TableFormat& format, SplitRowCells& split, int32_t y) {
   if (!format.auto_layout) {
-    split.Append(line, hex, state, cells, y);
+    split.Append(line, hex, style, cells, y);
     return;
   }
   const size_t end = cells.Index(0, y) + static_cast<size_t>(cells.W);
   for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end))
-    PutCell(line, hex, state, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
+    PutCell(line, hex, style, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
 }
 
 /// The start line and, in the default form, the colgroup line: a `<col>`
 /// for every run of up to 1000 columns, each column the magnification wide.
-void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_t w, int32_t h,
+void PutStart(LineText& line, const HexTable& hex, const TableStyle& style, int32_t w, int32_t h,
               const TableFormat& format) {
   line.Start("<table width=\"");
-  line.PutNumber(int64_t{w} * state.Magnification);
+  line.PutNumber(int64_t{w} * style.magnification);
   line.Put("\" height=\"");
-  line.PutNumber(int64_t{h} * state.Magnification);
+  line.PutNumber(int64_t{h} * style.magnification);
   line.Put("\" border=0 cellpadding=0 cellspacing=0");
-  if (state.BackgroundColor != -1) {
+  if (style.background != kNoBackground) {
     line.Put(" bgcolor=#");
-    line.PutColor(hex, state.BackgroundColor);
+    line.PutColor(hex, style.background);
   }
   if (format.auto_layout) {
     line.Put(">\r\n");
@@ -200,7 +200,7 @@ void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_
       line.PutNumber(span);
     }
     line.Put(" width=");
-    line.PutNumber(state.Magnification);
+    line.PutNumber(style.magnification);
     line.Put(">");
   }
   line.Reserve(LineText::kMaxCell);
@@ -210,14 +210,14 @@ void PutStart(LineText& line, const HexTable& hex, const RunState& state, int32_
 /// The row lines, one after another, each put together and written after
 /// its progress report.
 WriteOutcome WriteRows(OutputSink& sink, LineText& line, const HexTable& hex, const CellGrid& cells,
-                       RunState& state, Progress& progress, const TableFormat& format) {
+                       const TableStyle& style, const TableFormat& format, const Work& work) {
   SplitRowCells split;
   for (int32_t y = 0; y < cells.H; ++y) {
-    if (state.CancelFlag) return WriteOutcome::kCancelled;
+    if (work.cancel.Cancelled()) return WriteOutcome::kCancelled;
     line.Start(kRowStart);
-    PutRowCells(line, hex, state, cells, format, split, y);
-    progress.Report(Stage::kWriting, y + 1, cells.H);
-    progress.PumpEvents();
+    PutRowCells(line, hex, style, cells, format, split, y);
+    work.progress.Report(Stage::kWriting, y + 1, cells.H);
+    work.progress.PumpEvents();
     sink.CountCells(line.cells);
     if (!sink.Write(line.Finish(kRowEnd))) return WriteOutcome::kWriteFailed;
   }
@@ -240,14 +240,14 @@ struct RowChunk {
 };
 
 /// The row lines as `WriteRows` writes them, formatted ahead in chunks on
-/// up to `state.Threads` threads. The calling thread reports each row and looks
+/// up to `work.threads` threads. The calling thread reports each row and looks
 /// for a cancel before it as `WriteRows` does, and writes a chunk's lines at
 /// once after its last row's report, or those before a cancel.
-WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const CellGrid& cells, RunState& state,
-                                Progress& progress, const TableFormat& format) {
+WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const CellGrid& cells, const TableStyle& style,
+                                const TableFormat& format, const Work& work) {
   const int32_t rows = static_cast<int32_t>(std::max<int64_t>(1, kChunkPixels / cells.W));
   const int64_t count = (int64_t{cells.H} + rows - 1) / rows;
-  OrderedChunks<RowChunk> chunks(std::min(state.Threads, kMostThreads), count, [&](int64_t k, RowChunk& chunk) {
+  OrderedChunks<RowChunk> chunks(std::min(work.threads, kMostThreads), count, [&](int64_t k, RowChunk& chunk) {
     SplitRowCells split;  // No cell reaches from one chunk into the next.
     chunk.text.Start("");
     chunk.ends.clear();
@@ -256,7 +256,7 @@ WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const Cel
       const int64_t before = chunk.text.cells;
       chunk.text.Reserve(LineText::kMaxCell);
       chunk.text.Put(kRowStart);
-      PutRowCells(chunk.text, hex, state, cells, format, split, static_cast<int32_t>(y));
+      PutRowCells(chunk.text, hex, style, cells, format, split, static_cast<int32_t>(y));
       chunk.text.Finish(kRowEnd);
       chunk.ends.push_back(chunk.text.Size());
       chunk.cells.push_back(chunk.text.cells - before);
@@ -268,9 +268,9 @@ WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const Cel
     int64_t chunk_cells = 0;
     bool cancelled = false;
     for (; row < chunk.ends.size(); ++row) {
-      if ((cancelled = state.CancelFlag)) break;
-      progress.Report(Stage::kWriting, k * rows + static_cast<int64_t>(row) + 1, cells.H);
-      progress.PumpEvents();
+      if ((cancelled = work.cancel.Cancelled())) break;
+      work.progress.Report(Stage::kWriting, k * rows + static_cast<int64_t>(row) + 1, cells.H);
+      work.progress.PumpEvents();
       chunk_cells += chunk.cells[row];
     }
     if (row > 0) {
@@ -300,20 +300,20 @@ int64_t CellTextBytes(int32_t col_span, int32_t row_span, bool colored, const Ta
 
 int64_t RowFrameBytes() { return static_cast<int64_t>(kRowStart.size() + kRowEnd.size()); }
 
-WriteOutcome WriteHtmlTable(OutputSink& sink, const Raster& raster, const CellGrid& cells, RunState& state,
-                            Progress& progress, const TableFormat& format) {
+WriteOutcome WriteHtmlTable(OutputSink& sink, const Raster& raster, const CellGrid& cells, const TableStyle& style,
+                            const TableFormat& format, const Work& work) {
   const HexTable hex = BuildHexTable();
   const int32_t w = raster.width, h = raster.height;
   LineText line;
-  PutStart(line, hex, state, w, h, format);
+  PutStart(line, hex, style, w, h, format);
   if (!sink.Write(line.Finish(""))) return WriteOutcome::kWriteFailed;
 
   // Cells taller than browsers honour carry over from row to row: only
   // rows without them can be formatted apart.
-  const bool threaded = state.Threads > 1 && int64_t{w} * h >= kThreadedPixels &&
+  const bool threaded = work.threads > 1 && int64_t{w} * h >= kThreadedPixels &&
                         (format.auto_layout || h <= kBrowserMaxRowSpan);
-  const WriteOutcome rows = threaded ? WriteRowsOnThreads(sink, hex, cells, state, progress, format)
-                                     : WriteRows(sink, line, hex, cells, state, progress, format);
+  const WriteOutcome rows = threaded ? WriteRowsOnThreads(sink, hex, cells, style, format, work)
+                                     : WriteRows(sink, line, hex, cells, style, format, work);
   if (rows != WriteOutcome::kWritten) return rows;
   if (!sink.Write("</table>\r\n")) return WriteOutcome::kWriteFailed;
   return WriteOutcome::kWritten;

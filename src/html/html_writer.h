@@ -3,7 +3,8 @@
 
 #include <string_view>
 
-#include "core/run_state.h"
+#include "core/table_style.h"
+#include "core/work.h"
 #include "image/raster.h"
 #include "layout/cell_grid.h"
 
@@ -50,17 +51,16 @@ int64_t RowFrameBytes();
 
 enum class WriteOutcome {
   kWritten,      ///< The whole table, "</table>" included.
-  kCancelled,    ///< Stopped before a row because `CancelFlag` was set.
+  kCancelled,    ///< Stopped before a row because the cancel token was set.
   kWriteFailed,  ///< The sink refused a line.
 };
 
-/// Writes `cells` as an HTML table in `format`: CR LF lines for the start
-/// tag (and the colgroup), one a pixel row and one for "</table>". Cells of
-/// the `BackgroundColor` and transparent cells carry no colour. Reads
-/// `Magnification`, and reports the rows written once a row, letting events
-/// run before the row's line is
-/// written.
-WriteOutcome WriteHtmlTable(OutputSink& sink, const Raster& raster, const CellGrid& cells, RunState& state,
-                            Progress& progress, const TableFormat& format = {});
+/// Writes `cells` as an HTML table in `style` and `format`: CR LF lines for
+/// the start tag (and the colgroup), one a pixel row and one for
+/// "</table>". Cells of the style's background and transparent cells carry
+/// no colour. Reports the rows written once a row through `work.progress`,
+/// letting events run before the row's line is written.
+WriteOutcome WriteHtmlTable(OutputSink& sink, const Raster& raster, const CellGrid& cells, const TableStyle& style,
+                            const TableFormat& format, const Work& work);
 
 }  // namespace pixtable

@@ -15,6 +15,7 @@ namespace pixtable {
 namespace {
 
 using layout::ColorCover;
+using layout::PlacedPixels;
 using layout::Pixel;
 using layout::PixelRuns;
 
@@ -43,11 +44,11 @@ struct MadeCovers {
 };
 
 /// The background becomes the colour whose cover placed the most
-/// single-pixel cells (the first of equal counts) unless it is -1.
-void Choose(RunState& state, int32_t color, int32_t singles) {
-  if (singles > state.BestCount && state.BackgroundColor != -1) {
-    state.BestCount = singles;
-    state.BackgroundColor = color;
+/// single-pixel cells (the first of equal counts) unless there is none.
+void Choose(LayoutResult& chosen, int32_t color, int32_t singles) {
+  if (singles > chosen.background_singles && chosen.background != kNoBackground) {
+    chosen.background_singles = singles;
+    chosen.background = color;
   }
 }
 
@@ -56,7 +57,7 @@ void Choose(RunState& state, int32_t color, int32_t singles) {
 /// Returns false as soon as a cover was cancelled. A cover made from a
 /// colour's first pixel began a cell there, of that colour.
 bool SweepColors(const PixelRuns& runs, const CellGrid& cells, const MadeCovers& made, ColorCover& cover,
-                 RunState& state) {
+                 const CancelToken& cancel, LayoutResult& chosen) {
   const int32_t w = runs.w();
   size_t next_made = 0;
   for (int32_t y = 0; y < runs.h(); ++y) {
@@ -66,12 +67,12 @@ bool SweepColors(const PixelRuns& runs, const CellGrid& cells, const MadeCovers&
       if (x >= touched) touched = TouchAhead(runs, base, x);
       const Pixel& p = runs[base + x];
       if (next_made < made.heads.first.size() && made.heads.first[next_made] == base + x) {
-        Choose(state, cells.Color(cells.Index(x, y)), made.singles[next_made++]);
+        Choose(chosen, cells.Color(cells.Index(x, y)), made.singles[next_made++]);
       } else if (p.color >= 0) {
         const int32_t c = p.color;
         const int32_t r = cover.CoverColor(c, base + x);
-        if (state.CancelFlag) return false;
-        Choose(state, c, r);
+        if (cancel.Cancelled()) return false;
+        Choose(chosen, c, r);
       }
       x += p.run;  // Covered now, with the rest of its run.
     }
@@ -80,30 +81,28 @@ bool SweepColors(const PixelRuns& runs, const CellGrid& cells, const MadeCovers&
 }
 
 /// The background from the covers `made`, when they covered every pixel.
-void ChooseFromMade(const PixelRuns& runs, const CellGrid& cells, const MadeCovers& made, RunState& state) {
+void ChooseFromMade(const PixelRuns& runs, const CellGrid& cells, const MadeCovers& made, LayoutResult& chosen) {
   for (size_t k = 0; k < made.heads.first.size(); ++k) {
     const int32_t i = made.heads.first[k], row = runs.RowFromBottom(i);
-    Choose(state, cells.Color(cells.Index(i - row * runs.w(), runs.h() - 1 - row)), made.singles[k]);
+    Choose(chosen, cells.Color(cells.Index(i - row * runs.w(), runs.h() - 1 - row)), made.singles[k]);
   }
 }
 
-}  // namespace
-
-bool BuildTable(const Raster& raster, CellGrid& cells, RunState& state, Progress& progress) {
-  state.TotalPixels = raster.width * raster.height;
-  state.DonePixels = 0;
+/// The layout, its choice in `chosen`; false when cancelled.
+bool LayOut(const Raster& raster, CellGrid& cells, const Work& work, PlacedPixels& placed, LayoutResult& chosen) {
   cells.Resize(raster.width, raster.height);
   PixelRuns runs(raster.width, raster.height);
   const int32_t threads = int64_t{raster.width} * raster.height >= layout::kThreadedPixels
-                              ? std::clamp(state.Threads, 1, layout::kMostThreads)
+                              ? std::clamp(work.threads, 1, layout::kMostThreads)
                               : 1;
   MadeCovers made;
   // Transparent pixels show the page: the table gets no colour of its own.
-  if (runs.Load(raster, threads > 1 ? &made.heads : nullptr, threads)) state.BackgroundColor = -1;
+  if (runs.Load(raster, threads > 1 ? &made.heads : nullptr, threads)) chosen.background = kNoBackground;
   if (made.heads.first.size() == 1) made = {};  // One colour, one cover.
   if (!made.heads.first.empty()) {
     made.singles.resize(made.heads.first.size());
-    switch (layout::CoverOnThreads(runs, cells, made.heads, made.singles, threads, state, progress)) {
+    switch (layout::CoverOnThreads(runs, cells, made.heads, made.singles, threads, placed, work.cancel,
+                                   work.progress)) {
       case layout::ThreadedOutcome::kCancelled:
         return false;
       case layout::ThreadedOutcome::kNoThreads:
@@ -111,14 +110,25 @@ bool BuildTable(const Raster& raster, CellGrid& cells, RunState& state, Progress
         break;
       case layout::ThreadedOutcome::kCovered:
         // Every colour's pixels are usually all covered by its first cover.
-        if (state.DonePixels == state.TotalPixels) {
-          ChooseFromMade(runs, cells, made, state);
+        if (placed.done() == placed.total()) {
+          ChooseFromMade(runs, cells, made, chosen);
           return true;
         }
     }
   }
-  ColorCover cover(runs, cells, state, &progress);
-  return SweepColors(runs, cells, made, cover, state);
+  ColorCover cover(runs, cells, placed, work.cancel);
+  return SweepColors(runs, cells, made, cover, work.cancel, chosen);
+}
+
+}  // namespace
+
+LayoutResult BuildTable(const Raster& raster, CellGrid& cells, bool choose_background, const Work& work) {
+  LayoutResult chosen;
+  chosen.background = choose_background ? 0 : kNoBackground;  // Black unless a cover places a single.
+  PlacedPixels placed(raster.width * raster.height, &work.progress);
+  chosen.complete = LayOut(raster, cells, work, placed, chosen);
+  chosen.placed = placed.done();
+  return chosen;
 }
 
 }  // namespace pixtable

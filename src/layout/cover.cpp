@@ -6,11 +6,11 @@
 
 namespace pixtable::layout {
 
-ColorCover::ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress* progress)
+ColorCover::ColorCover(PixelRuns& runs, CellGrid& cells, PlacedPixels& placed, const CancelToken& cancel)
     : runs_(runs),
       cells_(cells),
-      state_(state),
-      progress_(progress),
+      placed_(placed),
+      cancel_(cancel),
       gatherer_(runs, candidates_) {
   candidates_.Init(runs.w(), runs.h());
 }

@@ -5,8 +5,9 @@
 
 #include <cstdint>
 
+#include "core/cancel.h"
+#include "core/progress.h"
 #include "core/relaxed.h"
-#include "core/run_state.h"
 #include "layout/candidates.h"
 #include "layout/cell_grid.h"
 #include "layout/gather.h"
@@ -14,25 +15,49 @@
 
 namespace pixtable::layout {
 
+/// The layout's progress reporter: the pixels placed in cells, of all,
+/// shown through a `Progress`. One on a worker thread shows nothing, and
+/// the calling thread may read its count at any time.
+class PlacedPixels {
+ public:
+  /// Counts towards `total`, shown through `progress` (null: never shown).
+  PlacedPixels(int32_t total, Progress* progress) : total_(total), progress_(progress) {}
+  /// Counts `pixels` more placed; only the owning thread adds.
+  void Add(int32_t pixels) { RelaxedStore(done_, done_ + pixels); }
+  /// The pixels placed so far; any thread may ask.
+  int32_t done() const { return RelaxedLoad(done_); }
+  int32_t total() const { return total_; }
+  /// "Pixels placed of all", then events run (where a cancel may arrive).
+  void Show() {
+    if (!progress_) return;
+    progress_->Report(Stage::kAnalysing, done_, total_);
+    progress_->PumpEvents();
+  }
+
+ private:
+  int32_t total_;
+  Progress* progress_;
+  int32_t done_ = 0;
+};
+
 /// Covers the colours of one picture, one colour a call. Covers of
 /// different colours may run on different threads, each with its own
 /// ColorCover: they share only the pixels, each covering its own colour's,
 /// and the grid, each setting the cells of its own colour.
 class ColorCover {
  public:
-  /// Counts the pixels it places in `state.DonePixels` and stops when
-  /// `state.CancelFlag` is set. Shows its progress through `progress`; a
-  /// cover on a thread of its own gets none, and then another thread may
-  /// set the flag and read the count at any time.
-  ColorCover(PixelRuns& runs, CellGrid& cells, RunState& state, Progress* progress);
+  /// Counts the pixels it places in `placed`, which shows them, and stops
+  /// once `cancel` is set. A cover on a thread of its own gets a `placed`
+  /// that shows nothing, and then another thread may set `cancel` and read
+  /// the count at any time.
+  ColorCover(PixelRuns& runs, CellGrid& cells, PlacedPixels& placed, const CancelToken& cancel);
 
   /// Covers every uncovered pixel of colour `key`, whose runs are chained
   /// from `first` (kNone for none), with cells. Returns the number of
   /// single-pixel cells it placed, or 0 when cancelled (the caller tells the
-  /// two apart by `CancelFlag`).
+  /// two apart by the cancel token).
   int32_t CoverColor(int32_t key, int32_t first) {
-    state_.TotalPixels = runs_.w() * runs_.h();
-    // Events run only in progress displays, so on its own thread the flag
+    // Events run only in progress displays, so on its own thread the token
     // cannot change while gathering: testing it once stands for testing it
     // before every pixel. On a worker thread gathering one colour takes a
     // fraction of a second.
@@ -76,8 +101,8 @@ class ColorCover {
     const Pixel& p = runs_[i];
     return p.run == 1 && (p.next == kNone || i < runs_.w() || ColorOf(runs_[i - runs_.w()]) != key_);
   }
-  bool Cancelled() const { return RelaxedLoad(state_.CancelFlag); }
-  void AddDone(int32_t pixels) { RelaxedStore(state_.DonePixels, state_.DonePixels + pixels); }
+  bool Cancelled() const { return cancel_.Cancelled(); }
+  void AddDone(int32_t pixels) { placed_.Add(pixels); }
   void PlaceSingle(int32_t x, int32_t y, int32_t i) {
     AddDone(1);
     cells_.Set(cells_.Index(x, y), 1, 1, key_);
@@ -91,19 +116,13 @@ class ColorCover {
     OfferRect(runs_.Measure(key_, x, y), i);
   }
   void Repair(const Rect& s);
-  /// "Pixels placed of all", then events run (where a cancel may arrive);
-  /// nothing on a thread of its own.
-  void ShowProgress() {
-    if (!progress_) return;
-    progress_->Report(Stage::kAnalysing, state_.DonePixels, state_.TotalPixels);
-    progress_->PumpEvents();
-  }
+  void ShowProgress() { placed_.Show(); }
 
   // The picture, for every cover.
   PixelRuns& runs_;
   CellGrid& cells_;
-  RunState& state_;
-  Progress* progress_;
+  PlacedPixels& placed_;
+  const CancelToken& cancel_;
   /// The candidates of the cover in progress: emptied when it ends, keeping
   /// its memory for the next.
   Candidates candidates_;

@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/relaxed.h"
 #include "layout/cover.h"
 
 namespace pixtable::layout {
@@ -25,17 +24,18 @@ namespace {
 /// How often the calling thread shows progress and looks for a cancel.
 constexpr auto kTick = std::chrono::milliseconds(25);
 
-/// One thread's cover. Its own `state` holds its count of placed pixels and
-/// its cancel flag, which the calling thread reads and sets (relaxed); on a
-/// cache line of its own, as the cover writes the count often.
+/// One thread's cover, with its own count of placed pixels and its own
+/// cancel token, which the calling thread reads and sets; on a cache line
+/// of its own, as the cover writes the count often.
 struct alignas(64) Worker {
-  Worker(PixelRuns& runs, CellGrid& cells) : cover(runs, cells, state, nullptr) {}
-  int32_t Done() const { return RelaxedLoad(state.DonePixels); }
-  bool Cancelled() const { return RelaxedLoad(state.CancelFlag); }
-  void Cancel() { RelaxedStore(state.CancelFlag, true); }
+  Worker(PixelRuns& runs, CellGrid& cells) : cover(runs, cells, placed, cancel) {}
+  int32_t Done() const { return placed.done(); }
+  bool Cancelled() const { return cancel.Cancelled(); }
+  void Cancel() { cancel.Cancel(); }
   int32_t Cover(const PixelRuns& runs, int32_t first) { return cover.CoverColor(ColorOf(runs[first]), first); }
 
-  RunState state;
+  PlacedPixels placed{0, nullptr};
+  CancelFlagToken cancel;
   ColorCover cover;
   std::exception_ptr failure;
 };
@@ -133,7 +133,7 @@ void Work(const PixelRuns& runs, Worker& worker, Turns& turns) {
 }  // namespace
 
 ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHeads& heads, std::span<int32_t> singles,
-                               int32_t threads, RunState& state, Progress& progress) {
+                               int32_t threads, PlacedPixels& placed, const CancelToken& cancel, Progress& progress) {
   const size_t n = heads.first.size();
   const size_t count = std::min<size_t>(static_cast<size_t>(std::max(threads, 1)), n);
   std::vector<std::unique_ptr<Worker>> workers;
@@ -171,9 +171,9 @@ ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHead
   while (turns.running > 0) {
     turns.ended.wait_for(lock, kTick, [&] { return turns.running == 0; });
     lock.unlock();
-    progress.Report(Stage::kAnalysing, state.DonePixels + done(), state.TotalPixels);
+    progress.Report(Stage::kAnalysing, placed.done() + done(), placed.total());
     progress.PumpEvents();
-    if (state.CancelFlag || turns.failed.load(std::memory_order_relaxed)) {
+    if (cancel.Cancelled() || turns.failed.load(std::memory_order_relaxed)) {
       for (const std::unique_ptr<Worker>& worker : workers) worker->Cancel();
       std::lock_guard room_lock(turns.mutex);
       turns.roomier.notify_all();
@@ -184,8 +184,8 @@ ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHead
   for (std::thread& thread : started) thread.join();
   for (const std::unique_ptr<Worker>& worker : workers)
     if (worker->failure) std::rethrow_exception(worker->failure);
-  state.DonePixels += done();
-  return state.CancelFlag ? ThreadedOutcome::kCancelled : ThreadedOutcome::kCovered;
+  placed.Add(done());
+  return cancel.Cancelled() ? ThreadedOutcome::kCancelled : ThreadedOutcome::kCovered;
 }
 
 }  // namespace pixtable::layout

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <span>
 
-#include "core/run_state.h"
 #include "layout/cell_grid.h"
+#include "layout/cover.h"
 #include "layout/pixel_runs.h"
 
 namespace pixtable::layout {
@@ -22,7 +22,7 @@ inline constexpr int32_t kMostThreads = 8;
 
 enum class ThreadedOutcome {
   kCovered,    ///< Every colour was covered from its first pixel.
-  kCancelled,  ///< `state.CancelFlag` was set meanwhile.
+  kCancelled,  ///< `cancel` was set meanwhile.
   kNoThreads,  ///< No thread could be started; nothing was covered.
 };
 
@@ -31,10 +31,10 @@ enum class ThreadedOutcome {
 /// cells) in `singles[k]`. Colours whose pixels are counted are covered
 /// largest first, so that the threads end together.
 /// Meanwhile the calling thread reports the pixels placed a few times a
-/// second and, once `state.CancelFlag` is set in its pumps, stops the
-/// threads within a cover's selection step. Adds the pixels placed to
-/// `state.DonePixels`. Rethrows the `std::bad_alloc` of a thread.
+/// second and, once `cancel` is set in its pumps, stops the threads within
+/// a cover's selection step. Adds the pixels placed to `placed`, through
+/// which it reports. Rethrows the `std::bad_alloc` of a thread.
 ThreadedOutcome CoverOnThreads(PixelRuns& runs, CellGrid& cells, const ColorHeads& heads, std::span<int32_t> singles,
-                               int32_t threads, RunState& state, Progress& progress);
+                               int32_t threads, PlacedPixels& placed, const CancelToken& cancel, Progress& progress);
 
 }  // namespace pixtable::layout

@@ -33,11 +33,11 @@ constexpr auto kTick = std::chrono::milliseconds(40);
 /// only the main thread touches the batch's front end.
 class JobUi : public Ui {
  public:
-  JobUi(RunState& state, const std::string& input) : state_(state), name_(DisplayName(input)) {}
+  explicit JobUi(const std::string& input) : name_(DisplayName(input)) {}
   void Report(Stage, int64_t, int64_t) override {}
   void ShowCaption(const std::string&) override {}
   void PumpEvents() override {
-    if (CancelRequested()) state_.CancelFlag = true;
+    if (CancelRequested()) cancel.Cancel();
   }
   bool KeyHeld(char) override { return false; }
   std::string AskMagnification(const std::string&) override { return ""; }
@@ -55,7 +55,6 @@ class JobUi : public Ui {
   std::vector<std::string> said;
 
  private:
-  RunState& state_;
   std::string name_;
 };
 
@@ -73,20 +72,17 @@ struct Shared {
 
 /// One job: converts pictures one after another until none is left or the
 /// batch is cancelled.
-void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, const RunState& start, int slot,
+void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, const TableStyle& style, int slot,
             Shared& shared, MemoryBudget& budget) {
   std::unique_lock lock(shared.mutex);
   while (shared.next < pictures.size() && !CancelRequested()) {
     const BatchPicture& picture = pictures[shared.next++];
     shared.latest = picture.input;
     lock.unlock();
-    RunState state;
-    state.Magnification = start.Magnification;
-    state.BackgroundColor = start.BackgroundColor;
-    JobUi ui(state, picture.input);
+    JobUi ui(picture.input);
     int code;
     try {
-      code = ConvertPicture(options, picture.input, picture.output, ui, state, slot, &budget);
+      code = ConvertPicture(options, picture.input, picture.output, ui, style, 1, slot, &budget);
     } catch (const std::bad_alloc&) {
       code = kExitFailed;
       ui.said.push_back(Fill(Tr("pixtable: not enough memory to convert {1}"), {DisplayName(picture.input)}));
@@ -158,8 +154,8 @@ int32_t CoresAvailable() {
   return std::clamp<int32_t>(count, 1, kMaxJobs);
 }
 
-int RunBatch(const Options& options, Ui& ui, RunState& state) {
-  ApplyStartOptions(options, ui, state);
+int RunBatch(const Options& options, Ui& ui) {
+  const TableStyle style = StartStyle(options, ui);
   if (CancelRequested()) return kExitCancelled;  // A signal ended the magnification box.
   if (options.words.empty()) {
     ui.ShowUsageError(Tr("no picture given"));
@@ -196,7 +192,7 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
     std::lock_guard lock(shared.mutex);
     for (size_t slot = 0; slot < jobs; ++slot) {
       try {
-        threads.emplace_back(RunJob, std::cref(options), std::cref(pictures), std::cref(state), static_cast<int>(slot),
+        threads.emplace_back(RunJob, std::cref(options), std::cref(pictures), std::cref(style), static_cast<int>(slot),
                              std::ref(shared), std::ref(budget));
         ++shared.running;
       } catch (const std::system_error&) {
@@ -206,7 +202,7 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
   }
   if (threads.empty()) {  // No thread could be started: one job on this one.
     shared.running = 1;
-    RunJob(options, pictures, state, 0, shared, budget);
+    RunJob(options, pictures, style, 0, shared, budget);
   }
 
   std::unique_lock lock(shared.mutex);
@@ -221,7 +217,7 @@ int RunBatch(const Options& options, Ui& ui, RunState& state) {
     if (ended) break;
     ui.ShowCaption(text);
     ui.PumpEvents();
-    if (state.CancelFlag) RequestCancel();
+    if (ui.cancel.Cancelled()) RequestCancel();
     // A job waiting on a stalled reader or a FIFO's open wakes to see the cancel.
     if (CancelRequested()) {
       for (std::thread& thread : threads) pthread_kill(thread.native_handle(), SIGALRM);

@@ -41,7 +41,7 @@ const char* NotAFile(mode_t mode) {
 /// memory is the decoder's, never the file's size. A file cut short while it
 /// is read (even to nothing) reads as ending there. A read that waits (a
 /// pipe) ends when a cancel signal interrupts it.
-class FileSource : public ByteSource {
+class FileSource : public ByteReader {
  public:
   FileSource(int fd, int64_t size, const CancelToken& cancel) : fd_(fd), size_(size), cancel_(cancel) {}
 
@@ -77,7 +77,7 @@ class FileSource : public ByteSource {
     at_ = buffer_.size();
     const int64_t rest = size - buffered;
     const off_t to = lseek(fd_, rest, SEEK_CUR);
-    if (to < 0) return ByteSource::Skip(rest);  // A stream: read and dropped.
+    if (to < 0) return ByteReader::Skip(rest);  // A stream: read and dropped.
     read_ += rest;
     return to <= size_;
   }
@@ -119,14 +119,26 @@ class FileSource : public ByteSource {
 const char* TooLong() { return Tr("the file is larger than 4 GiB, more than any picture pixtable accepts"); }
 
 /// The reason for a picture that did not decode.
-std::string Reason(const DecodeResult& decoded, const DecodeLimits& limits) {
-  if (decoded.error == LoadError::kTooLarge && limits.max_pixels < kMaxPixels) {
+std::string Reason(const Error& error, const ReadLimits& limits) {
+  if (error.code == ErrorCode::kTooLarge && limits.decode.max_pixels < kMaxPixels) {
     // TRANSLATORS: {1} is the limit --max-pixels set, in digits grouped by thousands.
     return Fill(Tr("too large: more than {1} pixels (--max-pixels) or 16,777,216 on a side"),
-                {Grouped(limits.max_pixels)});
+                {Grouped(limits.decode.max_pixels)});
   }
-  return LoadReason(decoded.error, decoded.detail);
+  return LoadReason(error.code, error.detail);
 }
+
+/// The cancel token and the memory admission as the library asks them.
+class ReadObserver : public Observer {
+ public:
+  ReadObserver(const CancelToken& cancel, const ReadLimits& limits) : cancel_(cancel), limits_(limits) {}
+  bool Cancelled() override { return cancel_.Cancelled(); }
+  bool Admit(int64_t pixels) override { return !limits_.admit || limits_.admit(pixels); }
+
+ private:
+  const CancelToken& cancel_;
+  const ReadLimits& limits_;
+};
 
 }  // namespace
 
@@ -136,27 +148,27 @@ std::string SystemReason(int error) {
   return text;
 }
 
-LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const CancelToken& cancel) {
+LoadResult LoadFrom(int fd, int64_t size, const ReadLimits& limits, const CancelToken& cancel) {
   LoadResult result;
   FileSource source(fd, size, cancel);
-  DecodeResult decoded = DecodePicture(source, limits, cancel);
+  ReadObserver observer(cancel, limits);
+  Decoded decoded = Decode(source, limits.decode, &observer);
   // A picture finished after a cancel (a decoder's last rows, or one call of
   // a library) is not wanted either: the layout does not start.
-  result.cancelled = decoded.error == LoadError::kCancelled || cancel.Cancelled();
-  if (!result.cancelled) result.raster = std::move(decoded.raster);
-  result.animated = decoded.animated;
+  result.cancelled = decoded.error.code == ErrorCode::kCancelled || cancel.Cancelled();
+  if (!result.cancelled) result.picture = std::move(decoded.picture);
   result.empty = source.bytes_read() == 0;
-  if (!result.raster.Loaded() && !result.cancelled) {
+  if (result.picture.empty() && !result.cancelled) {
     if (source.error() != 0) {
       result.reason = SystemReason(source.error());
     } else {
-      result.reason = source.bytes_read() == kMaxFileBytes ? TooLong() : Reason(decoded, limits);
+      result.reason = source.bytes_read() == kMaxFileBytes ? TooLong() : Reason(decoded.error, limits);
     }
   }
   return result;
 }
 
-LoadResult LoadPicture(const std::string& path, const DecodeLimits& limits, const CancelToken& cancel) {
+LoadResult LoadPicture(const std::string& path, const ReadLimits& limits, const CancelToken& cancel) {
   LoadResult result;
   // Look before opening: opening a FIFO for reading waits for a writer, and
   // opening a device can act on it.

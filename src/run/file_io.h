@@ -3,24 +3,31 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <string>
 
-#include "html/html_writer.h"
-#include "image/picture_decoder.h"
+#include "core/cancel.h"
+#include "pixtable/pixtable.h"
 
 namespace pixtable {
 
 /// Files larger than this cannot hold a picture we would accept.
 inline constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
 
+/// How a picture file is read.
+struct ReadLimits {
+  DecodeOptions decode;
+  /// Asked as `Observer::Admit` is (a batch keeping its jobs within a
+  /// memory budget); none admits every picture.
+  std::function<bool(int64_t pixels)> admit;
+};
+
 /// Outcome of `LoadPicture`: a picture, or why there is none.
 struct LoadResult {
-  Raster raster;
-  /// Why `raster` is empty, in plain words: the file's problem ("permission
+  Picture picture;
+  /// Why `picture` is empty, in plain words: the file's problem ("permission
   /// denied", "it is a folder") or the decoder's reason.
   std::string reason;
-  /// The file is an animation; `raster` holds its first frame.
-  bool animated = false;
   /// `cancel` stopped the reading or the decoding: no picture, and no reason to show.
   bool cancelled = false;
   /// Not a byte could be read.
@@ -34,7 +41,7 @@ std::string SystemReason(int error);
 /// far as the picture goes. Anything but a regular file is refused without
 /// being opened, so a FIFO or a device never blocks the run or feels a read.
 /// `cancel` is asked between blocks of the file and rows of the picture.
-LoadResult LoadPicture(const std::string& path, const DecodeLimits& limits = {},
+LoadResult LoadPicture(const std::string& path, const ReadLimits& limits = {},
                    const CancelToken& cancel = NeverCancelled());
 
 /// The length of a stream (a pipe), which is known only at its end.
@@ -42,12 +49,12 @@ inline constexpr int64_t kUnknownSize = INT64_MAX;
 
 /// Decodes the picture read from the open `fd`, a regular file of `size`
 /// bytes or a stream of `kUnknownSize`, as `LoadPicture` does.
-LoadResult LoadFrom(int fd, int64_t size, const DecodeLimits& limits, const CancelToken& cancel);
+LoadResult LoadFrom(int fd, int64_t size, const ReadLimits& limits, const CancelToken& cancel);
 
 /// Buffered output to a file descriptor that remembers the first error.
 /// A write that a cancel signal interrupts stops with EINTR: a reader that
 /// has stopped reading must not hold the run.
-class FdSink : public OutputSink {
+class FdSink : public TableSink {
  public:
   explicit FdSink(int fd = -1) : fd_(fd) {}
   bool Write(std::string_view bytes) override;

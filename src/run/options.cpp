@@ -8,6 +8,7 @@
 #include "text/display_name.h"
 #include "run/standard_input.h"
 #include "fit/quantize.h"
+#include "fit/scale.h"
 
 namespace pixtable {
 namespace {
@@ -107,13 +108,13 @@ const OptionSpec kOptionSpecs[] = {
      .help = N_("leave column widths to the browser: a shorter table,\n"
                 "but browsers draw flat areas and long runs wrongly"),
      .set = [](Options& o, const std::string&) {
-       o.format.auto_layout = true;
+       o.form = LayoutForm::kAuto;
        return true;
      }},
     {.name = "pixel-exact",
      .help = N_("the default: fix every column's width so that browsers\ndraw every pixel"),
      .set = [](Options& o, const std::string&) {
-       o.format.auto_layout = false;
+       o.form = LayoutForm::kFixed;
        return true;
      }},
     {.name = "max-size", .argument = "SIZE",

@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fit/scale.h"
-#include "html/html_writer.h"
-#include "image/raster.h"
+#include "pixtable/pixtable.h"
 
 namespace pixtable {
 
@@ -38,7 +36,7 @@ struct Options {
   std::optional<uint32_t> matte;
   /// The form of the table: by default the one browsers draw pixel for
   /// pixel; --auto-layout leaves the column widths to them.
-  TableFormat format;
+  LayoutForm form = LayoutForm::kFixed;
   /// Reduce the picture to at most this many colours first (--colors, 2 to
   /// 256); 0 keeps them all.
   int32_t colors = 0;

@@ -13,7 +13,7 @@
 #include "text/captions.h"
 #include "text/catalogue.h"
 #include "text/display_name.h"
-#include "run/fit_picture.h"
+#include "run/table_request.h"
 #include "run/file_io.h"
 #include "os/file_search.h"
 #include "run/magnification.h"
@@ -22,10 +22,6 @@
 #include "os/signals.h"
 #include "run/standard_input.h"
 #include "run/table_output.h"
-#include "html/html_writer.h"
-#include "html/page.h"
-#include "image/matte.h"
-#include "layout/layout.h"
 
 namespace pixtable {
 
@@ -85,54 +81,65 @@ std::string PictureName(const std::string& input) {
   return input == kStandardInput ? Tr("standard input") : DisplayName(input);
 }
 
-/// Passes the table on, counting its bytes and the cells the writer reports.
-class TallySink : public OutputSink {
+/// The run's front end as the library's observer: progress goes to `ui`,
+/// each pump lets its events run and asks its cancel, and the size search's
+/// choice becomes a note.
+class UiObserver : public Observer {
  public:
-  explicit TallySink(OutputSink& out) : out_(out) {}
-  bool Write(std::string_view bytes) override {
-    this->bytes += static_cast<int64_t>(bytes.size());
-    return out_.Write(bytes);
+  UiObserver(Ui& ui, int64_t max_size) : ui_(ui), max_size_(max_size) {}
+  void Progress(Stage stage, int64_t done, int64_t total) override { ui_.Report(stage, done, total); }
+  bool Cancelled() override {
+    ui_.PumpEvents();
+    return ui_.cancel.Cancelled();
   }
-  void CountCells(int64_t n) override { cells += n; }
-  int64_t bytes = 0, cells = 0;
+  void Chosen(const TableSummary& summary) override { ui_.ShowNote(ChoiceNote(max_size_, summary)); }
 
  private:
-  OutputSink& out_;
+  Ui& ui_;
+  int64_t max_size_;
 };
 
-/// Writes the table, inside `page` when there is one, into `out`, which was
-/// opened before the layout; `shown` names the destination in the closing line.
-int WriteTable(TableOutput& out, const std::string& shown, const TableFormat& format, const PageFrame* page,
-               const Raster& raster, const CellGrid& cells, Ui& ui, RunState& state, std::string& message) {
-  TallySink tally(out);
-  WriteOutcome outcome = !page || tally.Write(page->head) ? WriteHtmlTable(tally, raster, cells, state, ui, format)
-                                                          : WriteOutcome::kWriteFailed;
-  if (page && outcome == WriteOutcome::kWritten && !tally.Write(page->tail)) outcome = WriteOutcome::kWriteFailed;
-  // Ended either way before a message is shown: no temporary file waits for the user.
-  const bool ended = outcome == WriteOutcome::kWritten ? out.Commit() : out.Cancel();
-  // A cancel signal that cut a write short (a reader that stopped reading) is a cancel too.
-  if (out.interrupted()) return kExitCancelled;
-  if (ended && outcome == WriteOutcome::kWritten) {
-    ui.ShowWritten(shown, tally.bytes, tally.cells);
-    return kExitWritten;
+/// Ends the table in `out`, which was opened before the layout, as `made`
+/// says it went; `shown` names the destination in the closing line and
+/// `picture` the picture in messages. Returns the exit code; `message`
+/// receives the failure to show.
+int EndTable(TableOutput& out, const TableResult& made, const Options& options, const std::string& shown,
+             const std::string& picture, Ui& ui, std::string& message) {
+  const ErrorCode error = made.error.code;
+  if (error == ErrorCode::kNone || error == ErrorCode::kCancelled || error == ErrorCode::kWriteFailed) {
+    // Ended either way before a message is shown: no temporary file waits for the user.
+    const bool ended = error == ErrorCode::kNone ? out.Commit() : out.Cancel();
+    // A cancel signal that cut a write short (a reader that stopped reading) is a cancel too.
+    if (out.interrupted()) return kExitCancelled;
+    if (ended && error == ErrorCode::kNone) {
+      ui.ShowWritten(shown, made.summary.bytes, made.summary.cells);
+      return kExitWritten;
+    }
+    if (ended && error == ErrorCode::kCancelled) return kExitCancelled;
+    message = out.FailureMessage();
+    return kExitFailed;
   }
-  if (ended && outcome == WriteOutcome::kCancelled) return kExitCancelled;
-  message = out.FailureMessage();
+  out.Cancel();
+  // Otherwise the memory ran out: the options were checked when they were read.
+  message = error == ErrorCode::kBudgetTooSmall
+                ? TooSmallMessage(picture, options.max_size, made.error.smallest)
+                : Fill(Tr("pixtable: not enough memory to convert {1}"), {picture});
   return kExitFailed;
 }
 
 }  // namespace
 
-void ApplyStartOptions(const Options& options, Ui& ui, RunState& state) {
-  state.Magnification = 1;
+TableStyle StartStyle(const Options& options, Ui& ui) {
+  TableStyle style{.magnification = 1, .background = 0};
   if (ui.KeyHeld('z')) {
-    state.Magnification = MagnificationFromAnswer(ui.AskMagnification(MagnificationPrompt()));
+    style.magnification = MagnificationFromAnswer(ui.AskMagnification(MagnificationPrompt()));
   } else if (options.magnification) {
-    state.Magnification = MagnificationFromAnswer(*options.magnification);
+    style.magnification = MagnificationFromAnswer(*options.magnification);
     if (const std::string note = MagnificationNote(*options.magnification); !note.empty()) ui.ShowNote(note);
   }
   // The X key is read only after the prompt has been answered.
-  if (ui.KeyHeld('x') || options.no_background) state.BackgroundColor = -1;
+  if (ui.KeyHeld('x') || options.no_background) style.background = kNoBackground;
+  return style;
 }
 
 std::string OutputFor(const Options& options, const std::string& input) {
@@ -153,8 +160,8 @@ std::string MakeOutputFolder(const Options& options) {
   return S_ISDIR(st.st_mode) ? "" : Fill(Tr("pixtable: cannot write into {1}: it is not a folder"), {dir});
 }
 
-int RunConversion(const Options& options, Ui& ui, RunState& state) {
-  ApplyStartOptions(options, ui, state);
+int RunConversion(const Options& options, Ui& ui) {
+  const TableStyle style = StartStyle(options, ui);
   if (CancelRequested()) return kExitCancelled;  // A signal ended the magnification box.
 
   const std::optional<std::string> input = ChooseInput(options, ui);
@@ -166,29 +173,28 @@ int RunConversion(const Options& options, Ui& ui, RunState& state) {
   }
   // One picture: the layout and the writer may use every core. (A batch
   // runs a picture a core instead, each on one thread.)
-  state.Threads = CoresAvailable();
-  return ConvertPicture(options, *input, OutputFor(options, *input), ui, state, 0);
+  return ConvertPicture(options, *input, OutputFor(options, *input), ui, style, CoresAvailable(), 0);
 }
 
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
-                   RunState& state, int slot, MemoryBudget* budget) {
+                   const TableStyle& style, int32_t threads, int slot, MemoryBudget* budget) {
   BudgetShare share(budget, PeakBytesPerPixel(ReducesPicture(options)));
-  DecodeLimits limits;
-  limits.max_pixels = options.max_pixels;
+  ReadLimits limits;
+  limits.decode.max_pixels = options.max_pixels;
   if (budget) limits.admit = [&share](int64_t pixels) { return share.Take(pixels, SignalCancel()); };
   const bool piped = input == kStandardInput;
   LoadResult loaded = piped ? LoadStandardInput(limits, SignalCancel()) : LoadPicture(input, limits, SignalCancel());
   if (loaded.cancelled) return kExitCancelled;
-  if (!loaded.raster.Loaded()) {
+  if (loaded.picture.empty()) {
     ui.ShowLoadFailure(PictureName(input), loaded.reason);
     return kExitFailed;
   }
-  Raster& raster = loaded.raster;
-  if (loaded.animated) {
+  Picture& picture = loaded.picture;
+  if (picture.animated()) {
     ui.ShowNote(Fill(Tr("pixtable: {1} is animated; converting its first frame"), {PictureName(input)}));
   }
-  const bool soft = !options.matte && PartlyTransparentPixels(raster) >= kSoftEdgeShare * raster.width * raster.height;
-  if (options.matte) ComposeOverMatte(raster, *options.matte);
+  // In place, not a copy as `TableOptions::matte` would make: the memory budget counts one picture.
+  if (options.matte) picture.ComposeOver(*options.matte);
 
   // The destination is opened before the layout: one that can't be written
   // fails at once, not after minutes of work.
@@ -196,7 +202,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   const bool opened = out.Open(output);
   // A piped picture's file is found through our own descriptor.
   if (!opened || out.Writes(piped ? "/proc/self/fd/0" : input)) {
-    FreeRaster(raster);
+    picture = Picture();
     out.Cancel();
     if (out.interrupted()) return kExitCancelled;
     ui.ShowMessage(opened ? Fill(Tr("pixtable: the output would overwrite the picture {1}"), {PictureName(input)})
@@ -205,32 +211,34 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   }
 
   ui.ShowProgressWindow();
-  ui.Report(Stage::kPreparing, 0, 0);
-  CellGrid cells;
-  Raster reduced;  // The picture the cells cover, when an option reduced it.
-  int code = kExitCancelled;
+  int code = kExitFailed;
   std::string message;
-  std::optional<PageFrame> page;
-  if (options.page) page = PageAround(input.substr(input.find_last_of('/') + 1));
-  const int64_t frame_bytes = page ? std::ssize(page->head) + std::ssize(page->tail) : 0;
-  try {
-    const bool built = ReducesPicture(options) ? LayOutReduced(options, PictureName(input), raster, frame_bytes, reduced,
-                                                               cells, state, ui, code, message)
-                                               : BuildTable(raster, cells, state, ui);
-    if (built) {
-      code = WriteTable(out, output == "-" ? Tr("standard output") : DisplayName(output), options.format,
-                        page ? &*page : nullptr, reduced.Loaded() ? reduced : raster, cells, ui, state, message);
-      if (code == kExitWritten && soft) ui.ShowClosingLine(Tr(kSoftEdgeHint));
-    } else {
-      out.Cancel();
-    }
-  } catch (const std::bad_alloc&) {
-    // A picture under the size cap can still need more memory than we are given.
+  if (const std::string mistake = BoundMistake(options, style.magnification); !mistake.empty()) {
+    ui.Report(Stage::kPreparing, 0, 0);
     out.Cancel();
-    code = kExitFailed;
-    message = Fill(Tr("pixtable: not enough memory to convert {1}"), {PictureName(input)});
+    code = kExitUsage;
+    message = UsageErrorText(mistake);
+    message.pop_back();  // Its line break: the message gets one where it is shown.
+  } else {
+    try {
+      const int64_t pixels = int64_t{picture.width()} * picture.height();
+      const TableOptions table =
+          TableOptionsFor(options, style, threads, input.substr(input.find_last_of('/') + 1));
+      UiObserver observer(ui, options.max_size);
+      const TableResult made = MakeTable(picture, table, out, &observer);
+      code = EndTable(out, made, options, output == "-" ? Tr("standard output") : DisplayName(output),
+                      PictureName(input), ui, message);
+      // A picture laid over the matte is opaque: no hint then.
+      const bool soft = made.summary.partly_transparent >= kSoftEdgeShare * pixels;
+      if (code == kExitWritten && soft) ui.ShowClosingLine(Tr(kSoftEdgeHint));
+    } catch (const std::bad_alloc&) {
+      // A picture under the size cap can still need more memory than we are given.
+      out.Cancel();
+      code = kExitFailed;
+      message = Fill(Tr("pixtable: not enough memory to convert {1}"), {PictureName(input)});
+    }
   }
-  FreeRaster(raster);
+  picture = Picture();
   ui.UnloadProgressWindow();
   if (!message.empty()) ui.ShowMessage(message);
   return code;

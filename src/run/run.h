@@ -7,7 +7,9 @@
 
 #include "text/captions.h"
 #include "run/options.h"
-#include "core/run_state.h"
+#include "core/cancel.h"
+#include "core/progress.h"
+#include "core/table_style.h"
 
 namespace pixtable {
 
@@ -23,9 +25,13 @@ enum ExitCode : int {
 
 /// What a front end (terminal or desktop) provides to a run. Progress
 /// updates arrive through the `Progress` methods; `PumpEvents` is where a
-/// cancel request sets `RunState::CancelFlag`.
+/// cancel request sets `cancel`.
 class Ui : public Progress {
  public:
+  /// Set when the user asks to stop (a click, a cancel signal), never reset;
+  /// the run's work stops once it is.
+  CancelFlagToken cancel;
+
   /// Shows the figures as a caption (see `Caption`) when `CaptionDue`.
   void Report(Stage stage, int64_t done, int64_t total) override;
   /// Whose texts the captions take: the catalogue's, unless the front end
@@ -66,12 +72,12 @@ class Ui : public Progress {
 };
 
 /// Runs one conversion as `options` ask, using `ui` for everything the user
-/// sees. `state` must be fresh. Returns the process exit code.
-int RunConversion(const Options& options, Ui& ui, RunState& state);
+/// sees. Returns the process exit code.
+int RunConversion(const Options& options, Ui& ui);
 
-/// Sets `state`'s magnification and background from the start-up keys (Z
-/// asks through `ui`) and from -m and -x.
-void ApplyStartOptions(const Options& options, Ui& ui, RunState& state);
+/// The table's magnification and background (black, or none) from the
+/// start-up keys (Z asks through `ui`) and from -m and -x.
+TableStyle StartStyle(const Options& options, Ui& ui);
 
 /// Where the table of `input` goes: -o, else under --output-dir, else beside it.
 std::string OutputFor(const Options& options, const std::string& input);
@@ -83,11 +89,12 @@ std::string MakeOutputFolder(const Options& options);
 /// Converts the picture `input` into a table at `output` as `options` ask:
 /// loads it, opens the destination, lays the picture out and writes the
 /// table, telling `ui` of progress, notes and the one failure message.
-/// `state` holds the magnification and background and is otherwise fresh;
-/// `slot` is the pending-file slot of the calling job (see signals.h). With
-/// a `budget`, the picture's memory is reserved there once its size is known.
-/// Returns the exit code for this picture.
+/// `style` holds the start-up magnification and background; the layout and
+/// the writer may use `threads` threads. `slot` is the pending-file slot of
+/// the calling job (see signals.h). With a `budget`, the picture's memory is
+/// reserved there once its size is known. Returns the exit code for this
+/// picture.
 int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
-                   RunState& state, int slot, MemoryBudget* budget = nullptr);
+                   const TableStyle& style, int32_t threads, int slot, MemoryBudget* budget = nullptr);
 
 }  // namespace pixtable

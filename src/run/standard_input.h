@@ -12,6 +12,6 @@ inline constexpr const char kStandardInput[] = "-";
 /// it within `limits`, reading only as far as the picture goes: a stream
 /// that starts as no picture is not read on. A cancel signal ends a read that
 /// waits, and `cancel` then ends the load (`cancelled`, no reason).
-LoadResult LoadStandardInput(const DecodeLimits& limits, const CancelToken& cancel);
+LoadResult LoadStandardInput(const ReadLimits& limits, const CancelToken& cancel);
 
 }  // namespace pixtable

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/run_state.h"
+#include "pixtable/pixtable.h"  // Stage
 
 namespace pixtable {
 

@@ -3,13 +3,13 @@
 
 #include <string>
 
-#include "image/load_error.h"
+#include "pixtable/pixtable.h"
 
 namespace pixtable {
 
 /// The reason in plain words in the language of the locale, with the
 /// decoder's detail after a colon: "the file is truncated", "unsupported
 /// kind of picture: TIFF".
-std::string LoadReason(LoadError error, const std::string& detail = {});
+std::string LoadReason(ErrorCode error, const std::string& detail = {});
 
 }  // namespace pixtable

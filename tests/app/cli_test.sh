@@ -45,6 +45,7 @@ written=$(stat -c %s fit.html | sed -E ':a;s/([0-9])([0-9]{3})($|,)/\1,\2\3/;ta'
 grep -qxE "[0-9,]+ byte budget: scale [0-9]+, [0-9,]+ colours?, $written bytes,\
  (exact|PSNR [0-9.]+ dB)" err.txt ||
   fail "max-size: $(cat err.txt) for a table of $(stat -c %s fit.html) bytes"
+grep -q colgroup fit.html && fail "--auto-layout wrote the default form"
 
 # --- --matte reaches the table, with a size too: the half-transparent yellow cell over white.
 alpha=$source_dir/tests/data/image/reference-alpha-blocks.png

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <thread>
 
+#include "api/picture_data.h"
 #include "run/batch.h"
 #include "run/file_io.h"
 #include "os/memory_budget.h"
@@ -29,11 +30,10 @@ using Names = std::vector<std::string>;
 /// A front end that records what the user would see and answers as told.
 class FakeUi : public Ui {
  public:
-  explicit FakeUi(RunState& state) : state_(state) {}
   void ShowCaption(const std::string& text) override { texts.push_back(text); }
   void PumpEvents() override {  // A cancel as the button gives it, or as a signal does (seen as the front ends see it).
-    if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : void(state_.CancelFlag = true);
-    state_.CancelFlag |= CancelRequested();
+    if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : cancel.Cancel();
+    if (CancelRequested()) cancel.Cancel();
   }
   bool KeyHeld(char key) override { return keys.find(key) != std::string::npos; }
   std::string AskMagnification(const std::string& prompt) override {
@@ -52,23 +52,19 @@ class FakeUi : public Ui {
   int cancel_at_pump = 0, pumps = 0, windows = 0;
   bool signal_cancel = false;
   Names texts, prompts, messages, notes;
-
- private:
-  RunState& state_;
 };
 
 const test::Picture kPicture = test::FromRows({"rrb", "rbb", "AAA", "AbA"});
 
 /// One run of the conversion of p.bmp in a scratch directory.
 struct RunFixture {
-  explicit RunFixture(const test::Picture& picture = kPicture) : ui(state) {
+  explicit RunFixture(const test::Picture& picture = kPicture) {
     dir.Write("p.bmp", test::EncodeBmp(picture));
     options.pattern = dir / "p.bmp";
   }
-  int Run() { return RunConversion(options, ui, state); }
+  int Run() { return RunConversion(options, ui); }
   test::TempDir dir;
   Options options;
-  RunState state;
   FakeUi ui;
 };
 
@@ -135,7 +131,7 @@ TEST(RunConversion, ACancelWhileThePictureLoadsEndsItQuietly) {
   EXPECT_EQ(InChild([&] {
               RequestCancel();
               const int code =
-                  ConvertPicture(f.options, f.options.pattern, f.dir / "p.html", f.ui, f.state, 0);
+                  ConvertPicture(f.options, f.options.pattern, f.dir / "p.html", f.ui, {}, 1, 0);
               return code == kExitCancelled && f.ui.messages.empty() && f.ui.texts.empty() ? 0 : 1;
             }),
             0) << "not exit 3 before the layout, without a message";
@@ -157,7 +153,7 @@ TEST(LoadFrom, APipeIsReadOverWhatThePictureSkips) {
   const LoadResult loaded = LoadFrom(pipe_ends[0], kUnknownSize, {}, NeverCancelled());
   writer.join();
   close(pipe_ends[0]);
-  EXPECT_EQ(test::FromRaster(loaded.raster), kPicture) << loaded.reason;
+  EXPECT_EQ(test::FromRaster(loaded.picture.data()->raster), kPicture) << loaded.reason;
 }
 
 TEST(MemoryBudget, APictureWaitsWhileTheOthersHoldTooMuch) {
@@ -262,9 +258,8 @@ TEST(RunBatch, CountsEveryPictureMatchedAndWhyEachNotWrittenWasNot) {
     Options options;
     options.each = true;
     for (const std::string& word : c.words) options.words.push_back(dir / word);
-    RunState state;
-    FakeUi ui(state);
-    EXPECT_EQ(RunBatch(options, ui, state), c.code) << c.summary;
+    FakeUi ui;
+    EXPECT_EQ(RunBatch(options, ui), c.code) << c.summary;
     EXPECT_EQ(ui.closing, c.summary);
   }
 }

@@ -35,8 +35,7 @@ int InkWidth(Fl_Window& window, int x, int y, int w, int h) {
 TEST(ProgressLabel, TextsStayWholeInTheLabel) {
   Display* display = XOpenDisplay(nullptr);
   if (!display) GTEST_SKIP() << "no X display";
-  RunState state;
-  DesktopUi ui(state, display);
+  DesktopUi ui(display);
   ui.ShowProgressWindow();
   Fl_Window& form = *Fl::first_window();
   Fl_Widget& label = *form.child(0);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <set>
 
+#include "api/picture_data.h"
 #include "run/file_io.h"
 #include "app/temp_dir.h"
 #include "fit/budget.h"
@@ -110,20 +111,20 @@ TEST(MergeCells, OnlyWhereItSavesBytes) {
 
 /// The search for a table of `raster` within `max_bytes`, at magnification 1 with the usual
 /// background.
-BudgetResult Fit(const Raster& raster, int64_t max_bytes, RunState& state,
-                 const TableFormat& format = {}) {
+BudgetResult Fit(const Raster& raster, int64_t max_bytes) {
   test::RecordingProgress progress;
-  state.Magnification = 1, state.BackgroundColor = 0;
-  return FitToBudget(raster, {.max_bytes = max_bytes, .format = format}, state, progress);
+  const TableStyle user{.background = 0};
+  return FitToBudget(raster, {.max_bytes = max_bytes}, user, progress, NeverCancelled());
 }
 
 /// The chosen table written as the run writes it, checked to be `choice.bytes` long.
-std::string Written(const BudgetResult& result, RunState& state, const TableFormat& format = {}) {
+std::string Written(const BudgetResult& result, const TableFormat& format = {}) {
   test::StringSink sink;
   test::RecordingProgress progress;
-  EXPECT_EQ(
-      WriteHtmlTable(sink, result.choice.picture, result.choice.cells, state, progress, format),
-      WriteOutcome::kWritten);
+  const BudgetChoice& choice = result.choice;
+  EXPECT_EQ(WriteHtmlTable(sink, choice.picture, choice.cells, choice.style, format,
+                           Work{progress, NeverCancelled()}),
+            WriteOutcome::kWritten);
   EXPECT_EQ(std::ssize(sink.text), result.choice.bytes);
   return sink.text;
 }
@@ -139,34 +140,30 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   for (const auto& f : formats) {
     const TableFormat format{f.auto_layout};
     test::RecordingProgress progress;
-    auto fit = [&](int64_t max_bytes, RunState& state) {
-      state.Magnification = f.magnification;
-      state.BackgroundColor = f.background;
+    auto fit = [&](int64_t max_bytes) {
       return FitToBudget(raster, {.max_bytes = max_bytes, .format = format, .merge_cells = f.merge},
-                         state, progress);
+                         {f.magnification, f.background}, progress, NeverCancelled());
     };
     // An exact table, its length the size: accepted as it is. A byte less refuses that table.
-    RunState state;
-    const int64_t exact =
-        fit(std::ssize(test::Convert(picture, f.magnification, f.background, format)), state)
-            .choice.bytes;
+    const std::string plain = test::Convert(picture, f.magnification, f.background, format);
+    const int64_t exact = fit(std::ssize(plain)).choice.bytes;
     for (const int64_t max_bytes : {exact, exact - 1, exact / 4, int64_t{700}, int64_t{60}}) {
       SCOPED_TRACE(max_bytes);
-      const BudgetResult result = fit(max_bytes, state);
+      const BudgetResult result = fit(max_bytes);
       if (max_bytes == 60) {  // Too small; the smallest table named fits, and a byte less does not.
         ASSERT_EQ(result.outcome, BudgetOutcome::kTooSmall);
         // The smallest: at scale 70, two cells side by side, merged into one.
-        const std::string smallest = Written(fit(result.smallest, state), state, format);
+        const std::string smallest = Written(fit(result.smallest), format);
         EXPECT_EQ(smallest.find(" colspan=2>") != std::string::npos, f.merge) << smallest;
-        EXPECT_EQ(fit(result.smallest - 1, state).smallest, result.smallest);
+        EXPECT_EQ(fit(result.smallest - 1).smallest, result.smallest);
         continue;
       }
       ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
-      const Picture shown = test::RenderTable(Written(result, state, format));
+      const Picture shown = test::RenderTable(Written(result, format));
       EXPECT_EQ(shown, FromRaster(result.choice.picture));
       EXPECT_LE(result.choice.bytes, max_bytes);
       EXPECT_TRUE(max_bytes < exact || std::isinf(result.choice.psnr));
-      EXPECT_EQ(state.Magnification, f.magnification * result.choice.scale);
+      EXPECT_EQ(result.choice.style.magnification, f.magnification * result.choice.scale);
       EXPECT_DOUBLE_EQ(TablePsnr(raster, test::ToRaster(shown), result.choice.scale), result.choice.psnr);
     }
   }
@@ -176,8 +173,8 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
 /// table is within reach (1.4 times the size, or anything at the coarsest scale), merged to the
 /// size.
 double BestOfAll(const Raster& raster, int64_t max_bytes) {
-  RunState run;
   test::RecordingProgress progress;
+  const CancelToken& run = NeverCancelled();
   double best = -1;
   for (int32_t k = 1, largest = LargestScale(raster, {}); k <= largest; ++k) {
     ScaleLevel level;
@@ -199,13 +196,12 @@ TEST(FitToBudget, TheBestOfAllTablesAndNeverWorseForMoreBytes) {
   std::mt19937 rng(5);
   for (const bool alpha : {false, true}) {
     const Raster raster = test::ToRaster(test::RandomPicture(rng, 15, 11, 7), alpha ? 40 : 0, alpha);
-    RunState state;
     const int64_t plain = std::ssize(test::Convert(FromRaster(raster)));
     double last = -1;
-    for (int64_t max_bytes = Fit(raster, 0, state).smallest; max_bytes < plain;
+    for (int64_t max_bytes = Fit(raster, 0).smallest; max_bytes < plain;
          max_bytes += plain / 40) {
       SCOPED_TRACE(testing::Message() << max_bytes << (alpha ? " with alpha" : ""));
-      const BudgetResult result = Fit(raster, max_bytes, state);
+      const BudgetResult result = Fit(raster, max_bytes);
       ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
       // Within a tenth of a dB: not every colour count is tried.
       EXPECT_GE(result.choice.psnr, BestOfAll(raster, max_bytes) - 0.1);
@@ -223,9 +219,8 @@ TEST(FitToBudget, JustUnderThePlainTableKeepsEveryPixelButAFew) {
   for (int i = 0; i < 64 * 64; ++i) noise.rgb.push_back(rng() % 2 ? 0x1A1A1A : 0xF0F0F0);
   for (int i = 0; i < 900; ++i) page.rgb[rng() % page.rgb.size()] = 0x1A1A1A;
   for (const Picture& picture : {noise, page}) {
-    RunState state;
     const BudgetResult result =
-        Fit(test::ToRaster(picture), std::ssize(test::Convert(picture)) * 49 / 50, state);
+        Fit(test::ToRaster(picture), std::ssize(test::Convert(picture)) * 49 / 50);
     EXPECT_EQ(result.choice.scale, 1);
     EXPECT_GT(result.choice.psnr, 24);
   }
@@ -238,13 +233,13 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
     for (int32_t x = 9 + y / 3; x < 50; ++x)
       raster.pixels[static_cast<size_t>(raster.OffsetOf(x, y)) + 3] = 0;
   for (const int64_t max_bytes : {400, 700}) {
-    RunState state;
-    const BudgetResult result = Fit(raster, max_bytes, state);
+    const BudgetResult result = Fit(raster, max_bytes);
     ASSERT_EQ(result.outcome, BudgetOutcome::kFits);
     ASSERT_GT(result.choice.scale, 3) << max_bytes;  // Measured by block sums.
-    EXPECT_EQ(state.BackgroundColor, -1);            // The page shows through: no table background.
+    // The page shows through: no table background.
+    EXPECT_EQ(result.choice.style.background, kNoBackground);
     // The written table is transparent exactly where a block is, and measures as the search said.
-    const Picture shown = test::RenderTable(Written(result, state));
+    const Picture shown = test::RenderTable(Written(result));
     EXPECT_DOUBLE_EQ(TablePsnr(raster, test::ToRaster(shown, 255, true), result.choice.scale),
                      result.choice.psnr);
     const Raster blocks = ScaleDown(raster, result.choice.scale, ScaleFilter::kBox);
@@ -272,7 +267,7 @@ Raster ImageMagickScale(const Raster& raster, int32_t w, int32_t h, const test::
   const std::string size = " -scale " + std::to_string(w) + "x" + std::to_string(h) + "! PNG32:";
   EXPECT_EQ(std::system(("/usr/bin/convert " + dir / "in.pam" + size + dir / "out.png").c_str()),
             0);
-  return LoadPicture(dir / "out.png").raster;
+  return std::move(LoadPicture(dir / "out.png").picture.data()->raster);
 }
 
 TEST(AreaResample, AgreesWithAnIndependentResampler) {

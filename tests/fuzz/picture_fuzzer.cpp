@@ -55,16 +55,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int64_t i = 0; i < pixels && !raster.has_alpha; ++i) Check(raster.pixels[static_cast<size_t>(4 * i + 3)] == 0);
   if (pixels > kMaxLaidOutPixels) return 0;
 
-  RunState state;
   NullProgress progress;
+  const Work work{progress, NeverCancelled()};
   CellGrid cells;
-  Check(BuildTable(raster, cells, state, progress));
+  const LayoutResult laid = BuildTable(raster, cells, true, work);
+  Check(laid.complete);
   int64_t covered = 0;
   for (int32_t y = 0; y < raster.height; ++y)
     for (int32_t x = 0; x < raster.width; ++x) covered += int64_t{cells.At(x, y).ColSpan} * cells.At(x, y).RowSpan;
   Check(covered == pixels);
   NullSink sink;
-  Check(WriteHtmlTable(sink, raster, cells, state, progress) == WriteOutcome::kWritten);
+  const TableStyle style{.background = laid.background};
+  Check(WriteHtmlTable(sink, raster, cells, style, {}, work) == WriteOutcome::kWritten);
   Check(sink.written > 0);
   return 0;
 }

@@ -96,16 +96,20 @@ TEST(ThreadedWriter, WritesAndCancelsAsOneThreadDoes) {
   const Picture picture = test::RandomPicture(rng, 1024, 520, 40);
   const Raster raster = test::ToRaster(picture);
   CellGrid cells;
-  RunState laid;
   test::RecordingProgress layout_progress;
-  ASSERT_TRUE(BuildTable(raster, cells, laid, layout_progress));
+  const LayoutResult laid =
+      BuildTable(raster, cells, true, Work{layout_progress, NeverCancelled()});
+  ASSERT_TRUE(laid.complete);
+  const TableStyle style{.background = laid.background};
   const auto write = [&](int32_t threads, int cancel_at) {
-    RunState state = laid;
-    state.Threads = threads;
+    CancelFlagToken cancel;
     test::RecordingProgress progress;
-    progress.on_pump = [&] { state.CancelFlag |= progress.pumps == cancel_at; };
+    progress.on_pump = [&] {
+      if (progress.pumps == cancel_at) cancel.Cancel();
+    };
     test::StringSink sink;
-    const int outcome = static_cast<int>(WriteHtmlTable(sink, raster, cells, state, progress));
+    const Work work{progress, cancel, threads};
+    const int outcome = static_cast<int>(WriteHtmlTable(sink, raster, cells, style, {}, work));
     return std::to_string(outcome) + " " + std::to_string(progress.texts.size()) + "\n" + sink.text;
   };
   for (int cancel_at : {0, 1, 64, 65, 200, 520}) EXPECT_EQ(write(3, cancel_at), write(1, cancel_at)) << cancel_at;

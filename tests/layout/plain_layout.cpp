@@ -24,8 +24,8 @@ struct Slot {
 struct Cover {
   CellGrid& cells;
   std::vector<int32_t>& pixels;
-  RunState& state;
-  Progress& progress;
+  int32_t& done;
+  const Work& work;
   const int32_t key, w = cells.W, h = cells.H;
   std::vector<Slot> list{Slot{}};
   int32_t singles = 0;
@@ -33,13 +33,12 @@ struct Cover {
   int32_t& At(int32_t x, int32_t y) { return pixels[static_cast<size_t>(y) * w + x]; }
 
   int32_t Run() {
-    state.TotalPixels = w * h;
-    if (state.CancelFlag) return 0;  // Only a pump sets it, and offers make none.
+    if (work.cancel.Cancelled()) return 0;  // Only a pump sets it, and offers make none.
     for (int32_t y = 0; y < h; ++y)
       for (int32_t x = 0; x < w; ++x) Offer(x, y);
     ShowProgress();
     for (int32_t iteration = 1;; ++iteration) {
-      if (state.CancelFlag) return 0;
+      if (work.cancel.Cancelled()) return 0;
       int chosen = -1;  // Select: the largest live candidate, the lowest index on a tie.
       for (size_t k = 0; k + 1 < list.size(); ++k)
         if (list[k].Area() > (chosen < 0 ? 0 : list[chosen].Area()) && list[k].Used == 0) chosen = static_cast<int>(k);
@@ -48,7 +47,7 @@ struct Cover {
       for (int32_t y = s.Y; y < s.Y + s.RowSpan; ++y)
         for (int32_t x = s.X; x < s.X + s.ColSpan; ++x) At(x, y) = kCovered;
       cells.Set(s.X, s.Y, CellRect{s.X, s.Y, s.ColSpan, s.RowSpan, s.Color});
-      state.DonePixels += s.ColSpan * s.RowSpan;
+      done += s.ColSpan * s.RowSpan;
       if (iteration % 10 == 1) ShowProgress();
       list[chosen].Used = 1;
       // Repair: measure again every live candidate that s overlaps.
@@ -86,8 +85,8 @@ struct Cover {
   }
 
   void ShowProgress() {
-    progress.Report(Stage::kAnalysing, state.DonePixels, state.TotalPixels);
-    progress.PumpEvents();
+    work.progress.Report(Stage::kAnalysing, done, w * h);
+    work.progress.PumpEvents();
   }
 
   bool ContainedInLive(const Slot& r) const {
@@ -101,7 +100,7 @@ struct Cover {
   }
 
   void PlaceSingle(const Slot& r) {
-    state.DonePixels += 1;
+    done += 1;
     cells.Set(r.X, r.Y, CellRect{r.X, r.Y, 1, 1, r.Color});
     At(r.X, r.Y) = kCovered;
     singles += 1;
@@ -121,9 +120,10 @@ struct Cover {
 
 }  // namespace
 
-bool BuildTable(const Raster& raster, CellGrid& cells, RunState& state, Progress& progress) {
+LayoutResult BuildTable(const Raster& raster, CellGrid& cells, bool choose_background,
+                        const Work& work) {
   const int32_t w = raster.width, h = raster.height;
-  state.TotalPixels = w * h;
+  LayoutResult result{.background = choose_background ? 0 : kNoBackground};
   cells.Resize(w, h);
   // The fourth byte carries no colour, unless it is the alpha: then a pixel
   // below 128 is transparent, and a picture with one has no background.
@@ -133,22 +133,22 @@ bool BuildTable(const Raster& raster, CellGrid& cells, RunState& state, Progress
       const uint8_t* p = raster.pixels.get() + raster.OffsetOf(x, y);
       const bool transparent = raster.has_alpha && p[3] < 128;
       pixels.push_back(transparent ? kTransparent : p[2] << 16 | p[1] << 8 | p[0]);
-      if (transparent) state.BackgroundColor = -1;
+      if (transparent) result.background = kNoBackground;
     }
   // The sweep: cover the colour of every pixel still uncovered, in reading
   // order; the background is the colour whose cover placed the most singles.
-  state.DonePixels = 0;
   for (size_t i = 0; i < pixels.size(); ++i) {
     const int32_t c = pixels[i];
     if (c < 0) continue;
-    const int32_t r = Cover{cells, pixels, state, progress, c}.Run();
-    if (state.CancelFlag) return false;
-    if (r > state.BestCount && state.BackgroundColor != -1) {
-      state.BestCount = r;
-      state.BackgroundColor = c;
+    const int32_t r = Cover{cells, pixels, result.placed, work, c}.Run();
+    if (work.cancel.Cancelled()) return result;
+    if (r > result.background_singles && result.background != kNoBackground) {
+      result.background_singles = r;
+      result.background = c;
     }
   }
-  return true;
+  result.complete = true;
+  return result;
 }
 
 }  // namespace pixtable::plain

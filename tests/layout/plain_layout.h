@@ -2,13 +2,14 @@
 // the fast layout must match byte for byte.
 #pragma once
 
-#include "core/run_state.h"
+#include "layout/layout.h"
 #include "image/raster.h"
 #include "layout/cell_grid.h"
 
 namespace pixtable::plain {
 
 /// Same contract as `pixtable::BuildTable`.
-bool BuildTable(const Raster& raster, CellGrid& cells, RunState& state, Progress& progress);
+LayoutResult BuildTable(const Raster& raster, CellGrid& cells, bool choose_background,
+                        const Work& work);
 
 }  // namespace pixtable::plain

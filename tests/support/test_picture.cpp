@@ -100,23 +100,26 @@ std::string Convert(const Picture& picture, int32_t magnification, int32_t backg
 }
 
 std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells) {
-  RunState state;
-  state.Magnification = run.magnification;
-  state.BackgroundColor = run.background;
-  state.DonePixels = 99;  // Left over from nothing: the sweep starts from 0.
-  state.CancelFlag = run.cancel_at == -1;
-  state.Threads = run.threads;
+  CancelFlagToken cancel;
+  if (run.cancel_at == -1) cancel.Cancel();
   RecordingProgress progress;
-  progress.on_pump = [&] { state.CancelFlag |= progress.pumps == run.cancel_at; };
+  progress.on_pump = [&] {
+    if (progress.pumps == run.cancel_at) cancel.Cancel();
+  };
   const Raster raster = ToRaster(picture, 0x80, run.has_alpha);
   StringSink sink;
   sink.fail_after = run.fail_after;
-  const bool built = layout(raster, cells, state, progress);
-  const int written = built ? static_cast<int>(WriteHtmlTable(sink, raster, cells, state, progress, run.format)) : -1;
+  const Work work{progress, cancel, run.threads};
+  const LayoutResult laid = layout(raster, cells, run.background != kNoBackground, work);
+  const TableStyle style{.magnification = run.magnification, .background = laid.background};
+  int written = -1;
+  if (laid.complete)
+    written = static_cast<int>(WriteHtmlTable(sink, raster, cells, style, run.format, work));
   std::string out;
   for (const std::string& text : progress.texts) out += text + '\n';
-  for (int32_t v : {int32_t{built}, written, state.BackgroundColor, state.BestCount, state.DonePixels,
-                    state.TotalPixels, int32_t{state.CancelFlag}, progress.pumps})
+  const int32_t cancelled = cancel.Cancelled();
+  for (int32_t v : {int32_t{laid.complete}, written, laid.background, laid.background_singles,
+                    laid.placed, picture.w * picture.h, cancelled, progress.pumps})
     out += std::to_string(v) + ' ';
   return out + '\n' + sink.text;
 }

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "text/captions.h"
-#include "core/run_state.h"
 #include "html/html_writer.h"
 #include "image/raster.h"
 #include "layout/cell_grid.h"
+#include "layout/layout.h"
 
 namespace pixtable::test {
 
@@ -48,7 +48,7 @@ Raster ToRaster(const Picture& picture, uint8_t fourth_byte = 0, bool has_alpha 
 Picture FromRaster(const Raster& raster);
 
 /// Records every progress text and pump; `on_pump` runs inside each pump
-/// (a test sets `CancelFlag` there, as a click would).
+/// (a test cancels there, as a click would).
 class RecordingProgress : public Progress {
  public:
   void Report(Stage stage, int64_t done, int64_t total) override {
@@ -87,7 +87,7 @@ struct RunSettings {
 /// and the count of pumps) on one line; then the table.
 /// The picture's fourth byte is 0x80 (an opaque alpha at its threshold);
 /// `cells` may hold an earlier run's grid.
-using LayoutFunction = bool (*)(const Raster&, CellGrid&, RunState&, Progress&);
+using LayoutFunction = LayoutResult (*)(const Raster&, CellGrid&, bool, const Work&);
 std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells);
 
 /// The table of `picture` laid out with `BuildTable` (empty unless written)
