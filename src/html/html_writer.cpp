@@ -126,28 +126,28 @@ class SplitRowCells {
   void Append(LineText& line, const HexTable& hex, const TableStyle& style, const CellGrid& cells, int32_t y) {
     due_.clear();
     std::erase_if(tall_, [&](const CellRect& t) {
-      const int32_t offset = y - t.Y;
+      const int32_t offset = y - t.y;
       if (offset % kBrowserMaxRowSpan != 0) return false;
       CellRect part = t;
-      part.Y = y;
-      part.RowSpan = std::min(kBrowserMaxRowSpan, t.RowSpan - offset);
+      part.y = y;
+      part.row_span = std::min(kBrowserMaxRowSpan, t.row_span - offset);
       due_.push_back(part);
-      return offset + kBrowserMaxRowSpan >= t.RowSpan;
+      return offset + kBrowserMaxRowSpan >= t.row_span;
     });
-    std::sort(due_.begin(), due_.end(), [](const CellRect& a, const CellRect& b) { return a.X < b.X; });
+    std::sort(due_.begin(), due_.end(), [](const CellRect& a, const CellRect& b) { return a.x < b.x; });
     const auto put = [&](const CellRect& cell) {
-      const int32_t right = cell.X + cell.ColSpan;
-      for (int32_t x = cell.X; x < right; x += kBrowserMaxColSpan)
-        PutCell(line, hex, style, cell.Color, std::min(kBrowserMaxColSpan, right - x), cell.RowSpan);
+      const int32_t right = cell.x + cell.col_span;
+      for (int32_t x = cell.x; x < right; x += kBrowserMaxColSpan)
+        PutCell(line, hex, style, cell.color, std::min(kBrowserMaxColSpan, right - x), cell.row_span);
     };
     size_t next_due = 0;
     const size_t first = cells.Index(0, y), end = first + static_cast<size_t>(cells.W);
     for (size_t i = cells.NextBegin(first, end); i < end; i = cells.NextBegin(i + 1, end)) {
       CellRect cell{static_cast<int32_t>(i - first), y, cells.ColSpan(i), cells.RowSpan(i), cells.Color(i)};
-      for (; next_due < due_.size() && due_[next_due].X < cell.X; ++next_due) put(due_[next_due]);
-      if (cell.RowSpan > kBrowserMaxRowSpan) {
+      for (; next_due < due_.size() && due_[next_due].x < cell.x; ++next_due) put(due_[next_due]);
+      if (cell.row_span > kBrowserMaxRowSpan) {
         tall_.push_back(cell);
-        cell.RowSpan = kBrowserMaxRowSpan;
+        cell.row_span = kBrowserMaxRowSpan;
       }
       put(cell);
     }

@@ -16,19 +16,19 @@ namespace pixtable {
 /// covers it like a colour, and the writer gives its cells no colour at all.
 inline constexpr int32_t kTransparent = 0x1000000;
 
-/// A rectangle of pixels of one colour: a table cell. Empty when `ColSpan`
-/// < 1 or `RowSpan` < 1.
+/// A rectangle of pixels of one colour: a table cell. Empty when `col_span`
+/// < 1 or `row_span` < 1.
 struct CellRect {
-  int32_t X = 0;        ///< Left column.
-  int32_t Y = 0;        ///< Top row, counted from the top.
-  int32_t ColSpan = 0;  ///< Width in pixels.
-  int32_t RowSpan = 0;  ///< Height in pixels.
-  int32_t Color = 0;    ///< 0x00RRGGBB, or kTransparent.
+  int32_t x = 0;         ///< Left column.
+  int32_t y = 0;         ///< Top row, counted from the top.
+  int32_t col_span = 0;  ///< Width in pixels.
+  int32_t row_span = 0;  ///< Height in pixels.
+  int32_t color = 0;     ///< 0x00RRGGBB, or kTransparent.
 
   // Assigning to a temporary (such as `CellGrid::At`'s result) is a mistake.
   CellRect& operator=(const CellRect&) & = default;
 
-  bool Empty() const { return ColSpan < 1 || RowSpan < 1; }
+  bool Empty() const { return col_span < 1 || row_span < 1; }
   friend bool operator==(const CellRect&, const CellRect&) = default;
 };
 
@@ -56,11 +56,11 @@ class CellGrid {
   }
 
   /// Stores `cell` (colour 0x00RRGGBB or kTransparent) as the record at
-  /// (x, y); an empty `cell` empties the record. `X` and `Y` are not kept.
-  void Set(int32_t x, int32_t y, const CellRect& cell) { Set(Index(x, y), cell.ColSpan, cell.RowSpan, cell.Color); }
+  /// (x, y); an empty `cell` empties the record. `x` and `y` are not kept.
+  void Set(int32_t x, int32_t y, const CellRect& cell) { Set(Index(x, y), cell.col_span, cell.row_span, cell.color); }
 
-  /// The record at (x, y): the cell that begins there with `X` = x and
-  /// `Y` = y, or the all-zero record.
+  /// The record at (x, y): the cell that begins there (its `x` and `y`
+  /// those given), or the all-zero record.
   CellRect At(int32_t x, int32_t y) const {
     const size_t i = Index(x, y);
     if (!Begins(i)) return CellRect{};

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(laid.complete);
   int64_t covered = 0;
   for (int32_t y = 0; y < raster.height; ++y)
-    for (int32_t x = 0; x < raster.width; ++x) covered += int64_t{cells.At(x, y).ColSpan} * cells.At(x, y).RowSpan;
+    for (int32_t x = 0; x < raster.width; ++x) covered += int64_t{cells.At(x, y).col_span} * cells.At(x, y).row_span;
   Check(covered == pixels);
   NullSink sink;
   const TableStyle style{.background = laid.background};

@@ -13,9 +13,9 @@ constexpr int32_t kCovered = -1;
 
 /// A rectangle of one colour; `Used` = 1 marks a retired candidate slot.
 struct Slot {
-  int32_t X = 0, Y = 0, ColSpan = 0, RowSpan = 0, Color = 0, Used = 0;
-  bool Empty() const { return ColSpan < 1 || RowSpan < 1; }
-  int64_t Area() const { return int64_t{ColSpan} * RowSpan; }
+  int32_t x = 0, y = 0, col_span = 0, row_span = 0, color = 0, used = 0;
+  bool Empty() const { return col_span < 1 || row_span < 1; }
+  int64_t Area() const { return int64_t{col_span} * row_span; }
 };
 
 /// One call of the cover of colour `key` over the picture's values, top row
@@ -41,31 +41,31 @@ struct Cover {
       if (work.cancel.Cancelled()) return 0;
       int chosen = -1;  // Select: the largest live candidate, the lowest index on a tie.
       for (size_t k = 0; k + 1 < list.size(); ++k)
-        if (list[k].Area() > (chosen < 0 ? 0 : list[chosen].Area()) && list[k].Used == 0) chosen = static_cast<int>(k);
+        if (list[k].Area() > (chosen < 0 ? 0 : list[chosen].Area()) && list[k].used == 0) chosen = static_cast<int>(k);
       if (chosen < 0) return singles;
       const Slot s = list[chosen];
-      for (int32_t y = s.Y; y < s.Y + s.RowSpan; ++y)
-        for (int32_t x = s.X; x < s.X + s.ColSpan; ++x) At(x, y) = kCovered;
-      cells.Set(s.X, s.Y, CellRect{s.X, s.Y, s.ColSpan, s.RowSpan, s.Color});
-      done += s.ColSpan * s.RowSpan;
+      for (int32_t y = s.y; y < s.y + s.row_span; ++y)
+        for (int32_t x = s.x; x < s.x + s.col_span; ++x) At(x, y) = kCovered;
+      cells.Set(s.x, s.y, CellRect{s.x, s.y, s.col_span, s.row_span, s.color});
+      done += s.col_span * s.row_span;
       if (iteration % 10 == 1) ShowProgress();
-      list[chosen].Used = 1;
+      list[chosen].used = 1;
       // Repair: measure again every live candidate that s overlaps.
       for (size_t k = 0, n = list.size() - 1; k < n; ++k) {
         const Slot& o = list[k];
-        if (o.Used == 1 || o.X >= s.X + s.ColSpan || s.X >= o.X + o.ColSpan || o.Y >= s.Y + s.RowSpan ||
-            s.Y >= o.Y + o.RowSpan)
+        if (o.used == 1 || o.x >= s.x + s.col_span || s.x >= o.x + o.col_span || o.y >= s.y + s.row_span ||
+            s.y >= o.y + o.row_span)
           continue;
-        const Slot r = LargestRectAt(o.X, o.Y);
-        list[k].Used = 1;
+        const Slot r = LargestRectAt(o.x, o.y);
+        list[k].used = 1;
         if (r.Empty() || ContainedInLive(r)) continue;
-        if (r.ColSpan == 1 && r.RowSpan == 1) PlaceSingle(r);
+        if (r.col_span == 1 && r.row_span == 1) PlaceSingle(r);
         else list[k] = r;
       }
-      if (s.X + s.ColSpan < w)
-        for (int32_t y = s.Y; y < s.Y + s.RowSpan; ++y) Offer(s.X + s.ColSpan, y);
-      if (s.Y + s.RowSpan < h)
-        for (int32_t x = s.X; x <= s.X + s.ColSpan; ++x) Offer(x, s.Y + s.RowSpan);
+      if (s.x + s.col_span < w)
+        for (int32_t y = s.y; y < s.y + s.row_span; ++y) Offer(s.x + s.col_span, y);
+      if (s.y + s.row_span < h)
+        for (int32_t x = s.x; x <= s.x + s.col_span; ++x) Offer(x, s.y + s.row_span);
     }
   }
 
@@ -92,8 +92,8 @@ struct Cover {
   bool ContainedInLive(const Slot& r) const {
     for (size_t k = 0; k + 1 < list.size(); ++k) {
       const Slot& e = list[k];
-      if (e.Used == 0 && r.X >= e.X && r.Y >= e.Y && r.X + r.ColSpan <= e.X + e.ColSpan &&
-          r.Y + r.RowSpan <= e.Y + e.RowSpan)
+      if (e.used == 0 && r.x >= e.x && r.y >= e.y && r.x + r.col_span <= e.x + e.col_span &&
+          r.y + r.row_span <= e.y + e.row_span)
         return true;
     }
     return false;
@@ -101,8 +101,8 @@ struct Cover {
 
   void PlaceSingle(const Slot& r) {
     done += 1;
-    cells.Set(r.X, r.Y, CellRect{r.X, r.Y, 1, 1, r.Color});
-    At(r.X, r.Y) = kCovered;
+    cells.Set(r.x, r.y, CellRect{r.x, r.y, 1, 1, r.color});
+    At(r.x, r.y) = kCovered;
     singles += 1;
   }
 
@@ -110,9 +110,9 @@ struct Cover {
     if (x >= w || At(x, y) != key) return;  // The bottom rescan may reach past the edge.
     const Slot r = LargestRectAt(x, y);
     if (r.Empty() || ContainedInLive(r)) return;
-    if (r.ColSpan == 1 && r.RowSpan == 1) return PlaceSingle(r);
+    if (r.col_span == 1 && r.row_span == 1) return PlaceSingle(r);
     size_t k = 0;  // AddCandidate: the first retired slot, or the spare (and a new spare after it).
-    while (k + 1 < list.size() && list[k].Used == 0) ++k;
+    while (k + 1 < list.size() && list[k].used == 0) ++k;
     list[k] = r;
     if (k + 1 == list.size()) list.emplace_back();
   }
