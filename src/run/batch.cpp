@@ -31,19 +31,15 @@ constexpr auto kTick = std::chrono::milliseconds(40);
 
 /// What a job's picture tells the user, kept until the main thread shows it:
 /// only the main thread touches the batch's front end.
-class JobUi : public Ui {
+class PictureJobUi : public JobUi {
  public:
-  explicit JobUi(const std::string& input) : name_(DisplayName(input)) {}
+  explicit PictureJobUi(const std::string& input) : name_(DisplayName(input)) {}
   void Report(Stage, int64_t, int64_t) override {}
   void ShowCaption(const std::string&) override {}
   void PumpEvents() override {
     if (CancelRequested()) cancel.Cancel();
   }
-  bool KeyHeld(char) override { return false; }
-  std::string AskMagnification(const std::string&) override { return ""; }
-  std::optional<std::string> ShowOpenDialog() override { return std::nullopt; }
   void ShowMessage(const std::string& text) override { said.push_back(text); }
-  void ShowUsageError(const std::string& text) override { said.push_back(text); }
   void ShowProgressWindow() override {}
   void UnloadProgressWindow() override {}
   /// A note that does not name the picture (the size search's choice) gets
@@ -79,7 +75,7 @@ void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, c
     const BatchPicture& picture = pictures[shared.next++];
     shared.latest = picture.input;
     lock.unlock();
-    JobUi ui(picture.input);
+    PictureJobUi ui(picture.input);
     int code;
     try {
       code = ConvertPicture(options, picture.input, picture.output, ui, style, 1, slot, &budget);

@@ -25,13 +25,13 @@
 
 namespace pixtable {
 
-void Ui::ShowNote(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void JobUi::ShowNote(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
 
-void Ui::ShowLoadFailure(const std::string& name, const std::string& reason) {
+void JobUi::ShowLoadFailure(const std::string& name, const std::string& reason) {
   ShowMessage(Fill(Tr("pixtable: cannot load {1}"), {name}) + "\n" + reason);
 }
 
-void Ui::Report(Stage stage, int64_t done, int64_t total) {
+void JobUi::Report(Stage stage, int64_t done, int64_t total) {
   if (CaptionDue()) ShowCaption(Caption(stage, done, total, CaptionTexts()));
 }
 
@@ -86,7 +86,7 @@ std::string PictureName(const std::string& input) {
 /// choice becomes a note.
 class UiObserver : public Observer {
  public:
-  UiObserver(Ui& ui, int64_t max_size) : ui_(ui), max_size_(max_size) {}
+  UiObserver(JobUi& ui, int64_t max_size) : ui_(ui), max_size_(max_size) {}
   void Progress(Stage stage, int64_t done, int64_t total) override { ui_.Report(stage, done, total); }
   bool Cancelled() override {
     ui_.PumpEvents();
@@ -95,7 +95,7 @@ class UiObserver : public Observer {
   void Chosen(const TableSummary& summary) override { ui_.ShowNote(ChoiceNote(max_size_, summary)); }
 
  private:
-  Ui& ui_;
+  JobUi& ui_;
   int64_t max_size_;
 };
 
@@ -104,7 +104,7 @@ class UiObserver : public Observer {
 /// `picture` the picture in messages. Returns the exit code; `message`
 /// receives the failure to show.
 int EndTable(TableOutput& out, const TableResult& made, const Options& options, const std::string& shown,
-             const std::string& picture, Ui& ui, std::string& message) {
+             const std::string& picture, JobUi& ui, std::string& message) {
   const ErrorCode error = made.error.code;
   if (error == ErrorCode::kNone || error == ErrorCode::kCancelled || error == ErrorCode::kWriteFailed) {
     // Ended either way before a message is shown: no temporary file waits for the user.
@@ -176,7 +176,7 @@ int RunConversion(const Options& options, Ui& ui) {
   return ConvertPicture(options, *input, OutputFor(options, *input), ui, style, CoresAvailable(), 0);
 }
 
-int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
+int ConvertPicture(const Options& options, const std::string& input, const std::string& output, JobUi& ui,
                    const TableStyle& style, int32_t threads, int slot, MemoryBudget* budget) {
   BudgetShare share(budget, PeakBytesPerPixel(ReducesPicture(options)));
   ReadLimits limits;

@@ -23,10 +23,11 @@ enum ExitCode : int {
   kExitCancelled = 3,  ///< The user cancelled; no table was completed.
 };
 
-/// What a front end (terminal or desktop) provides to a run. Progress
+/// What every conversion reports to, a batch's jobs included: progress and
+/// its window, the cancel, and the messages of one picture. Progress
 /// updates arrive through the `Progress` methods; `PumpEvents` is where a
 /// cancel request sets `cancel`.
-class Ui : public Progress {
+class JobUi : public Progress {
  public:
   /// Set when the user asks to stop (a click, a cancel signal), never reset;
   /// the run's work stops once it is.
@@ -42,25 +43,15 @@ class Ui : public Progress {
   virtual bool CaptionDue() { return true; }
   /// Shows `text` (UTF-8) as the progress caption.
   virtual void ShowCaption(const std::string& text) = 0;
-  /// True when `key` ('z' or 'x') is held down at this moment.
-  virtual bool KeyHeld(char key) = 0;
-  /// Shows the magnification prompt with the default answer "1"; returns
-  /// the answer, or "" when cancelled.
-  virtual std::string AskMagnification(const std::string& prompt) = 0;
-  /// Asks the user for a picture: its full path, or "" when cancelled.
-  /// nullopt when this front end has no way to ask.
-  virtual std::optional<std::string> ShowOpenDialog() = 0;
+  /// Shows the progress window without waiting.
+  virtual void ShowProgressWindow() = 0;
+  /// Removes the progress window.
+  virtual void UnloadProgressWindow() = 0;
   /// Shows a message that the user must read before the run goes on.
   virtual void ShowMessage(const std::string& text) = 0;
   /// Shows that the picture `name` could not be loaded, and `reason` below:
   /// the catalogue's text as a message, unless the front end has its own.
   virtual void ShowLoadFailure(const std::string& name, const std::string& reason);
-  /// Reports a command-line mistake (terminal: with a hint to --help).
-  virtual void ShowUsageError(const std::string& text) = 0;
-  /// Shows the progress window without waiting.
-  virtual void ShowProgressWindow() = 0;
-  /// Removes the progress window.
-  virtual void UnloadProgressWindow() = 0;
   /// Shows a line of information that needs no answer (the size search's
   /// choice); standard error unless the front end has a better place.
   virtual void ShowNote(const std::string& text);
@@ -69,6 +60,22 @@ class Ui : public Progress {
   /// Shows the closing line of a run that a user is watching (a batch's
   /// count), where the front end has a place for one.
   virtual void ShowClosingLine(const std::string& /*text*/) {}
+};
+
+/// A front end a user sits at (terminal or desktop): a job's reports, and
+/// the questions that only a user can answer.
+class Ui : public JobUi {
+ public:
+  /// True when `key` ('z' or 'x') is held down at this moment.
+  virtual bool KeyHeld(char key) = 0;
+  /// Shows the magnification prompt with the default answer "1"; returns
+  /// the answer, or "" when cancelled.
+  virtual std::string AskMagnification(const std::string& prompt) = 0;
+  /// Asks the user for a picture: its full path, or "" when cancelled.
+  /// nullopt when this front end has no way to ask.
+  virtual std::optional<std::string> ShowOpenDialog() = 0;
+  /// Reports a command-line mistake (terminal: with a hint to --help).
+  virtual void ShowUsageError(const std::string& text) = 0;
 };
 
 /// Runs one conversion as `options` ask, using `ui` for everything the user
@@ -94,7 +101,7 @@ std::string MakeOutputFolder(const Options& options);
 /// the calling job (see signals.h). With a `budget`, the picture's memory is
 /// reserved there once its size is known. Returns the exit code for this
 /// picture.
-int ConvertPicture(const Options& options, const std::string& input, const std::string& output, Ui& ui,
+int ConvertPicture(const Options& options, const std::string& input, const std::string& output, JobUi& ui,
                    const TableStyle& style, int32_t threads, int slot, MemoryBudget* budget = nullptr);
 
 }  // namespace pixtable
