@@ -44,20 +44,19 @@ class Merger {
          const TableFormat& format)
       : grid_(cells), background_(background), format_(format),
         owner_(static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H)) {
-    const size_t end = owner_.size();
-    for (size_t i = cells.NextBegin(0, end); i < end; i = cells.NextBegin(i + 1, end)) {
+    cells.ForEachCell([&](size_t, const CellRect& cell) {
       Cell c;
-      c.x = static_cast<int32_t>(i % static_cast<size_t>(cells.W));
-      c.y = static_cast<int32_t>(i / static_cast<size_t>(cells.W));
-      c.w = cells.ColSpan(i);
-      c.h = cells.RowSpan(i);
-      c.color = cells.Color(i);
+      c.x = cell.x;
+      c.y = cell.y;
+      c.w = cell.col_span;
+      c.h = cell.row_span;
+      c.color = cell.color;
       c.sum = PixelsUnder(level, c.x, c.y, c.w, c.h);
       c.mergeable = c.sum.n > 0 && !TransparentCell(laid_out, c.x, c.y);
       const uint32_t id = static_cast<uint32_t>(cells_.size());
       cells_.push_back(c);
       Own(c, id);
-    }
+    });
     for (uint32_t id = 0; id < cells_.size(); ++id) Offer(id);
   }
 

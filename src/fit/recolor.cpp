@@ -17,14 +17,10 @@ namespace {
 template <typename Visit>
 void ForEachCell(const ScaleLevel& level, const Raster& laid_out, const CellGrid& cells,
                  int32_t background_color, bool background, Visit visit) {
-  for (int32_t y = 0; y < cells.H; ++y) {
-    const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
-    for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
-      const int32_t x = static_cast<int32_t>(i - row);
-      if ((cells.Color(i) == background_color) != background || TransparentCell(laid_out, x, y)) continue;
-      visit(i, PixelsUnder(level, x, y, cells.ColSpan(i), cells.RowSpan(i)));
-    }
-  }
+  cells.ForEachCell([&](size_t i, const CellRect& c) {
+    if ((c.color == background_color) != background || TransparentCell(laid_out, c.x, c.y)) return;
+    visit(i, PixelsUnder(level, c.x, c.y, c.col_span, c.row_span));
+  });
 }
 
 }  // namespace
@@ -49,19 +45,16 @@ Raster PaintCells(const CellGrid& cells, const Raster& laid_out) {
   Raster out = AllocateRaster(cells.W, cells.H);
   if (!out.Loaded()) return out;
   out.has_alpha = laid_out.has_alpha;
-  for (int32_t y = 0; y < cells.H; ++y) {
-    const size_t row = cells.Index(0, y), end = row + static_cast<size_t>(cells.W);
-    for (size_t i = cells.NextBegin(row, end); i < end; i = cells.NextBegin(i + 1, end)) {
-      const int32_t x = static_cast<int32_t>(i - row), color = cells.Color(i);
-      uint8_t pixel[4] = {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
-                          static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(laid_out.has_alpha ? 255 : 0)};
-      if (TransparentCell(laid_out, x, y)) std::memset(pixel, 0, 4);
-      for (int32_t r = y; r < y + cells.RowSpan(i); ++r) {
-        uint8_t* p = out.pixels.get() + out.OffsetOf(x, r);
-        for (int32_t c = 0; c < cells.ColSpan(i); ++c, p += 4) std::memcpy(p, pixel, 4);
-      }
+  cells.ForEachCell([&](size_t, const CellRect& cell) {
+    const int32_t color = cell.color;
+    uint8_t pixel[4] = {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
+                        static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(laid_out.has_alpha ? 255 : 0)};
+    if (TransparentCell(laid_out, cell.x, cell.y)) std::memset(pixel, 0, 4);
+    for (int32_t r = cell.y; r < cell.y + cell.row_span; ++r) {
+      uint8_t* p = out.pixels.get() + out.OffsetOf(cell.x, r);
+      for (int32_t c = 0; c < cell.col_span; ++c, p += 4) std::memcpy(p, pixel, 4);
     }
-  }
+  });
   return out;
 }
 

@@ -29,11 +29,10 @@ int32_t SavingBackground(const CellGrid& cells, int32_t background) {
   if (background == kNoBackground) return background;
   std::unordered_map<int32_t, int64_t> count;
   int64_t best = 0;
-  const size_t end = static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H);
-  for (size_t i = cells.NextBegin(0, end); i < end; i = cells.NextBegin(i + 1, end)) {
-    const int64_t n = ++count[cells.Color(i)];
-    if (n > best) best = n, background = cells.Color(i);
-  }
+  cells.ForEachCell([&](size_t, const CellRect& cell) {
+    const int64_t n = ++count[cell.color];
+    if (n > best) best = n, background = cell.color;
+  });
   return background;
 }
 

@@ -141,16 +141,14 @@ class SplitRowCells {
         PutCell(line, hex, style, cell.color, std::min(kBrowserMaxColSpan, right - x), cell.row_span);
     };
     size_t next_due = 0;
-    const size_t first = cells.Index(0, y), end = first + static_cast<size_t>(cells.W);
-    for (size_t i = cells.NextBegin(first, end); i < end; i = cells.NextBegin(i + 1, end)) {
-      CellRect cell{static_cast<int32_t>(i - first), y, cells.ColSpan(i), cells.RowSpan(i), cells.Color(i)};
+    cells.ForEachCellInRow(y, [&](size_t, CellRect cell) {
       for (; next_due < due_.size() && due_[next_due].x < cell.x; ++next_due) put(due_[next_due]);
       if (cell.row_span > kBrowserMaxRowSpan) {
         tall_.push_back(cell);
         cell.row_span = kBrowserMaxRowSpan;
       }
       put(cell);
-    }
+    });
     for (; next_due < due_.size(); ++next_due) put(due_[next_due]);
   }
 
@@ -166,9 +164,9 @@ void PutRowCells(LineText& line, const HexTable& hex, const TableStyle& style, c
     split.Append(line, hex, style, cells, y);
     return;
   }
-  const size_t end = cells.Index(0, y) + static_cast<size_t>(cells.W);
-  for (size_t i = cells.NextBegin(cells.Index(0, y), end); i < end; i = cells.NextBegin(i + 1, end))
-    PutCell(line, hex, style, cells.Color(i), cells.ColSpan(i), cells.RowSpan(i));
+  cells.ForEachCellInRow(y, [&](size_t, const CellRect& cell) {
+    PutCell(line, hex, style, cell.color, cell.col_span, cell.row_span);
+  });
 }
 
 /// The start line and, in the default form, the colgroup line: a `<col>`

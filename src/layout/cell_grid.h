@@ -85,6 +85,20 @@ class CellGrid {
     }
     heads_[i] = head;
   }
+  /// Calls `visit(i, cell)` for every cell that begins in row `y`, left to
+  /// right: `i` is its record, `cell` the cell with its position.
+  template <typename Visit>
+  void ForEachCellInRow(int32_t y, Visit&& visit) const {
+    const size_t first = Index(0, y), end = first + static_cast<size_t>(W);
+    for (size_t i = NextBegin(first, end); i < end; i = NextBegin(i + 1, end))
+      visit(i, CellRect{static_cast<int32_t>(i - first), y, ColSpan(i), RowSpan(i), Color(i)});
+  }
+  /// `ForEachCellInRow` for every row, top to bottom.
+  template <typename Visit>
+  void ForEachCell(Visit&& visit) const {
+    for (int32_t y = 0; y < H; ++y) ForEachCellInRow(y, visit);
+  }
+
   bool Begins(size_t i) const { return heads_[i] & kBegins; }
   /// The first record from `i` to `end` - 1 where a cell begins, or `end`.
   size_t NextBegin(size_t i, size_t end) const {
