@@ -43,7 +43,7 @@ class Merger {
   Merger(const ScaleLevel& level, const Raster& laid_out, CellGrid& cells, int32_t background,
          const TableFormat& format)
       : grid_(cells), background_(background), format_(format),
-        owner_(static_cast<size_t>(cells.W) * static_cast<size_t>(cells.H)) {
+        owner_(static_cast<size_t>(cells.width) * static_cast<size_t>(cells.height)) {
     cells.ForEachCell([&](size_t, const CellRect& cell) {
       Cell c;
       c.x = cell.x;
@@ -121,8 +121,8 @@ class Merger {
   void Offer(uint32_t id) {
     const Cell& c = cells_[id];
     auto owner = [&](int32_t x, int32_t y) { return owner_[grid_.Index(x, y)]; };
-    if (c.x + c.w < grid_.W) Consider(id, owner(c.x + c.w, c.y));
-    if (c.y + c.h < grid_.H) Consider(id, owner(c.x, c.y + c.h));
+    if (c.x + c.w < grid_.width) Consider(id, owner(c.x + c.w, c.y));
+    if (c.y + c.h < grid_.height) Consider(id, owner(c.x, c.y + c.h));
     if (c.x > 0) Consider(owner(c.x - 1, c.y), id);
     if (c.y > 0) Consider(owner(c.x, c.y - 1), id);
   }

@@ -42,7 +42,7 @@ int32_t RecolorCells(const ScaleLevel& level, const Raster& laid_out, CellGrid& 
 }
 
 Raster PaintCells(const CellGrid& cells, const Raster& laid_out) {
-  Raster out = AllocateRaster(cells.W, cells.H);
+  Raster out = AllocateRaster(cells.width, cells.height);
   if (!out.Loaded()) return out;
   out.has_alpha = laid_out.has_alpha;
   cells.ForEachCell([&](size_t, const CellRect& cell) {

@@ -210,11 +210,11 @@ void PutStart(LineText& line, const HexTable& hex, const TableStyle& style, int3
 WriteOutcome WriteRows(OutputSink& sink, LineText& line, const HexTable& hex, const CellGrid& cells,
                        const TableStyle& style, const TableFormat& format, const Work& work) {
   SplitRowCells split;
-  for (int32_t y = 0; y < cells.H; ++y) {
+  for (int32_t y = 0; y < cells.height; ++y) {
     if (work.cancel.Cancelled()) return WriteOutcome::kCancelled;
     line.Start(kRowStart);
     PutRowCells(line, hex, style, cells, format, split, y);
-    work.progress.Report(Stage::kWriting, y + 1, cells.H);
+    work.progress.Report(Stage::kWriting, y + 1, cells.height);
     work.progress.PumpEvents();
     sink.CountCells(line.cells);
     if (!sink.Write(line.Finish(kRowEnd))) return WriteOutcome::kWriteFailed;
@@ -243,14 +243,14 @@ struct RowChunk {
 /// once after its last row's report, or those before a cancel.
 WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const CellGrid& cells, const TableStyle& style,
                                 const TableFormat& format, const Work& work) {
-  const int32_t rows = static_cast<int32_t>(std::max<int64_t>(1, kChunkPixels / cells.W));
-  const int64_t count = (int64_t{cells.H} + rows - 1) / rows;
+  const int32_t rows = static_cast<int32_t>(std::max<int64_t>(1, kChunkPixels / cells.width));
+  const int64_t count = (int64_t{cells.height} + rows - 1) / rows;
   OrderedChunks<RowChunk> chunks(std::min(work.threads, kMostThreads), count, [&](int64_t k, RowChunk& chunk) {
     SplitRowCells split;  // No cell reaches from one chunk into the next.
     chunk.text.Start("");
     chunk.ends.clear();
     chunk.cells.clear();
-    for (int64_t y = k * rows; y < std::min<int64_t>(cells.H, (k + 1) * rows); ++y) {
+    for (int64_t y = k * rows; y < std::min<int64_t>(cells.height, (k + 1) * rows); ++y) {
       const int64_t before = chunk.text.cells;
       chunk.text.Reserve(LineText::kMaxCell);
       chunk.text.Put(kRowStart);
@@ -267,7 +267,7 @@ WriteOutcome WriteRowsOnThreads(OutputSink& sink, const HexTable& hex, const Cel
     bool cancelled = false;
     for (; row < chunk.ends.size(); ++row) {
       if ((cancelled = work.cancel.Cancelled())) break;
-      work.progress.Report(Stage::kWriting, k * rows + static_cast<int64_t>(row) + 1, cells.H);
+      work.progress.Report(Stage::kWriting, k * rows + static_cast<int64_t>(row) + 1, cells.height);
       work.progress.PumpEvents();
       chunk_cells += chunk.cells[row];
     }

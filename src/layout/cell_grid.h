@@ -33,18 +33,18 @@ struct CellRect {
 };
 
 /// One record a pixel position, row 0 at the top: record (x, y) is number
-/// x + y * W. A cell is stored at its top-left pixel; other records stay empty.
+/// x + y * width. A cell is stored at its top-left pixel; other records stay empty.
 /// A record takes 8 bytes (a `CellRect` would take 20): a head
 /// word with the colour, and the spans packed into a second word.
 class CellGrid {
  public:
-  int32_t W = 0;
-  int32_t H = 0;
+  int32_t width = 0;
+  int32_t height = 0;
 
   /// Gives the grid `w` x `h` empty records, discarding what it held.
   void Resize(int32_t w, int32_t h) {
-    W = w;
-    H = h;
+    width = w;
+    height = h;
     const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
     // Fresh, zero-filled storage: no pass over the memory to clear it.
     heads_ = decltype(heads_)();
@@ -89,14 +89,14 @@ class CellGrid {
   /// right: `i` is its record, `cell` the cell with its position.
   template <typename Visit>
   void ForEachCellInRow(int32_t y, Visit&& visit) const {
-    const size_t first = Index(0, y), end = first + static_cast<size_t>(W);
+    const size_t first = Index(0, y), end = first + static_cast<size_t>(width);
     for (size_t i = NextBegin(first, end); i < end; i = NextBegin(i + 1, end))
       visit(i, CellRect{static_cast<int32_t>(i - first), y, ColSpan(i), RowSpan(i), Color(i)});
   }
   /// `ForEachCellInRow` for every row, top to bottom.
   template <typename Visit>
   void ForEachCell(Visit&& visit) const {
-    for (int32_t y = 0; y < H; ++y) ForEachCellInRow(y, visit);
+    for (int32_t y = 0; y < height; ++y) ForEachCellInRow(y, visit);
   }
 
   bool Begins(size_t i) const { return heads_[i] & kBegins; }
@@ -113,7 +113,7 @@ class CellGrid {
   int32_t RowSpan(size_t i) const {
     return heads_[i] & kLarge ? large_[spans_[i]].row_span : static_cast<int32_t>(spans_[i] & 0xFFFF);
   }
-  size_t Index(int32_t x, int32_t y) const { return static_cast<size_t>(x) + static_cast<size_t>(y) * W; }
+  size_t Index(int32_t x, int32_t y) const { return static_cast<size_t>(x) + static_cast<size_t>(y) * width; }
 
  private:
   static constexpr uint32_t kBegins = 1u << 31;

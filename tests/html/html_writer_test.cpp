@@ -83,7 +83,7 @@ TEST(DefaultTable, SplitsCellsBrowsersWouldClamp) {
     // The size search counts the cells as they are written (none has the table's colour):
     // the start lines, "</table>" and CR LF, the rows' frames, and each cell.
     int64_t counted = static_cast<int64_t>(table.find("<tr>")) + 10 + p->h * RowFrameBytes();
-    for (size_t i = 0; i < cells.Index(0, cells.H); ++i)
+    for (size_t i = 0; i < cells.Index(0, cells.height); ++i)
       if (cells.Begins(i))
         counted += CellTextBytes(cells.ColSpan(i), cells.RowSpan(i), cells.Color(i) != kTransparent, {});
     EXPECT_EQ(counted, std::ssize(table));

@@ -26,7 +26,7 @@ struct Cover {
   std::vector<int32_t>& pixels;
   int32_t& done;
   const Work& work;
-  const int32_t key, w = cells.W, h = cells.H;
+  const int32_t key, w = cells.width, h = cells.height;
   std::vector<Slot> list{Slot{}};
   int32_t singles = 0;
 
