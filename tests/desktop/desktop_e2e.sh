@@ -226,7 +226,10 @@ case_signals() {
   for window in "テクスチャ画像ファイル名::3:" "pixtable:z:3:bad.bmp" "pixtable::1:bad.bmp"; do
     IFS=: read -r title keys code file <<<"$window"
     [[ -n $keys ]] && hold $keys
-    start_pixtable "$pics" $file
+    local args=($file)
+    # A run that went on past the magnification box would make this folder.
+    [[ $keys == z ]] && args=(--output-dir out "${args[@]}")
+    start_pixtable "$pics" "${args[@]}"
     wait_window "$title" >/dev/null
     if [[ $code == 1 ]]; then
       shot "$(wait_window pixtable)" message_box
@@ -239,6 +242,7 @@ case_signals() {
     no_window "$title" || fail "'$title' is still shown"
   done
   [[ ! -e $pics/bad.html ]] || fail "a table was written"
+  [[ ! -e $pics/out ]] || fail "the run went on after a signal ended the magnification box"
 }
 
 # The X server goes away during the layout: exit 1 with a message, the old table kept, nothing left.
