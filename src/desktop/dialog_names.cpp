@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "os/path.h"
+
 namespace pixtable {
 namespace fs = std::filesystem;
 
@@ -34,8 +36,7 @@ TypedName ResolveTypedName(const std::string& folder, const std::string& typed) 
   std::error_code error;
   std::string path = JoinClean(folder, typed);
   if (fs::is_directory(path, error)) return {TypedName::kFolder, path};
-  const size_t slash = path.rfind('/');
-  if (path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) path += ".bmp";
+  if (FileNameOf(path).find('.') == std::string::npos) path += ".bmp";
   return {fs::is_regular_file(path, error) ? TypedName::kFile : TypedName::kMissing, path};
 }
 

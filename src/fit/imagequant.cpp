@@ -102,7 +102,7 @@ PaletteResult ChoosePalette(std::span<const WeightedColor> histogram, int32_t co
     const liq_palette& palette = *liq_get_palette(result.get());
     for (unsigned i = 0; i < palette.count; ++i) {
       const liq_color& c = palette.entries[i];
-      out.colors.push_back(c.a < 128 ? 0xFF000000u : uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b);
+      out.colors.push_back(!IsOpaqueAlpha(c.a) ? 0xFF000000u : uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b);
     }
     out.ok = true;
   } catch (const std::bad_alloc&) {

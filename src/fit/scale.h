@@ -12,9 +12,6 @@ namespace pixtable {
 inline constexpr int32_t kMinScale = 1;
 inline constexpr int32_t kMaxScale = 10;
 
-/// True when `raster` holds alpha and this pixel's is below 128.
-inline bool IsTransparent(const Raster& raster, const uint8_t* pixel) { return raster.has_alpha && pixel[3] < 128; }
-
 /// Shrinks `raster` `k` times in each direction (k >= 1): pixel (x, y) of
 /// the result stands for the block of columns k*x to k*x+k-1 and rows k*y to
 /// k*y+k-1. A size that is not a multiple of k rounds up, and the last block

@@ -50,6 +50,18 @@ struct Raster {
   }
 };
 
+/// Alpha below this makes a pixel transparent: its cell gets no colour.
+/// Every stage that tells transparent from opaque asks `IsOpaqueAlpha`.
+inline constexpr uint32_t kOpaqueAlphaFrom = 128;
+
+/// True when `alpha` (0 to 255) shows the pixel's colour.
+constexpr bool IsOpaqueAlpha(uint32_t alpha) { return alpha >= kOpaqueAlphaFrom; }
+
+/// True when `raster` holds alpha and this pixel's makes it transparent.
+inline bool IsTransparent(const Raster& raster, const uint8_t* pixel) {
+  return raster.has_alpha && !IsOpaqueAlpha(pixel[3]);
+}
+
 /// Allocates a zero-filled picture of `width` x `height`. Returns an empty
 /// record when a size is below 1, above the caps, or the memory is not there.
 /// The memory of a large picture comes fresh from the system, zero without

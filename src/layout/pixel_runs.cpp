@@ -47,7 +47,7 @@ bool PixelRuns::LoadRows(const Raster& raster, int64_t from, int64_t to, ColorNu
     LoadRows(
         [&](size_t i) {
           const uint32_t v = pixel(i);
-          if (v >> 24 >= 128) return static_cast<int32_t>(v & 0xFFFFFF);
+          if (IsOpaqueAlpha(v >> 24)) return static_cast<int32_t>(v & 0xFFFFFF);
           transparent = true;
           return kTransparent;
         },

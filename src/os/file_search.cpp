@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <memory>
 
+#include "os/path.h"
+
 namespace pixtable {
 namespace {
 
@@ -68,8 +70,7 @@ std::vector<std::string> FindMatches(const std::string& pattern, bool& wildcard)
   struct stat st;
   if (lstat(pattern.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) return {pattern};
 
-  const size_t slash = pattern.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+  const std::string dir = FolderPrefixOf(pattern);
   const std::string name_pattern = pattern.substr(dir.size());
   if (name_pattern.find_first_of("*?") == std::string::npos) return {};
 

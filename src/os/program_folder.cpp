@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "os/path.h"
+
 namespace pixtable {
 
 std::string ProgramFolder() {
@@ -9,7 +11,7 @@ std::string ProgramFolder() {
   const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
   if (n <= 0) return "";
   const std::string program(path, static_cast<size_t>(n));
-  return program.substr(0, program.rfind('/') + 1);
+  return FolderPrefixOf(program);
 }
 
 }  // namespace pixtable

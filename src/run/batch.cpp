@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "os/path.h"
 #include "run/batch_plan.h"
 #include "text/captions.h"
 #include "text/display_name.h"
@@ -100,8 +101,7 @@ void RunJob(const Options& options, const std::vector<BatchPicture>& pictures, c
 
 /// "変換中・・・(done/total、失敗 n) name": the count and the latest picture.
 std::string ProgressText(const Shared& shared, size_t total, Captions texts) {
-  const size_t slash = shared.latest.rfind('/');
-  const std::string name = DisplayName(shared.latest.substr(slash == std::string::npos ? 0 : slash + 1));
+  const std::string name = DisplayName(FileNameOf(shared.latest));
   return BatchCaption(shared.done, total, shared.failed, name, texts);
 }
 

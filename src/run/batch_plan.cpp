@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "os/path.h"
 #include "text/catalogue.h"
 #include "text/display_name.h"
 #include "os/file_search.h"
@@ -30,10 +31,8 @@ FileKey KeyOfFile(const std::string& path) {
 
 /// A table's path that may not exist yet: its folder and its name.
 FileKey KeyOfTable(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  FileKey key = KeyOfFile(folder);
-  key.rest = key.rest.empty() ? path.substr(slash + 1) : path;
+  FileKey key = KeyOfFile(FolderOf(path));
+  key.rest = key.rest.empty() ? FileNameOf(path) : path;
   return key;
 }
 

@@ -7,26 +7,21 @@
 #include <climits>
 #include <vector>
 
+#include "os/path.h"
+
 namespace pixtable {
 namespace {
 
 /// The kernel's own limit on links followed in one path.
 constexpr int kMaxLinks = 40;
 
-std::string Folder(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 /// The descriptor that `path` names when it is an entry of our own
 /// descriptor folder (however that folder is reached), else -1.
 int OwnDescriptor(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  const std::string name = FileNameOf(path);
   if (name.empty() || name.size() > 9 || name.find_first_not_of("0123456789") != std::string::npos) return -1;
   struct stat folder, own;
-  if (stat(Folder(path).c_str(), &folder) != 0 || stat("/proc/self/fd", &own) != 0) return -1;
+  if (stat(FolderOf(path).c_str(), &folder) != 0 || stat("/proc/self/fd", &own) != 0) return -1;
   return folder.st_dev == own.st_dev && folder.st_ino == own.st_ino ? std::stoi(name) : -1;
 }
 
@@ -66,7 +61,7 @@ Destination ResolveDestination(const std::string& path) {
       return d;
     }
     const std::string next(target.data(), static_cast<size_t>(n));
-    at = next.starts_with('/') || at.find('/') == std::string::npos ? next : Folder(at) + "/" + next;
+    at = next.starts_with('/') || at.find('/') == std::string::npos ? next : FolderOf(at) + "/" + next;
   }
   d.error = ELOOP;
   return d;

@@ -1,5 +1,7 @@
 #include "run/output_path.h"
 
+#include "os/path.h"
+
 namespace pixtable {
 
 std::string DeriveOutputPath(const std::string& input) {
@@ -11,11 +13,10 @@ std::string DeriveOutputPath(const std::string& input) {
 }
 
 std::string OutputPathIn(const std::string& dir, const std::string& input) {
-  const size_t slash = input.rfind('/');
   std::string folder = dir;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (folder.back() != '/') folder += '/';
-  return folder + DeriveOutputPath(input.substr(slash == std::string::npos ? 0 : slash + 1));
+  return folder + DeriveOutputPath(FileNameOf(input));
 }
 
 }  // namespace pixtable

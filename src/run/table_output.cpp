@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "os/path.h"
 #include "text/catalogue.h"
 #include "os/clock.h"
 #include "run/destination.h"
@@ -125,9 +126,8 @@ bool TableOutput::OpenReplacement(const std::string& path) {
   // The folder is opened and the file named relative to it: the temporary
   // name is longer than the file's, and the whole path may already be as
   // long as the system allows.
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  file_ = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  const std::string folder = FolderOf(path);
+  file_ = FileNameOf(path);
   if (file_.empty()) {
     error_ = EISDIR;
     return false;

@@ -27,7 +27,8 @@ struct FailingSink : TableSink {
 
 TEST(Api, DecodesAndMakesTheTableOrSaysWhyNot) {
   const std::string bmp = EncodeBmp(test::FromRows({"rb"}));
-  const Decoded decoded = Decode(std::span(reinterpret_cast<const uint8_t*>(bmp.data()), bmp.size()));
+  const Decoded decoded =
+      Decode(std::span(reinterpret_cast<const uint8_t*>(bmp.data()), bmp.size()));
   ASSERT_FALSE(decoded.error);
   EXPECT_EQ(decoded.picture.Pixel(1, 0), 0xFF0000FFu);
   StringSink table;
@@ -46,8 +47,11 @@ TEST(Api, OptionsOutOfRangeCancelsAndWriteFailuresAreErrors) {
   EXPECT_EQ(picture.Pixel(0, 1), 0x80FFFFFFu);
   StringSink sink;
   for (const auto& [options, name] : std::vector<std::pair<TableOptions, std::string>>{
-           {{.magnification = 11}, "magnification"}, {{.scale = 0}, "scale"}, {{.colors = 1}, "colors"},
-           {{.max_bytes = -1}, "max_bytes"}, {{.matte = 0x1000000}, "matte"},
+           {{.magnification = 11}, "magnification"},
+           {{.scale = 0}, "scale"},
+           {{.colors = 1}, "colors"},
+           {{.max_bytes = -1}, "max_bytes"},
+           {{.matte = 0x1000000}, "matte"},
            {{.magnification = 2, .max_width = 1}, "max_width"}}) {
     const Error error = MakeTable(picture, options, sink).error;
     EXPECT_EQ(error.code, ErrorCode::kBadOption);
@@ -60,7 +64,8 @@ TEST(Api, OptionsOutOfRangeCancelsAndWriteFailuresAreErrors) {
   const Error too_small = MakeTable(picture, {.max_bytes = 10}, sink).error;
   EXPECT_EQ(too_small.code, ErrorCode::kBudgetTooSmall);
   // A page around the table counts in the budget; the smallest named fits.
-  const int64_t smallest_page = MakeTable(picture, {.max_bytes = 10, .page_title = "a<b"}, sink).error.smallest;
+  const int64_t smallest_page =
+      MakeTable(picture, {.max_bytes = 10, .page_title = "a<b"}, sink).error.smallest;
   EXPECT_GT(smallest_page, too_small.smallest);
   StringSink page;
   EXPECT_FALSE(MakeTable(picture, {.max_bytes = smallest_page, .page_title = "a<b"}, page).error);

@@ -19,7 +19,8 @@ said() {  # said WHAT TEXT: standard error held exactly TEXT.
   [[ "$(cat err.txt)" == "$2" ]] || fail "$1: said '$(cat err.txt)', not '$2'"
 }
 temporaries() { ls -A "${1:-.}" | grep -c 'pixtable-'; }  # temporaries [DIR]: how many lie there.
-wait_temporary() {  # wait_temporary PID: until the run's temporary file exists (the layout has begun).
+# wait_temporary PID: until the run's temporary file exists (the layout has begun).
+wait_temporary() {
   until (($(temporaries) > 0)) || ! kill -0 "$1" 2>/dev/null; do sleep 0.01; done
 }
 kept() {  # kept WHAT [TABLE]: TABLE (big.html) still holds "old" and no temporary file was left.

@@ -39,7 +39,8 @@ TEST(AppRules, CaseTable) {
     ASSERT_GE(f.size(), 3u) << line;
     ++cases;
     if (f[0] == "path") EXPECT_EQ(DeriveOutputPath(f[1]), f[2]) << line;
-    else if (f[0] == "magnification") EXPECT_EQ(MagnificationFromAnswer(f[1]), std::stoi(f[2])) << line;
+    else if (f[0] == "magnification")
+      EXPECT_EQ(MagnificationFromAnswer(f[1]), std::stoi(f[2])) << line;
     else if (f[0] == "number") EXPECT_DOUBLE_EQ(ReadLenientNumber(f[1]), std::stod(f[2])) << line;
     else if (f[0] == "match") EXPECT_EQ(MatchesWildcard(f[1], f[2]), f.at(3) == "yes") << line;
     else if (f[0] == "shown") EXPECT_EQ(DisplayName(f[1]), f[2]) << line;
@@ -50,7 +51,8 @@ TEST(AppRules, CaseTable) {
 
 TEST(FindFirstMatch, AnExistingNameIsItselfElseTheFirstVisibleRegularMatch) {
   test::TempDir dir;
-  for (const char* name : {"b.bmp", "a2.bmp", "a10.bmp", ".a0.bmp", "c.txt", "a?b.bmp", "a!b.bmp"}) dir.Write(name, "x");
+  for (const char* name : {"b.bmp", "a2.bmp", "a10.bmp", ".a0.bmp", "c.txt", "a?b.bmp", "a!b.bmp"})
+    dir.Write(name, "x");
   dir.Write("a!a.bmp", " <TABLE width=1>");  // A table of an earlier run is never the first match.
   mkdir((dir / "a0.bmp").c_str(), 0755);
   symlink("absent", (dir / "dangling.bmp").c_str());
@@ -58,12 +60,20 @@ TEST(FindFirstMatch, AnExistingNameIsItselfElseTheFirstVisibleRegularMatch) {
   const struct {
     const char *pattern, *match;
   } cases[] = {
-      {"*.bmp", "a!b.bmp"}, {"a?.bmp", "a2.bmp"},  // hidden files and folders never match a wildcard
-      {"?.bmp", "b.bmp"},   {"*.png", nullptr},   {"missing/*.bmp", nullptr}, {"missing.bmp", nullptr},
+      {"*.bmp", "a!b.bmp"},
+      {"a?.bmp", "a2.bmp"},  // hidden files and folders never match a wildcard
+      {"?.bmp", "b.bmp"},
+      {"*.png", nullptr},
+      {"missing/*.bmp", nullptr},
+      {"missing.bmp", nullptr},
       // An existing name is the file, before any wildcard and whatever it is.
-      {"a?b.bmp", "a?b.bmp"}, {".a0.bmp", ".a0.bmp"}, {"a0.bmp", "a0.bmp"}, {"dangling.bmp", "dangling.bmp"},
+      {"a?b.bmp", "a?b.bmp"},
+      {".a0.bmp", ".a0.bmp"},
+      {"a0.bmp", "a0.bmp"},
+      {"dangling.bmp", "dangling.bmp"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FindFirstMatch(d + c.pattern), c.match ? d + c.match : "") << c.pattern;
+  for (const auto& c : cases)
+    EXPECT_EQ(FindFirstMatch(d + c.pattern), c.match ? d + c.match : "") << c.pattern;
   EXPECT_EQ(FindFirstMatch(""), "");
 }
 

@@ -14,7 +14,8 @@ namespace pixtable::test {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pixtable-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pixtable-test-XXXXXX").string();
     path_ = mkdtemp(pattern.data());
   }
   ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
@@ -31,7 +32,8 @@ class TempDir {
   /// The names in the directory, sorted.
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(path_))
+      names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }

@@ -64,8 +64,10 @@ finish() {  # finish [CODE [SECONDS]]: waits for pixtable to end, with exit code
 shot() { "$im/import" -window "$1" "$shots/$2.png"; }
 focus() { xdotool windowfocus --sync "$1"; }
 enter() { xdotool type "$1"; xdotool key Return; }
-picture() { "$im/convert" -size "$2" "${@:3}" -depth 8 "BMP3:$pics/$1.bmp"; }  # picture NAME WxH IM-ARGS...
-noise() { picture "$1" 2000x2000 xc: +noise Random; }  # noise NAME: a picture whose layout takes seconds.
+# picture NAME WxH IM-ARGS...: a bitmap made by ImageMagick.
+picture() { "$im/convert" -size "$2" "${@:3}" -depth 8 "BMP3:$pics/$1.bmp"; }
+# noise NAME: a picture whose layout takes seconds.
+noise() { picture "$1" 2000x2000 xc: +noise Random; }
 
 expect_copied() {  # expect_copied WINDOW TEXT: Ctrl+C in WINDOW copies TEXT (first line).
   focus "$1"
@@ -84,8 +86,8 @@ hold() {
 }
 release() { kill "$holder" 2>/dev/null || true; xdotool keyup "$@"; }
 
-# start_stopped ARGS...: a run with ARGS, every picture beside an old table, stopped once its progress
-# window (`form`) shows.
+# start_stopped ARGS...: a run with ARGS, every picture beside an old table, stopped once its
+# progress window (`form`) shows.
 start_stopped() {
   for p in "$pics"/*.bmp; do echo "old table" >"${p%.bmp}.html"; done
   start_pixtable "$pics" "$@"
@@ -117,7 +119,8 @@ output_begun() {
   return 1
 }
 exec {never_fd}<> <(:)  # A pipe that never delivers: `read -t` on it sleeps without a process.
-stop_at_output() {  # stop_at_output: runs the stopped pixtable in short slices until its output has begun.
+# stop_at_output: runs the stopped pixtable in short slices until its output has begun.
+stop_at_output() {
   local end=$((SECONDS + 300))
   until output_begun; do
     ((SECONDS < end)) || fail "the output never began"
@@ -148,14 +151,15 @@ convert_red() {
   local line bg=no
   line=$(head -1 "$pics/red.html")
   [[ $line == *bgcolor* ]] && bg=yes
-  [[ $line == "<table width=\"$2\" height=\"$(($2 * 3 / 4))\" "* && $bg == "$3" ]] || fail "start line: $line"
+  [[ $line == "<table width=\"$2\" height=\"$(($2 * 3 / 4))\" "* && $bg == "$3" ]] ||
+    fail "start line: $line"
 }
 
 # ---- the cases ---------------------------------------------------------------
 
+# Z asks for a magnification, X drops the background; held together, each still counts.
 case_zoom() { convert_red z 120 yes; }
 case_zoom_no_background() { convert_red "z x" 120 no; }
-case_no_background() { convert_red x 40 no; }
 
 case_cancel_analysis() {
   noise noise && start_stopped noise.bmp
@@ -209,7 +213,8 @@ case_dialog_cancel() {  # No argument, dialog cancelled: a quiet end.
   start_pixtable "$pics"
   xdotool mousemove --window "$(wait_window "テクスチャ画像ファイル名")" 515 367 click 1  # キャンセル
   finish 3
-  [[ -z "$(ls -A "$pics")" && ! -s $work/stderr ]] || fail "files written ($(ls -A "$pics")) or something said"
+  [[ -z "$(ls -A "$pics")" && ! -s $work/stderr ]] ||
+    fail "files written ($(ls -A "$pics")) or something said"
 }
 
 # A signal ends a modal window within a second: the dialog and the magnification box as a cancel
@@ -268,7 +273,9 @@ label_pixels() {
   "$im/convert" "$shots/$2.png" -crop 20x25+8+8 +repage "$work/$2-label.png"
   "$im/convert" "$shots/$2.png" -crop 73x25+152+40 +repage "$work/$2-button.png"
 }
-differ() { "$im/compare" -metric AE "$work/japanese-$1.png" "$work/boxes-$1.png" null: 2>&1 || true; }
+differ() {  # differ PART: how many pixels of PART differ between the two runs.
+  "$im/compare" -metric AE "$work/japanese-$1.png" "$work/boxes-$1.png" null: 2>&1 || true
+}
 
 case_japanese_font() {  # The labels show glyphs, not the boxes of a font without Japanese.
   # The system's fonts less every font that covers Japanese.
@@ -276,7 +283,9 @@ case_japanese_font() {  # The labels show glyphs, not the boxes of a font withou
 <?xml version="1.0"?>
 <fontconfig>
   <include>/etc/fonts/fonts.conf</include>
-  <selectfont><rejectfont><pattern><patelt name="lang"><string>ja</string></patelt></pattern></rejectfont></selectfont>
+  <selectfont><rejectfont>
+    <pattern><patelt name="lang"><string>ja</string></patelt></pattern>
+  </rejectfont></selectfont>
 </fontconfig>
 EOT
   noise noise
@@ -289,9 +298,10 @@ EOT
   ((label > 30 && button > 30)) || fail "labels look like boxes: $label and $button pixels differ"
 }
 
-# A private X server on a display that it picks itself; -noreset: a server that resets when its last
-# client leaves refuses the next.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+# A private X server on a display that it picks itself; -noreset: a server that resets when its
+# last client leaves refuses the next.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+  2>"$work/xvfb.log" &
 pids+=($!)
 until_true 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"

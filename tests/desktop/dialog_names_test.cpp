@@ -14,7 +14,8 @@ TEST(OpenDialog, TypedNamesLeadToFilesFoldersOrAMessage) {
   test::TempDir t;
   const std::string dir = t.path().string();
   for (const char* folder : {"dir.x", "both", "sub"}) fs::create_directory(t.path() / folder);
-  for (const char* file : {"pic.bmp", "photo.BMP", "notes.txt", "both.bmp", "dir.x/inner.bmp"}) t.Write(file, "x");
+  for (const char* file : {"pic.bmp", "photo.BMP", "notes.txt", "both.bmp", "dir.x/inner.bmp"})
+    t.Write(file, "x");
   using enum TypedName::Kind;
   const struct {
     std::string folder, typed;
@@ -39,18 +40,22 @@ TEST(OpenDialog, TypedNamesLeadToFilesFoldersOrAMessage) {
   };
   for (const auto& c : cases) {
     const TypedName got = ResolveTypedName(c.folder, c.typed);
-    EXPECT_TRUE(got.kind == c.kind && got.path == c.path) << c.typed << ": kind " << got.kind << ", " << got.path;
+    EXPECT_TRUE(got.kind == c.kind && got.path == c.path)
+        << c.typed << ": kind " << got.kind << ", " << got.path;
   }
 }
 
 TEST(OpenDialog, ListsFoldersThenBitmapsWithoutHiddenEntries) {
   test::TempDir t;
   for (const char* folder : {"sub", "old.bmp", ".git"}) fs::create_directory(t.path() / folder);
-  for (const char* file : {"b.bmp", "A.BMP", "c.txt", "bmp", ".hidden.bmp", "d.PNG", "e.gif", "f.jpg", "g.Jpeg", "h.webp", "png"})
+  for (const char* file : {"b.bmp", "A.BMP", "c.txt", "bmp", ".hidden.bmp", "d.PNG", "e.gif",
+                           "f.jpg", "g.Jpeg", "h.webp", "png"})
     t.Write(file, "x");
-  EXPECT_EQ(ListDialogEntries(t.path()), (std::vector<std::string>{"../", "old.bmp/", "sub/", "A.BMP", "b.bmp"}));
+  EXPECT_EQ(ListDialogEntries(t.path()),
+            (std::vector<std::string>{"../", "old.bmp/", "sub/", "A.BMP", "b.bmp"}));
   EXPECT_EQ(ListDialogEntries(t.path(), DialogFilter::kAllPictures),
-            (std::vector<std::string>{"../", "old.bmp/", "sub/", "A.BMP", "b.bmp", "d.PNG", "e.gif", "f.jpg", "g.Jpeg", "h.webp"}));
+            (std::vector<std::string>{"../", "old.bmp/", "sub/", "A.BMP", "b.bmp", "d.PNG", "e.gif",
+                                      "f.jpg", "g.Jpeg", "h.webp"}));
   const std::vector<std::string> root = ListDialogEntries("/");
   EXPECT_TRUE(root.empty() || root.front() != "../") << "no way up from the root";
   EXPECT_TRUE(ListDialogEntries(t / "absent").empty());

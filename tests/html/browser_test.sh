@@ -29,7 +29,8 @@ page='#3A7D5C'  # the page's colour, shown by margins and transparent cells
 limit=120  # seconds for one screenshot
 [[ $full == yes ]] && limit=900
 
-for tool in /usr/bin/chromium /usr/bin/firefox-esr /usr/bin/python3 /usr/bin/Xvfb $im/convert $im/identify $im/compare; do
+for tool in /usr/bin/chromium /usr/bin/firefox-esr /usr/bin/python3 /usr/bin/Xvfb \
+  $im/convert $im/identify $im/compare; do
   [[ -x $tool ]] || { echo "browser test needs $tool"; exit 1; }
 done
 
@@ -45,8 +46,9 @@ for name in rose logo wizard; do
 done
 # A PNG with a transparent background and soft edges (alphas 0 to 255); its
 # view (the .bmp beside it) is what pixtable reads: alpha < 128 shows the page.
-$im/convert -size 64x40 xc:none -fill '#C03020' -draw 'circle 20 20 20 3' -fill '#2050D0A0' \
-  -draw 'rectangle 30 6 60 30' -fill '#20A0407F' -draw 'roundrectangle 8 26 56 37 5 5' "PNG32:$work/glyph.png"
+$im/convert -size 64x40 xc:none -fill '#C03020' -draw 'circle 20 20 20 3' \
+  -fill '#2050D0A0' -draw 'rectangle 30 6 60 30' \
+  -fill '#20A0407F' -draw 'roundrectangle 8 26 56 37 5 5' "PNG32:$work/glyph.png"
 $im/convert "$work/glyph.png" -channel A -threshold 50% +channel -background "$page" -flatten \
   -type TrueColor "BMP3:$work/glyph.bmp"
 # Picture and magnifications. The tables of a 640 x 480 picture of flat
@@ -71,7 +73,9 @@ done
 page_w=0
 for w in "${bw[@]}"; do ((w > page_w)) && page_w=$w; done
 x=0 y=0 shelf=0
-for i in $(for i in "${!names[@]}"; do echo "${bh[i]} $i"; done | sort -k1,1nr -k2,2n | cut -d' ' -f2); do
+tallest_first=$(for i in "${!names[@]}"; do echo "${bh[i]} $i"; done |
+  sort -k1,1nr -k2,2n | cut -d' ' -f2)
+for i in $tallest_first; do
   ((x + bw[i] > page_w)) && { y=$((y + shelf)) x=0 shelf=0; }
   bx[i]=$x by[i]=$y
   x=$((x + bw[i]))
@@ -85,14 +89,16 @@ for i in "${!names[@]}"; do
   [[ ${modes[i]} == auto ]] && flags+=(--auto-layout)
   picture=$work/${names[i]}.png
   [[ -e $picture ]] || picture=$work/${names[i]}.bmp
-  "$pixtable" "${flags[@]}" -o "$work/table-$i.html" "$picture" || { echo "pixtable failed on $picture"; exit 1; }
+  "$pixtable" "${flags[@]}" -o "$work/table-$i.html" "$picture" ||
+    { echo "pixtable failed on $picture"; exit 1; }
   # The expected view: the picture enlarged by pixel repetition on the page.
-  $im/convert "$work/${names[i]}.bmp" -sample "${w}x${h}!" -background "$page" -extent "${bw[i]}x${bh[i]}" \
-    -depth 8 "$work/want-$i.ppm"
+  $im/convert "$work/${names[i]}.bmp" -sample "${w}x${h}!" \
+    -background "$page" -extent "${bw[i]}x${bh[i]}" -depth 8 "$work/want-$i.ppm"
 done
 for doctype in no yes; do
   { [[ $doctype == yes ]] && printf '<!DOCTYPE html>\n'
-    printf '<html><head><meta charset="utf-8"><style>body{margin:0;background:%s} div{position:absolute}</style></head><body>\n' "$page"
+    printf '<html><head><meta charset="utf-8"><style>%s</style></head><body>\n' \
+      "body{margin:0;background:$page} div{position:absolute}"
     for i in "${!names[@]}"; do
       printf '<div style="left:%dpx;top:%dpx">\n' "${bx[i]}" "${by[i]}"
       cat "$work/table-$i.html"
@@ -115,17 +121,19 @@ shoot() {  # shoot ENGINE PAGE PNG WIDTH HEIGHT
   rm -f "$png"
   case $engine in
     chromium)
-      timeout -k 10 "$limit" /usr/bin/chromium --headless --no-sandbox --disable-gpu --no-first-run \
+      timeout -k 10 "$limit" /usr/bin/chromium --headless --no-sandbox --disable-gpu \
+        --no-first-run \
         --disable-background-networking --disable-component-update --disable-sync --disable-quic \
         --hide-scrollbars --force-device-scale-factor=1 --user-data-dir="$work/profile-$name" \
         --window-size="$w,$h" --screenshot="$png" "file://$page" >/dev/null 2>&1 ;;
     firefox)
       mkdir -p "$work/profile-$name"
-      HOME=$work timeout -k 10 "$limit" /usr/bin/firefox-esr --headless --no-remote --profile "$work/profile-$name" \
-        --window-size="$w,$h" --screenshot "$png" "file://$page" >/dev/null 2>&1 ;;
+      HOME=$work timeout -k 10 "$limit" /usr/bin/firefox-esr --headless --no-remote \
+        --profile "$work/profile-$name" --window-size="$w,$h" --screenshot "$png" "file://$page" \
+        >/dev/null 2>&1 ;;
     webkit)
-      timeout -k 10 "$((limit + 10))" /usr/bin/python3 "$here/webkit_shot.py" "$page" "$png" "$w" "$h" "$limit" \
-        >/dev/null 2>"$work/$name.log" || cat "$work/$name.log" ;;
+      timeout -k 10 "$((limit + 10))" /usr/bin/python3 "$here/webkit_shot.py" \
+        "$page" "$png" "$w" "$h" "$limit" >/dev/null 2>"$work/$name.log" || cat "$work/$name.log" ;;
   esac
   [[ -s $png ]] && echo "$name: $((SECONDS - started)) s"
 }
@@ -135,31 +143,40 @@ engines=(chromium firefox webkit)
 shooters=()
 for doctype in no yes; do
   for engine in "${engines[@]}"; do
-    shoot "$engine" "$work/page-$doctype.html" "$out/doctype_$doctype-$engine.png" $((page_w + 200)) \
-      $((page_h + 200)) &
+    shoot "$engine" "$work/page-$doctype.html" "$out/doctype_$doctype-$engine.png" \
+      $((page_w + 200)) $((page_h + 200)) &
     shooters+=($!)
   done
 done
 wait "${shooters[@]}"
 
 failures=0
-printf 'picture\tsize\tmode\tmagnification\tdoctype\tbrowser\twrong_pixels\tpixels\n' >"$out/browser-results.tsv"
+printf 'picture\tsize\tmode\tmagnification\tdoctype\tbrowser\twrong_pixels\tpixels\n' \
+  >"$out/browser-results.tsv"
 for doctype in no yes; do
   for engine in "${engines[@]}"; do
     shot=$out/doctype_$doctype-$engine.png
-    [[ -s $shot ]] || { echo "FAIL: no screenshot from $engine (doctype=$doctype)"; failures=$((failures + 1)); continue; }
+    if [[ ! -s $shot ]]; then
+      echo "FAIL: no screenshot from $engine (doctype=$doctype)"
+      failures=$((failures + 1))
+      continue
+    fi
     # Cut the boxes out in one pass over the screenshot.
     crops=()
     for i in "${!names[@]}"; do
-      crops+=(\( +clone -crop "${bw[i]}x${bh[i]}+${bx[i]}+${by[i]}" +repage -write "$work/got-$i.ppm" +delete \))
+      crops+=(\( +clone -crop "${bw[i]}x${bh[i]}+${bx[i]}+${by[i]}" +repage
+        -write "$work/got-$i.ppm" +delete \))
     done
-    $im/convert "$shot" -alpha off -depth 8 "${crops[@]}" null: || { echo "cannot cut $shot"; exit 1; }
+    $im/convert "$shot" -alpha off -depth 8 "${crops[@]}" null: ||
+      { echo "cannot cut $shot"; exit 1; }
     for i in "${!names[@]}"; do
-      wrong=$($im/compare -precision 12 -metric AE "$work/got-$i.ppm" "$work/want-$i.ppm" null: 2>&1)
+      wrong=$($im/compare -precision 12 -metric AE "$work/got-$i.ppm" "$work/want-$i.ppm" null: \
+        2>&1)
       wrong=${wrong%% *}
       w=$((bw[i] - margin)) h=$((bh[i] - margin))
-      printf '%s\t%sx%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "${names[i]}" $((w / mags[i])) $((h / mags[i])) "${modes[i]}" \
-        "${mags[i]}" "$doctype" "$engine" "$wrong" $((w * h)) >>"$out/browser-results.tsv"
+      printf '%s\t%sx%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "${names[i]}" $((w / mags[i])) $((h / mags[i])) \
+        "${modes[i]}" "${mags[i]}" "$doctype" "$engine" "$wrong" $((w * h)) \
+        >>"$out/browser-results.tsv"
       [[ ${modes[i]} == default && $wrong != 0 ]] && failures=$((failures + 1)) &&
         echo "FAIL: ${names[i]} x${mags[i]} doctype=$doctype in $engine: $wrong wrong pixels" \
           "(box ${bw[i]}x${bh[i]}+${bx[i]}+${by[i]} of $shot)"

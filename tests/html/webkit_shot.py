@@ -26,7 +26,8 @@ def main(page, png, width, height, seconds=60):
     context = WebKit2.WebContext.new_ephemeral()
     # Requests that would leave the machine go to a proxy that isn't there.
     context.get_website_data_manager().set_network_proxy_settings(
-        WebKit2.NetworkProxyMode.CUSTOM, WebKit2.NetworkProxySettings.new("http://127.0.0.1:9", None))
+        WebKit2.NetworkProxyMode.CUSTOM,
+        WebKit2.NetworkProxySettings.new("http://127.0.0.1:9", None))
     view = WebKit2.WebView.new_with_context(context)
     view.get_settings().set_enable_javascript(False)
     view.get_settings().set_hardware_acceleration_policy(WebKit2.HardwareAccelerationPolicy.NEVER)
@@ -53,7 +54,8 @@ def main(page, png, width, height, seconds=60):
             view.queue_draw()
 
     view.connect("load-changed", load_changed)
-    view.connect("load-failed", lambda _v, _e, uri, error: stop(f"cannot load {uri}: {error.message}") or True)
+    view.connect("load-failed",
+                 lambda _v, _e, uri, error: stop(f"cannot load {uri}: {error.message}") or True)
     GLib.timeout_add_seconds(seconds, stop, f"nothing drawn within {seconds} s")
     view.load_uri(GLib.filename_to_uri(page, None))
     Gtk.main()

@@ -14,8 +14,10 @@ namespace {
 TEST(ExifOrientation, CutAnywhereMeansUpright) {
   // EXIF payloads with one tag, the orientation (6), in Intel and Motorola byte order.
   const std::vector<uint8_t> payloads[] = {
-      {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0},
-      {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0}};
+      {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,  // Intel
+       1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0},
+      {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,  // Motorola
+       0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0}};
   for (const std::vector<uint8_t>& payload : payloads) {
     EXPECT_EQ(ExifOrientation(payload), 6);
     for (size_t size = 0; size < payload.size() - 6; ++size)
@@ -32,7 +34,8 @@ TEST(Orient, StopsOnACancel) {
 TEST(Matte, ComposesByAlphaAndClearsIt) {
   Raster raster = AllocateRaster(3, 1);
   raster.has_alpha = true;
-  const uint8_t pixels[] = {200, 0, 10, 255, 200, 0, 10, 0, 200, 1, 10, 128};  // Blue, green, red, alpha.
+  // Blue, green, red, alpha.
+  const uint8_t pixels[] = {200, 0, 10, 255, 200, 0, 10, 0, 200, 1, 10, 128};
   std::copy(std::begin(pixels), std::end(pixels), raster.pixels.get());
   ComposeOverMatte(raster, 0x0A0064);  // Red 10, green 0, blue 100.
   EXPECT_FALSE(raster.has_alpha);

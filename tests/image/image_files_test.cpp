@@ -24,31 +24,37 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
 
 /// Byte `k` (0 blue ... 3 alpha) of pixel `i`, counted row by row from the top.
 int Byte(const Raster& raster, size_t i, int k) {
-  return raster.pixels[raster.OffsetOf(static_cast<int32_t>(i % raster.width), static_cast<int32_t>(i / raster.width)) + k];
+  const auto x = static_cast<int32_t>(i % raster.width), y = static_cast<int32_t>(i / raster.width);
+  return raster.pixels[raster.OffsetOf(x, y) + k];
 }
 
 /// Channel `k` of pixel `i`; alpha is 255 in a picture without it.
-int Channel(const Raster& raster, size_t i, int k) { return k == 3 && !raster.has_alpha ? 255 : Byte(raster, i, k); }
+int Channel(const Raster& raster, size_t i, int k) {
+  return k == 3 && !raster.has_alpha ? 255 : Byte(raster, i, k);
+}
 
 /// The manifest's form of a result: "WxH HASH [alpha] [animated]", where HASH
 /// is FNV-1a over every pixel's four bytes, or "!ERROR [detail]".
 std::string Summary(const DecodeResult& r) {
-  static const char* const kErrors[] = {"kNone", "kCannotRead", "kTooShort", "kBadSignature", "kBadHeaderSize",
-                                        "kBadDimensions", "kBadPlanes", "kUnsupportedFormat", "kBadPalette",
-                                        "kBadMasks", "kBadDataOffset", "kTruncatedPixels", "kTooLarge",
-                                        "kOutOfMemory", "kDamaged", "kTooMuchMetadata",
-                                        "kCancelled"};
+  static const char* const kErrors[] = {
+      "kNone",          "kCannotRead",    "kTooShort",      "kBadSignature",
+      "kBadHeaderSize", "kBadDimensions", "kBadPlanes",     "kUnsupportedFormat",
+      "kBadPalette",    "kBadMasks",      "kBadDataOffset", "kTruncatedPixels",
+      "kTooLarge",      "kOutOfMemory",   "kDamaged",       "kTooMuchMetadata",
+      "kCancelled"};
   std::ostringstream out;
   if (!r.raster.Loaded()) {
     out << '!' << kErrors[static_cast<int>(r.error)] << (r.detail.empty() ? "" : " ") << r.detail;
     return out.str();
   }
-  EXPECT_TRUE(r.raster.bits_per_pixel == 32 && r.raster.bytes_per_line == r.raster.width * 4) << "not 32 bits a pixel, unpadded";
+  EXPECT_TRUE(r.raster.bits_per_pixel == 32 && r.raster.bytes_per_line == r.raster.width * 4)
+      << "not 32 bits a pixel, unpadded";
   uint64_t hash = 1469598103934665603u;
   for (size_t i = 0; i < size_t{1} * r.raster.width * r.raster.height; ++i)
-    for (int k = 0; k < 4; ++k) hash = (hash ^ static_cast<uint64_t>(Byte(r.raster, i, k))) * 1099511628211u;
-  out << r.raster.width << 'x' << r.raster.height << ' ' << std::hex << hash << (r.raster.has_alpha ? " alpha" : "")
-      << (r.animated ? " animated" : "");
+    for (int k = 0; k < 4; ++k)
+      hash = (hash ^ static_cast<uint64_t>(Byte(r.raster, i, k))) * 1099511628211u;
+  out << r.raster.width << 'x' << r.raster.height << ' ' << std::hex << hash
+      << (r.raster.has_alpha ? " alpha" : "") << (r.animated ? " animated" : "");
   return out.str();
 }
 
@@ -85,7 +91,8 @@ TEST(ImageFiles, DecodeAsTheManifestSays) {
       reference >> reference_name >> tolerance;
       const DecodeResult want = DecodePicture(ReadFile(kData / "image" / reference_name));
       ASSERT_TRUE(r.raster.Loaded() && want.raster.Loaded()) << name;
-      ASSERT_TRUE(r.raster.width == want.raster.width && r.raster.height == want.raster.height) << name;
+      ASSERT_TRUE(r.raster.width == want.raster.width && r.raster.height == want.raster.height)
+          << name;
       EXPECT_LE(Distance(r.raster, want.raster), tolerance) << name;
       EXPECT_FALSE(r.animated) << name;
     } else {

@@ -31,7 +31,9 @@ std::string Plain(const Picture& picture, const test::RunSettings& run) {
   return test::Outcome(plain::BuildTable, picture, run, cells);
 }
 
-int32_t Uniform(std::mt19937& rng, int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); }
+int32_t Uniform(std::mt19937& rng, int32_t lo, int32_t hi) {
+  return std::uniform_int_distribution<int32_t>(lo, hi)(rng);
+}
 
 /// A picture of 2 to 4 colours (black, the starting background, now and
 /// then; one picture in four has transparent pixels): stripes across, down
@@ -50,17 +52,23 @@ Picture Shapes(std::mt19937& rng, int32_t w, int32_t h) {
   };
   const int kind = Uniform(rng, 0, 5);
   if (kind < 4) {  // Stripes (kinds 0 to 2) and L shapes from a random corner (3).
-    const int32_t a = Uniform(rng, 1, 6), b = Uniform(rng, 1, 6), flip_x = rng() % 2, flip_y = rng() % 2, l_max = rng() % 2;
+    const int32_t a = Uniform(rng, 1, 6), b = Uniform(rng, 1, 6), flip_x = rng() % 2,
+                  flip_y = rng() % 2, l_max = rng() % 2;
     for (int32_t y = 0; y < h; ++y)
       for (int32_t x = 0; x < w; ++x) {
         const int32_t u = (flip_x ? w - 1 - x : x) / a, v = (flip_y ? h - 1 - y : y) / b;
-        const int32_t t = kind == 0 ? y / a : kind == 1 ? x / a : kind == 2 ? u + v : l_max ? std::max(u, v) : std::min(u, v);
+        const int32_t t = kind == 0   ? y / a
+                          : kind == 1 ? x / a
+                          : kind == 2 ? u + v
+                          : l_max     ? std::max(u, v)
+                                      : std::min(u, v);
         p.rgb[static_cast<size_t>(y) * w + x] = palette[t % palette.size()];
       }
   } else if (kind == 4) {  // Blocks.
     for (int32_t y = 0, dy; y < h; y += dy) {
       dy = Uniform(rng, 1, std::max(1, h / 3));
-      for (int32_t x = 0, dx; x < w; x += dx) fill(x, y, x + (dx = Uniform(rng, 1, std::max(1, w / 3))), y + dy, pick());
+      for (int32_t x = 0, dx; x < w; x += dx)
+        fill(x, y, x + (dx = Uniform(rng, 1, std::max(1, w / 3))), y + dy, pick());
     }
   } else {
     for (int i = Uniform(rng, 1, 3 + w * h / 16); i > 0; --i) {
@@ -94,14 +102,16 @@ void Check(uint32_t seed, const Picture& picture) {
   const std::string fast = Fast(picture, {});
   ASSERT_EQ(Plain(picture, {}), fast) << "seed " << seed;
   ASSERT_EQ(test::RenderTable(fast.substr(fast.find("<table"))), picture) << "seed " << seed;
-  ASSERT_TRUE(std::count(picture.rgb.begin(), picture.rgb.end(), kTransparent) || Fast(picture, {.has_alpha = true}) == fast)
+  ASSERT_TRUE(std::count(picture.rgb.begin(), picture.rgb.end(), kTransparent) ||
+              Fast(picture, {.has_alpha = true}) == fast)
       << "seed " << seed << " with alpha";
   const test::RunSettings magnified{.magnification = Uniform(rng, 2, 10), .background = -1};
   ASSERT_EQ(Plain(picture, magnified), Fast(picture, magnified)) << "seed " << seed;
   const int pumps = std::stoi(fast.substr(fast.rfind(" ", fast.find(" \n<table") - 1) + 1));
   for (int k : {1, 2, Uniform(rng, 1, pumps), Uniform(rng, 1, pumps)}) {
     const test::RunSettings cancelled{.background = rng() % 2 ? 0 : -1, .cancel_at = k};
-    ASSERT_EQ(Plain(picture, cancelled), Fast(picture, cancelled)) << "seed " << seed << " cancel at pump " << k;
+    ASSERT_EQ(Plain(picture, cancelled), Fast(picture, cancelled))
+        << "seed " << seed << " cancel at pump " << k;
   }
 }
 
@@ -113,7 +123,8 @@ uint32_t EnvOr(const char* name, uint32_t fallback) {
 
 TEST(Differential, RandomPicturesMatchThePlainLayout) {
   const uint32_t first = EnvOr("PIXTABLE_DIFF_FIRST", 1), count = EnvOr("PIXTABLE_DIFF_SEEDS", 400);
-  for (uint32_t seed = first; seed < first + count && !HasFatalFailure(); ++seed) Check(seed, MakePicture(seed));
+  for (uint32_t seed = first; seed < first + count && !HasFatalFailure(); ++seed)
+    Check(seed, MakePicture(seed));
 }
 
 /// Small patches of 300 colours (one of them transparent, if asked): each
@@ -125,7 +136,9 @@ Picture Patches(std::mt19937& rng, int32_t w, int32_t h, bool transparent) {
   Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
   for (int32_t i = 0; i < w * h; ++i) {
     const int pick = Uniform(rng, 0, 3);
-    p.rgb[i] = pick == 0 && i % w ? p.rgb[i - 1] : pick == 1 && i >= w ? p.rgb[i - w] : palette[rng() % 300];
+    p.rgb[i] = pick == 0 && i % w    ? p.rgb[i - 1]
+               : pick == 1 && i >= w ? p.rgb[i - w]
+                                     : palette[rng() % 300];
   }
   return p;
 }
@@ -136,11 +149,12 @@ TEST(Differential, LargerPicturesMatchThePlainLayout) {
   // colours; above 2^18 (2^19 for the cell grid) the arrays come straight
   // from the system. Pictures on which the plain layout takes seconds are
   // left to scripts/difftest.
-  std::vector<Picture> pictures{Shapes(rng, 200, 150), Shapes(rng, 150, 200), Patches(rng, 300, 230, false),
-                                Patches(rng, 1024, 520, true)};
+  std::vector<Picture> pictures{Shapes(rng, 200, 150), Shapes(rng, 150, 200),
+                                Patches(rng, 300, 230, false), Patches(rng, 1024, 520, true)};
   for (int i = 0; std::getenv("PIXTABLE_DIFF_SLOW") && i < 24; ++i)
     pictures.push_back(i % 2 ? Shapes(rng, 320, 240) : Shapes(rng, 200, 150));
-  for (const Picture& p : pictures) EXPECT_EQ(Plain(p, {.magnification = 3}), Fast(p, {.magnification = 3}));
+  for (const Picture& p : pictures)
+    EXPECT_EQ(Plain(p, {.magnification = 3}), Fast(p, {.magnification = 3}));
   // Thousands of live candidates of each colour, too many for the plain
   // layout: squares of three greys, and noise; the table must show them.
   // Pictures this large are covered on several threads, colours at once,

@@ -18,7 +18,8 @@ std::string EncodeBmp(const Picture& picture) {
   put(28, 24, 2);
   put(34, data, 4);
   for (int32_t y = 0; y < picture.h; ++y)  // Bottom row first.
-    for (int32_t x = 0; x < picture.w; ++x) put(54 + row * (picture.h - 1 - y) + 3 * x, static_cast<uint32_t>(picture.At(x, y)), 3);
+    for (int32_t x = 0; x < picture.w; ++x)
+      put(54 + row * (picture.h - 1 - y) + 3 * x, static_cast<uint32_t>(picture.At(x, y)), 3);
   return bytes;
 }
 

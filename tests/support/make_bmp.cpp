@@ -72,7 +72,8 @@ Picture ClipArt(int w, int h, unsigned seed) {
     const int32_t c = palette[1 + any(6)];
     const int x0 = any(w), y0 = any(h);
     for (int t = 0; t < std::max(w, h); ++t) {
-      const int x = i % 3 == 0 ? t : i % 3 == 1 ? x0 : x0 + t, y = i % 3 == 0 ? y0 : i % 3 == 1 ? t : y0 + t;
+      const int x = i % 3 == 0 ? t : i % 3 == 1 ? x0 : x0 + t;
+      const int y = i % 3 == 0 ? y0 : i % 3 == 1 ? t : y0 + t;
       if (x < w && y < h) p.rgb[static_cast<size_t>(y) * w + x] = c;
     }
   }
@@ -84,8 +85,11 @@ Picture Photo(int w, int h, unsigned seed) {
   Picture p{w, h, std::vector<int32_t>(static_cast<size_t>(w) * h)};
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      auto channel = [&](double v) { return std::clamp(static_cast<int>(v + rng() % 9) - 4, 0, 255); };
-      const int r = channel(255.0 * x / w), g = channel(255.0 * y / h), b = channel(128 + 100 * std::sin(x * 0.05 + y * 0.03));
+      auto channel = [&](double v) {
+        return std::clamp(static_cast<int>(v + rng() % 9) - 4, 0, 255);
+      };
+      const int r = channel(255.0 * x / w), g = channel(255.0 * y / h),
+                b = channel(128 + 100 * std::sin(x * 0.05 + y * 0.03));
       p.rgb[static_cast<size_t>(y) * w + x] = (r << 16) | (g << 8) | b;
     }
   return p;
@@ -97,14 +101,18 @@ Picture Wide(int w, int h, unsigned seed) {
   for (int y = 0; y < h; ++y) {
     const int band = y / 4;
     const int32_t c = band % 3 == 0 ? 0xF0F0F0 : band % 3 == 1 ? 0x2060C0 : 0xC04020;
-    const int start = static_cast<int>(rng() % 300), length = w / 2 + static_cast<int>(rng() % (w / 2));
+    const int start = static_cast<int>(rng() % 300),
+              length = w / 2 + static_cast<int>(rng() % (w / 2));
     for (int x = start; x < start + length && x < w; ++x) p.rgb[static_cast<size_t>(y) * w + x] = c;
   }
   return p;
 }
 
 int Usage() {
-  std::fputs("usage: make_bmp sample OUT | rows OUT ROW... | noise W H COLORS SEED OUT | clipart|photo|wide W H SEED OUT\n", stderr);
+  std::fputs(
+      "usage: make_bmp sample OUT | rows OUT ROW... | noise W H COLORS SEED OUT | "
+      "clipart|photo|wide W H SEED OUT\n",
+      stderr);
   return 2;
 }
 
@@ -131,7 +139,9 @@ int main(int argc, char** argv) {
     const int w = std::atoi(argv[2]), h = std::atoi(argv[3]);
     const unsigned seed = static_cast<unsigned>(std::atoi(argv[4]));
     if (w < 1 || h < 1) return Usage();
-    picture = kind == "clipart" ? ClipArt(w, h, seed) : kind == "photo" ? Photo(w, h, seed) : Wide(w, h, seed);
+    picture = kind == "clipart" ? ClipArt(w, h, seed)
+              : kind == "photo" ? Photo(w, h, seed)
+                                : Wide(w, h, seed);
   } else {
     return Usage();
   }
