@@ -18,6 +18,7 @@
 #include "os/file_search.h"
 #include "run/magnification.h"
 #include "os/memory_budget.h"
+#include "os/path.h"
 #include "run/output_path.h"
 #include "os/signals.h"
 #include "run/standard_input.h"
@@ -222,8 +223,7 @@ int ConvertPicture(const Options& options, const std::string& input, const std::
   } else {
     try {
       const int64_t pixels = int64_t{picture.width()} * picture.height();
-      const TableOptions table =
-          TableOptionsFor(options, style, threads, input.substr(input.find_last_of('/') + 1));
+      const TableOptions table = TableOptionsFor(options, style, threads, FileNameOf(input));
       UiObserver observer(ui, options.max_size);
       const TableResult made = MakeTable(picture, table, out, &observer);
       code = EndTable(out, made, options, output == "-" ? Tr("standard output") : DisplayName(output),
