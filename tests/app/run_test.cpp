@@ -31,6 +31,7 @@ using Names = std::vector<std::string>;
 class FakeUi : public Ui {
  public:
   void ShowCaption(const std::string& text) override { texts.push_back(text); }
+  Captions CaptionTexts() const override { return caption_texts; }
   void PumpEvents() override {  // A cancel as the button gives it, or as a signal does (seen as the front ends see it).
     if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : cancel.Cancel();
     if (CancelRequested()) cancel.Cancel();
@@ -51,6 +52,7 @@ class FakeUi : public Ui {
   std::string keys, answer, closing;
   int cancel_at_pump = 0, pumps = 0, windows = 0;
   bool signal_cancel = false;
+  Captions caption_texts = Captions::kLocale;
   Names texts, prompts, messages, notes;
 };
 
@@ -94,8 +96,6 @@ TEST(RunConversion, KeysWinOverOptions) {
     EXPECT_EQ(f.Run(), kExitWritten) << c.keys;
     EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture, c.scale, c.background)) << c.keys;
     EXPECT_EQ(f.ui.prompts, c.keys[0] == 'z' ? Names{"拡大する場合倍率を1-10の整数で入力してください"} : Names{});
-    EXPECT_EQ(Names({f.ui.texts.front(), f.ui.texts.back()}),
-              Names({"Preparing...", "Writing... (4/4)"}));
     EXPECT_EQ(f.ui.windows, 0) << "the progress window was not unloaded";
   }
 }
@@ -113,6 +113,41 @@ TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
     EXPECT_EQ(f.dir.Names(), old ? (Names{"p.bmp", "p.html"}) : Names{"p.bmp"}) << pump;
     EXPECT_EQ(f.dir.Read("p.html"), pump == total ? test::Convert(kPicture) : old ? "old table" : "") << pump;
     EXPECT_TRUE(f.ui.windows == 0 && f.ui.messages.empty()) << "a window left or a message shown";
+  }
+}
+
+TEST(RunConversion, CaptionsFollowTheStagesAndTheirFigures) {
+  // The pixels placed, shown every ten rectangles from the first; then the rows written, of the
+  // picture and not of the magnified table. A cancel ends them at the caption of its pump.
+  const std::string laid_out = "Preparing...|Analysing... (1/12)|Analysing... (3/12)|"
+                               "Analysing... (4/12)|Analysing... (6/12)|Analysing... (8/12)|"
+                               "Analysing... (11/12)|Writing... (1/4)|Writing... (2/4)|";
+  const test::Picture pairs = test::FromRows({"A2bA2bA2bA2bA2bA2bA2bA2bA2bA2bA2bA2b"});
+  const struct {
+    const test::Picture& picture;
+    const char* magnification;
+    int cancel_at_pump;
+    Captions texts;
+    std::string captions;
+  } cases[] = {
+      {kPicture, nullptr, 0, Captions::kLocale, laid_out + "Writing... (3/4)|Writing... (4/4)|"},
+      {kPicture, "3", 0, Captions::kLocale, laid_out + "Writing... (3/4)|Writing... (4/4)|"},
+      {kPicture, nullptr, 2, Captions::kLocale,
+       "Preparing...|Analysing... (1/12)|Analysing... (3/12)|"},
+      {kPicture, nullptr, PumpsOfAWholeRun() - 2, Captions::kLocale, laid_out},
+      {pairs, nullptr, 0, Captions::kWindow,
+       "準備中・・・|解析中・・・(0/36)|解析中・・・(2/36)|解析中・・・(22/36)|解析中・・・(36/36)|"
+       "出力中...(1/1)|"},
+  };
+  for (const auto& c : cases) {
+    RunFixture f(c.picture);
+    if (c.magnification) f.options.magnification = c.magnification;
+    f.ui.cancel_at_pump = c.cancel_at_pump;
+    f.ui.caption_texts = c.texts;
+    f.Run();
+    std::string seen;
+    for (const std::string& text : f.ui.texts) seen += text + '|';
+    EXPECT_EQ(seen, c.captions);
   }
 }
 

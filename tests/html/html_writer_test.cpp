@@ -27,7 +27,8 @@ std::string Lines(std::string text) {
 }
 
 /// Each case is a line "== ROW... [mag=N] [bg=N] [cancel=N] [fail=N] [exact=1]
-/// [alpha=1]" and the outcome up to the next case; "#" lines are comments.
+/// [alpha=1]" and the outcome (the run values and the table, no captions) up
+/// to the next case; "#" lines are comments.
 /// Tables are in --auto-layout's form, or with exact=1 in the default form.
 /// PIXTABLE_GOLDEN_WRITE=1 writes the outcomes seen back into the file.
 TEST(GoldenTables, LayoutAndTableAreByteExact) {

@@ -18,16 +18,18 @@ using test::Picture;
 
 /// A run of the fast layout, on one grid for the whole test program, so
 /// that each run reuses the last one's grid; the plain layout gets a new one.
-std::string Fast(const Picture& picture, const test::RunSettings& run) {
+std::string Fast(const Picture& picture, test::RunSettings run) {
   static CellGrid reused;
+  run.captions = true;
   return test::Outcome(BuildTable, picture, run, reused);
 }
 
 /// The table of an outcome.
 std::string Table(const std::string& outcome) { return outcome.substr(outcome.find("<table")); }
 
-std::string Plain(const Picture& picture, const test::RunSettings& run) {
+std::string Plain(const Picture& picture, test::RunSettings run) {
   CellGrid cells;
+  run.captions = true;
   return test::Outcome(plain::BuildTable, picture, run, cells);
 }
 

@@ -116,7 +116,7 @@ std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSett
   if (laid.complete)
     written = static_cast<int>(WriteHtmlTable(sink, raster, cells, style, run.format, work));
   std::string out;
-  for (const std::string& text : progress.texts) out += text + '\n';
+  for (const std::string& text : progress.texts) out += run.captions ? text + '\n' : "";
   const int32_t cancelled = cancel.Cancelled();
   for (int32_t v : {int32_t{laid.complete}, written, laid.background, laid.background_singles,
                     laid.placed, picture.w * picture.h, cancelled, progress.pumps})
