@@ -88,7 +88,8 @@ struct RunSettings {
 /// The picture's fourth byte is 0x80 (an opaque alpha at its threshold);
 /// `cells` may hold an earlier run's grid.
 using LayoutFunction = LayoutResult (*)(const Raster&, CellGrid&, bool, const Work&);
-std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells);
+std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run,
+                    CellGrid& cells);
 
 /// The table of `picture` laid out with `BuildTable` (empty unless written)
 /// in `format`. `background` -1 is the X key; `magnification` as the prompt
