@@ -45,7 +45,6 @@ class FakeUi : public Ui {
   std::optional<std::string> ShowOpenDialog() override { return std::nullopt; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowUsageError(const std::string& text) override { messages.push_back(text); }
-  void ShowNote(const std::string& text) override { notes.push_back(text); }
   void ShowClosingLine(const std::string& text) override { closing = text; }
   void ShowProgressWindow() override { ++windows; }
   void UnloadProgressWindow() override { --windows; }
@@ -54,7 +53,7 @@ class FakeUi : public Ui {
   int cancel_at_pump = 0, pumps = 0, windows = 0;
   bool signal_cancel = false;
   Captions caption_texts = Captions::kLocale;
-  Names texts, prompts, messages, notes;
+  Names texts, prompts, messages;
 };
 
 const test::Picture kPicture = test::FromRows({"rrb", "rbb", "AAA", "AbA"});
