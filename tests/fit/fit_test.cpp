@@ -145,11 +145,6 @@ TEST(FitToBudget, TheSizeHoldsToTheByteAndTheTableRebuilds) {
   }
 }
 
-TEST(FitToBudget, CountsTheCellsSplitForBrowsers) {
-  // The default form writes a run of 1500 columns as cells of 1000 and 500.
-  Written(Fit(test::ToRaster(test::FromRows({"r1500b", "b1501"})), 1 << 20));
-}
-
 /// The best PSNR among the tables the search may choose: at every scale, every colour count whose
 /// table is within reach (1.4 times the size, or anything at the coarsest scale), merged to the
 /// size.
