@@ -31,7 +31,9 @@ using Names = std::vector<std::string>;
 class FakeUi : public Ui {
  public:
   void ShowCaption(const std::string& text) override { texts.push_back(text); }
-  void PumpEvents() override {  // A cancel as the button gives it, or as a signal does (seen as the front ends see it).
+  Captions CaptionTexts() const override { return caption_texts; }
+  // A cancel as the button gives it, or as a signal does (seen as the front ends see it).
+  void PumpEvents() override {
     if (++pumps == cancel_at_pump) signal_cancel ? void(raise(SIGTERM)) : cancel.Cancel();
     if (CancelRequested()) cancel.Cancel();
   }
@@ -43,7 +45,6 @@ class FakeUi : public Ui {
   std::optional<std::string> ShowOpenDialog() override { return std::nullopt; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowUsageError(const std::string& text) override { messages.push_back(text); }
-  void ShowNote(const std::string& text) override { notes.push_back(text); }
   void ShowClosingLine(const std::string& text) override { closing = text; }
   void ShowProgressWindow() override { ++windows; }
   void UnloadProgressWindow() override { --windows; }
@@ -51,7 +52,8 @@ class FakeUi : public Ui {
   std::string keys, answer, closing;
   int cancel_at_pump = 0, pumps = 0, windows = 0;
   bool signal_cancel = false;
-  Names texts, prompts, messages, notes;
+  Captions caption_texts = Captions::kLocale;
+  Names texts, prompts, messages;
 };
 
 const test::Picture kPicture = test::FromRows({"rrb", "rbb", "AAA", "AbA"});
@@ -93,16 +95,16 @@ TEST(RunConversion, KeysWinOverOptions) {
     f.options.no_background = c.no_background;
     EXPECT_EQ(f.Run(), kExitWritten) << c.keys;
     EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture, c.scale, c.background)) << c.keys;
-    EXPECT_EQ(f.ui.prompts, c.keys[0] == 'z' ? Names{"拡大する場合倍率を1-10の整数で入力してください"} : Names{});
-    EXPECT_EQ(Names({f.ui.texts.front(), f.ui.texts.back()}),
-              Names({"Preparing...", "Writing... (4/4)"}));
+    EXPECT_EQ(f.ui.prompts,
+              c.keys[0] == 'z' ? Names{"拡大する場合倍率を1-10の整数で入力してください"} : Names{});
     EXPECT_EQ(f.ui.windows, 0) << "the progress window was not unloaded";
   }
 }
 
 TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
-  // Pump 1 follows red's gathering, pump 3 falls in another colour's analysis; the last pumps are the
-  // output's rows, and a click during the last row's update comes too late: no check point follows.
+  // Pump 1 follows red's gathering, pump 3 falls in another colour's analysis; the last pumps are
+  // the output's rows, and a click during the last row's update comes too late: no check point
+  // follows.
   const int total = PumpsOfAWholeRun();
   for (int pump : {1, 3, total - 3, total - 1, total}) {
     RunFixture f;
@@ -111,8 +113,44 @@ TEST(RunConversion, CancelLeavesNoFileOrTheOldTable) {
     f.ui.cancel_at_pump = pump;
     EXPECT_EQ(f.Run(), pump == total ? kExitWritten : kExitCancelled) << pump;
     EXPECT_EQ(f.dir.Names(), old ? (Names{"p.bmp", "p.html"}) : Names{"p.bmp"}) << pump;
-    EXPECT_EQ(f.dir.Read("p.html"), pump == total ? test::Convert(kPicture) : old ? "old table" : "") << pump;
+    const std::string kept = old ? "old table" : "";
+    EXPECT_EQ(f.dir.Read("p.html"), pump == total ? test::Convert(kPicture) : kept) << pump;
     EXPECT_TRUE(f.ui.windows == 0 && f.ui.messages.empty()) << "a window left or a message shown";
+  }
+}
+
+TEST(RunConversion, CaptionsFollowTheStagesAndTheirFigures) {
+  // The pixels placed, shown every ten rectangles from the first; then the rows written, of the
+  // picture and not of the magnified table. A cancel ends them at the caption of its pump.
+  const std::string laid_out = "Preparing...|Analysing... (1/12)|Analysing... (3/12)|"
+                               "Analysing... (4/12)|Analysing... (6/12)|Analysing... (8/12)|"
+                               "Analysing... (11/12)|Writing... (1/4)|Writing... (2/4)|";
+  const test::Picture pairs = test::FromRows({"A2bA2bA2bA2bA2bA2bA2bA2bA2bA2bA2bA2b"});
+  const struct {
+    const test::Picture& picture;
+    const char* magnification;
+    int cancel_at_pump;
+    Captions texts;
+    std::string captions;
+  } cases[] = {
+      {kPicture, nullptr, 0, Captions::kLocale, laid_out + "Writing... (3/4)|Writing... (4/4)|"},
+      {kPicture, "3", 0, Captions::kLocale, laid_out + "Writing... (3/4)|Writing... (4/4)|"},
+      {kPicture, nullptr, 2, Captions::kLocale,
+       "Preparing...|Analysing... (1/12)|Analysing... (3/12)|"},
+      {kPicture, nullptr, PumpsOfAWholeRun() - 2, Captions::kLocale, laid_out},
+      {pairs, nullptr, 0, Captions::kWindow,
+       "準備中・・・|解析中・・・(0/36)|解析中・・・(2/36)|解析中・・・(22/36)|解析中・・・(36/36)|"
+       "出力中...(1/1)|"},
+  };
+  for (const auto& c : cases) {
+    RunFixture f(c.picture);
+    if (c.magnification) f.options.magnification = c.magnification;
+    f.ui.cancel_at_pump = c.cancel_at_pump;
+    f.ui.caption_texts = c.texts;
+    f.Run();
+    std::string seen;
+    for (const std::string& text : f.ui.texts) seen += text + '|';
+    EXPECT_EQ(seen, c.captions);
   }
 }
 
@@ -175,27 +213,33 @@ TEST(MemoryBudget, APictureWaitsWhileTheOthersHoldTooMuch) {
 /// A name of our descriptor `fd` inside `dir` (through a link to /proc/self/fd), so that a run that
 /// wrongly replaced its destination would replace a file of the test, never a system one.
 std::string OwnDescriptor(const test::TempDir& dir, int fd) {
-  if (symlink("/proc/self/fd", (dir / "fd").c_str()) != 0 && errno != EEXIST) return "";  // Made once.
+  if (symlink("/proc/self/fd", (dir / "fd").c_str()) != 0 && errno != EEXIST)
+    return "";  // Made once.
   return dir / ("fd/" + std::to_string(fd));
 }
 
 TEST(RunConversion, CancelInTheOutputFlushesTheRowsWrittenIntoADescriptor) {
   const std::string table = test::Convert(kPicture);
   size_t rows_1_to_3 = 0;
-  for (int line = 0; line < 5; ++line) rows_1_to_3 = table.find('\n', rows_1_to_3) + 1;  // After 2 start lines.
-  for (bool full : {false, true}) {  // A full device fails every write: the flush of a cancel must say so.
+  for (int line = 0; line < 5; ++line)
+    rows_1_to_3 = table.find('\n', rows_1_to_3) + 1;  // After 2 start lines.
+  // A full device fails every write: the flush of a cancel must say so.
+  for (bool full : {false, true}) {
     RunFixture f;
     const std::string target = f.dir / "target";
-    if (full && mknod(target.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) GTEST_SKIP() << "mknod needs root";
+    if (full && mknod(target.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0)
+      GTEST_SKIP() << "mknod needs root";
     const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(fd, 0);
     f.options.output = OwnDescriptor(f.dir, fd);
     f.ui.cancel_at_pump = PumpsOfAWholeRun() - 1;  // Row 3's update: rows 1 to 3 are written.
     EXPECT_EQ(f.Run(), full ? kExitFailed : kExitCancelled);
     close(fd);
-    EXPECT_EQ(f.ui.messages, full ? Names{"pixtable: cannot write " + *f.options.output + ": No space left on device"}
+    EXPECT_EQ(f.ui.messages, full ? Names{"pixtable: cannot write " + *f.options.output +
+                                          ": No space left on device"}
                                   : Names{});
-    EXPECT_TRUE(full || f.dir.Read("target") == table.substr(0, rows_1_to_3)) << "not rows 1 to 3 of the table";
+    EXPECT_TRUE(full || f.dir.Read("target") == table.substr(0, rows_1_to_3))
+        << "not rows 1 to 3 of the table";
   }
 }
 
@@ -203,20 +247,24 @@ TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
   std::mt19937 rng(1);  // A table of about 250 KB, all of it buffered when the cancel comes.
   const test::Picture picture = test::RandomPicture(rng, 100, 100, 5000);
   RunFixture f(picture);
-  int reader[2];  // Never read from, as small as a pipe gets, and full before the run: the flush blocks
-  ASSERT_EQ(pipe2(reader, O_CLOEXEC), 0);  // before its first byte, so only a wake-up with EINTR can end it.
+  // Never read from, as small as a pipe gets, and full before the run: the flush blocks before its
+  // first byte, so only a wake-up with EINTR can end it.
+  int reader[2];
+  ASSERT_EQ(pipe2(reader, O_CLOEXEC), 0);
   ASSERT_EQ(fcntl(reader[1], F_SETPIPE_SZ, 4096), 4096);
   ASSERT_EQ(write(reader[1], std::string(4096, 'x').data(), 4096), 4096);
   f.options.output = OwnDescriptor(f.dir, reader[1]);
   f.ui.cancel_at_pump = PumpsOfAWholeRun(picture) - 1;
   f.ui.signal_cancel = true;
   const pid_t child = fork();
-  if (child == 0) {  // The signal handlers are the program's, so the run goes in a process of its own.
+  // The signal handlers are the program's, so the run goes in a process of its own.
+  if (child == 0) {
     InstallSignalHandlers();
     _exit(f.Run());
   }
   int status = 0;
-  for (int waited = 0; waited < 1000 && waitpid(child, &status, WNOHANG) == 0; ++waited) usleep(10'000);
+  for (int waited = 0; waited < 1000 && waitpid(child, &status, WNOHANG) == 0; ++waited)
+    usleep(10'000);
   if (kill(child, SIGKILL) == 0) {
     waitpid(child, &status, 0);
     FAIL() << "the run did not end within 10 s";
@@ -226,14 +274,15 @@ TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
 }
 
 TEST(RunBatch, CountsEveryPictureMatchedAndWhyEachNotWrittenWasNot) {
-  // A .html file is a table, "bad" and .txt files no pictures; "b=a" is a hard link, "c>a" a symbolic one.
+  // A .html file is a table, "bad" and .txt files no pictures; "b=a" is a hard link, "c>a" a
+  // symbolic one; "a.html" beside "a.png" is a rerun.
   const struct {
     Names files, words;
     int code;
     const char* summary;
   } cases[] = {
       {{"bad.bmp"}, {"*"}, kExitFailed, "0 of 1 table written, 1 failed"},
-      {{"a.html", "a.png"}, {"*"}, kExitWritten, "1 of 1 table written, 1 HTML file left out"},  // A rerun.
+      {{"a.html", "a.png"}, {"*"}, kExitWritten, "1 of 1 table written, 1 HTML file left out"},
       {{"a.bmp", "b.bmp=a.bmp", "c.bmp>a.bmp"}, {"a.bmp", "b.bmp", "c.bmp"}, kExitWritten,
        "3 of 3 tables written"},
       {{"a.bmp", "a.png"}, {"*"}, kExitFailed,

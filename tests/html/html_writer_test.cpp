@@ -27,7 +27,8 @@ std::string Lines(std::string text) {
 }
 
 /// Each case is a line "== ROW... [mag=N] [bg=N] [cancel=N] [fail=N] [exact=1]
-/// [alpha=1]" and the outcome up to the next case; "#" lines are comments.
+/// [alpha=1]" and the outcome (the run values and the table, no captions) up
+/// to the next case; "#" lines are comments.
 /// Tables are in --auto-layout's form, or with exact=1 in the default form.
 /// PIXTABLE_GOLDEN_WRITE=1 writes the outcomes seen back into the file.
 TEST(GoldenTables, LayoutAndTableAreByteExact) {
@@ -47,7 +48,8 @@ TEST(GoldenTables, LayoutAndTableAreByteExact) {
     for (std::string word; words >> word;) {
       const size_t eq = word.find('=');
       const std::string key = word.substr(0, eq);
-      const int value = eq == std::string::npos ? (rows.push_back(word), 0) : std::stoi(word.substr(eq + 1));
+      const int value =
+          eq == std::string::npos ? (rows.push_back(word), 0) : std::stoi(word.substr(eq + 1));
       if (key == "mag") run.magnification = value;
       if (key == "bg") run.background = value;
       if (key == "cancel") run.cancel_at = value;
@@ -74,7 +76,8 @@ TEST(DefaultTable, SplitsCellsBrowsersWouldClamp) {
   // A column taller than the rowspan browsers honour, and cells that end inside its parts.
   const int32_t h = 2 * kBrowserMaxRowSpan + 10;
   Picture tall{3, h, std::vector<int32_t>(3 * static_cast<size_t>(h), 0xFF0000)};
-  for (int32_t y = 0; y < h; ++y) tall.rgb[3 * y + 1] = tall.rgb[3 * y + 2] = y < 70000 ? 0x0000FF : 0x00FF00;
+  for (int32_t y = 0; y < h; ++y)
+    tall.rgb[3 * y + 1] = tall.rgb[3 * y + 2] = y < 70000 ? 0x0000FF : 0x00FF00;
   for (const Picture* p : {&wide, &tall}) {
     CellGrid cells;
     const std::string seen = test::Outcome(BuildTable, *p, {.magnification = 3}, cells);
@@ -85,7 +88,8 @@ TEST(DefaultTable, SplitsCellsBrowsersWouldClamp) {
     int64_t counted = static_cast<int64_t>(table.find("<tr>")) + 10 + p->h * RowFrameBytes();
     for (size_t i = 0; i < cells.Index(0, cells.height); ++i)
       if (cells.Begins(i))
-        counted += CellTextBytes(cells.ColSpan(i), cells.RowSpan(i), cells.Color(i) != kTransparent, {});
+        counted += CellTextBytes(cells.ColSpan(i), cells.RowSpan(i),
+                                 cells.Color(i) != kTransparent, {});
     EXPECT_EQ(counted, std::ssize(table));
   }
 }
@@ -112,7 +116,8 @@ TEST(ThreadedWriter, WritesAndCancelsAsOneThreadDoes) {
     const int outcome = static_cast<int>(WriteHtmlTable(sink, raster, cells, style, {}, work));
     return std::to_string(outcome) + " " + std::to_string(progress.texts.size()) + "\n" + sink.text;
   };
-  for (int cancel_at : {0, 1, 64, 65, 200, 520}) EXPECT_EQ(write(3, cancel_at), write(1, cancel_at)) << cancel_at;
+  for (int cancel_at : {0, 1, 64, 65, 200, 520})
+    EXPECT_EQ(write(3, cancel_at), write(1, cancel_at)) << cancel_at;
 }
 
 }  // namespace

@@ -41,7 +41,8 @@ struct Cover {
       if (work.cancel.Cancelled()) return 0;
       int chosen = -1;  // Select: the largest live candidate, the lowest index on a tie.
       for (size_t k = 0; k + 1 < list.size(); ++k)
-        if (list[k].Area() > (chosen < 0 ? 0 : list[chosen].Area()) && list[k].used == 0) chosen = static_cast<int>(k);
+        if (list[k].Area() > (chosen < 0 ? 0 : list[chosen].Area()) && list[k].used == 0)
+          chosen = static_cast<int>(k);
       if (chosen < 0) return singles;
       const Slot s = list[chosen];
       for (int32_t y = s.y; y < s.y + s.row_span; ++y)
@@ -53,8 +54,8 @@ struct Cover {
       // Repair: measure again every live candidate that s overlaps.
       for (size_t k = 0, n = list.size() - 1; k < n; ++k) {
         const Slot& o = list[k];
-        if (o.used == 1 || o.x >= s.x + s.col_span || s.x >= o.x + o.col_span || o.y >= s.y + s.row_span ||
-            s.y >= o.y + o.row_span)
+        if (o.used == 1 || o.x >= s.x + s.col_span || s.x >= o.x + o.col_span ||
+            o.y >= s.y + s.row_span || s.y >= o.y + o.row_span)
           continue;
         const Slot r = LargestRectAt(o.x, o.y);
         list[k].used = 1;

@@ -32,7 +32,8 @@ Picture FromRows(const std::vector<std::string>& rows) {
     for (size_t i = 0, digits = 0; i < row.size(); i += digits) {
       const int32_t color = LetterColor(row[i++]);
       digits = 0;
-      const int count = i < row.size() && std::isdigit(row[i]) ? std::stoi(row.substr(i), &digits) : 1;
+      const int count =
+          i < row.size() && std::isdigit(row[i]) ? std::stoi(row.substr(i), &digits) : 1;
       p.rgb.insert(p.rgb.end(), static_cast<size_t>(count), color);
     }
     p.w = static_cast<int32_t>(p.rgb.size() - before);
@@ -48,7 +49,8 @@ Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors) {
   const int rects = 1 + static_cast<int>(rng() % 12);
   for (int i = 0; i < rects; ++i) {
     const int32_t x0 = static_cast<int32_t>(rng() % w), y0 = static_cast<int32_t>(rng() % h);
-    const int32_t x1 = x0 + static_cast<int32_t>(rng() % (w - x0)), y1 = y0 + static_cast<int32_t>(rng() % (h - y0));
+    const int32_t x1 = x0 + static_cast<int32_t>(rng() % (w - x0)),
+                  y1 = y0 + static_cast<int32_t>(rng() % (h - y0));
     const int32_t c = pick();
     for (int32_t y = y0; y <= y1; ++y)
       for (int32_t x = x0; x <= x1; ++x) p.rgb[static_cast<size_t>(y) * w + x] = c;
@@ -60,16 +62,20 @@ Picture RandomPicture(std::mt19937& rng, int32_t w, int32_t h, int colors) {
 
 Raster ToRaster(const Picture& picture, uint8_t fourth_byte, bool has_alpha) {
   Raster raster = AllocateRaster(picture.w, picture.h);
-  raster.has_alpha = has_alpha || std::count(picture.rgb.begin(), picture.rgb.end(), kTransparent) > 0;
+  raster.has_alpha =
+      has_alpha || std::count(picture.rgb.begin(), picture.rgb.end(), kTransparent) > 0;
   for (int32_t y = 0; y < picture.h; ++y)
     for (int32_t x = 0; x < picture.w; ++x) {
       const bool transparent = picture.At(x, y) == kTransparent;
-      const uint32_t c = static_cast<uint32_t>(transparent ? x * 0x10101 + y * 0x3 : picture.At(x, y));
+      const uint32_t c =
+          static_cast<uint32_t>(transparent ? x * 0x10101 + y * 0x3 : picture.At(x, y));
       uint8_t* px = raster.pixels.get() + raster.OffsetOf(x, y);
       px[0] = static_cast<uint8_t>(c);
       px[1] = static_cast<uint8_t>(c >> 8);
       px[2] = static_cast<uint8_t>(c >> 16);
-      px[3] = !raster.has_alpha ? fourth_byte : transparent ? fourth_byte & 0x7F : fourth_byte | 0x80;
+      px[3] = !raster.has_alpha ? fourth_byte
+              : transparent     ? fourth_byte & 0x7F
+                                : fourth_byte | 0x80;
     }
   return raster;
 }
@@ -86,20 +92,25 @@ Picture FromRaster(const Raster& raster) {
 
 bool StringSink::Write(std::string_view bytes) {
   int64_t cells = 0;
-  for (size_t at = bytes.find("<td"); at != std::string_view::npos; at = bytes.find("<td", at + 1)) ++cells;
+  for (size_t at = bytes.find("<td"); at != std::string_view::npos; at = bytes.find("<td", at + 1))
+    ++cells;
   EXPECT_EQ(std::exchange(reported, 0), cells) << bytes;
   if (text.size() + bytes.size() > fail_after) return false;
   text.append(bytes);
   return true;
 }
 
-std::string Convert(const Picture& picture, int32_t magnification, int32_t background, const TableFormat& format) {
+std::string Convert(const Picture& picture, int32_t magnification, int32_t background,
+                    const TableFormat& format) {
   CellGrid cells;
-  const std::string out = Outcome(BuildTable, picture, {.magnification = magnification, .background = background, .format = format}, cells);
+  const std::string out =
+      Outcome(BuildTable, picture,
+              {.magnification = magnification, .background = background, .format = format}, cells);
   return out.ends_with("</table>\r\n") ? out.substr(out.find("<table")) : "";
 }
 
-std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells) {
+std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run,
+                    CellGrid& cells) {
   CancelFlagToken cancel;
   if (run.cancel_at == -1) cancel.Cancel();
   RecordingProgress progress;
@@ -116,7 +127,7 @@ std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSett
   if (laid.complete)
     written = static_cast<int>(WriteHtmlTable(sink, raster, cells, style, run.format, work));
   std::string out;
-  for (const std::string& text : progress.texts) out += text + '\n';
+  for (const std::string& text : progress.texts) out += run.captions ? text + '\n' : "";
   const int32_t cancelled = cancel.Cancelled();
   for (int32_t v : {int32_t{laid.complete}, written, laid.background, laid.background_singles,
                     laid.placed, picture.w * picture.h, cancelled, progress.pumps})
@@ -127,12 +138,15 @@ std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSett
 Picture RenderTable(const std::string& html) {
   Picture p;
   std::smatch m;
-  static const std::regex start(R"re(^<table width="(\d+)" height="(\d+)" border=0 cellpadding=0 cellspacing=0(?: bgcolor=#([0-9A-F]{6}))?( style="table-layout:fixed")?>\r\n)re");
+  static const std::regex start(
+      R"re(^<table width="(\d+)" height="(\d+)" border=0 cellpadding=0 cellspacing=0)re"
+      R"re((?: bgcolor=#([0-9A-F]{6}))?( style="table-layout:fixed")?>\r\n)re");
   if (!std::regex_search(html, m, start) || !html.ends_with("</table>\r\n")) {
     ADD_FAILURE() << "no table start or end line";
     return p;
   }
-  const int32_t table_bg = m[3].matched ? static_cast<int32_t>(std::stoi(m[3].str(), nullptr, 16)) : kTransparent;
+  const int32_t table_bg =
+      m[3].matched ? static_cast<int32_t>(std::stoi(m[3].str(), nullptr, 16)) : kTransparent;
   std::vector<std::string> rows;
   for (size_t at = static_cast<size_t>(m.length(0)), end; at + 10 < html.size(); at = end + 2) {
     rows.push_back(html.substr(at, (end = html.find("\r\n", at)) - at));
@@ -151,25 +165,31 @@ Picture RenderTable(const std::string& html) {
   }
   // A row's cells: (colour, colspan, rowspan).
   const auto cells_of = [&](const std::string& row) {
-    static const std::regex cell(R"(<td(?: bgcolor=#([0-9A-F]{6}))?(?: colspan=(\d+))?(?: rowspan=(\d+))?></td>)");
+    static const std::regex cell(
+        R"(<td(?: bgcolor=#([0-9A-F]{6}))?(?: colspan=(\d+))?(?: rowspan=(\d+))?></td>)");
     std::vector<std::array<int32_t, 3>> cells;
     size_t matched = 9;  // "<tr>" and "</tr>"
     for (std::sregex_iterator it(row.begin(), row.end(), cell), end; it != end; ++it) {
       const std::smatch& c = *it;
       matched += static_cast<size_t>(c.length(0));
-      cells.push_back({c[1].matched ? static_cast<int32_t>(std::stoi(c[1].str(), nullptr, 16)) : table_bg,
-                       c[2].matched ? std::stoi(c[2].str()) : 1, c[3].matched ? std::stoi(c[3].str()) : 1});
-      EXPECT_TRUE(c[2].matched == (cells.back()[1] > 1) && c[3].matched == (cells.back()[2] > 1)) << row;
-      EXPECT_TRUE(!fixed || (cells.back()[1] <= kBrowserMaxColSpan && cells.back()[2] <= kBrowserMaxRowSpan))
+      cells.push_back(
+          {c[1].matched ? static_cast<int32_t>(std::stoi(c[1].str(), nullptr, 16)) : table_bg,
+           c[2].matched ? std::stoi(c[2].str()) : 1, c[3].matched ? std::stoi(c[3].str()) : 1});
+      EXPECT_TRUE(c[2].matched == (cells.back()[1] > 1) && c[3].matched == (cells.back()[2] > 1))
+          << row;
+      EXPECT_TRUE(!fixed ||
+                  (cells.back()[1] <= kBrowserMaxColSpan && cells.back()[2] <= kBrowserMaxRowSpan))
           << "a span browsers clamp in " << row;
     }
-    EXPECT_TRUE(row.starts_with("<tr>") && row.ends_with("</tr>") && matched == row.size()) << "bad row " << row;
+    EXPECT_TRUE(row.starts_with("<tr>") && row.ends_with("</tr>") && matched == row.size())
+        << "bad row " << row;
     return cells;
   };
   p.h = static_cast<int32_t>(rows.size());
   for (const auto& c : rows.empty() ? decltype(cells_of("")){} : cells_of(rows[0])) p.w += c[1];
   p.rgb.assign(static_cast<size_t>(p.w) * p.h, -2);
-  EXPECT_TRUE(!fixed || col_widths == std::vector<int32_t>(p.w, std::stoi(m[1].str()) / std::max(p.w, 1)))
+  EXPECT_TRUE(!fixed ||
+              col_widths == std::vector<int32_t>(p.w, std::stoi(m[1].str()) / std::max(p.w, 1)))
       << "a colgroup of other widths than the table's width shared equally";
   // The table model puts each cell in the first free slot of its row.
   for (int32_t y = 0; y < p.h; ++y) {

@@ -73,22 +73,23 @@ class StringSink : public OutputSink {
 
 /// A conversion's settings for `Outcome`: the user clicks cancel in pump
 /// `cancel_at` (never when 0, before the start when -1); the sink fails every
-/// write after `fail_after` bytes.
+/// write after `fail_after` bytes; `captions` adds the progress texts.
 struct RunSettings {
   int32_t magnification = 1, background = 0, cancel_at = 0, threads = 1;
   TableFormat format{};
-  bool has_alpha = false;
+  bool has_alpha = false, captions = false;
   size_t fail_after = SIZE_MAX;
 };
 
-/// Everything a run of `layout` and then `WriteHtmlTable` shows: a line for
-/// each progress text; the run values (built, the write's outcome, the
-/// background, the best single count, done and total pixels, the cancel flag
-/// and the count of pumps) on one line; then the table.
+/// What a run of `layout` and then `WriteHtmlTable` shows: with
+/// `run.captions` a line for each progress text; the run values (built, the
+/// write's outcome, the background, the best single count, done and total
+/// pixels, the cancel flag and the count of pumps) on one line; the table.
 /// The picture's fourth byte is 0x80 (an opaque alpha at its threshold);
 /// `cells` may hold an earlier run's grid.
 using LayoutFunction = LayoutResult (*)(const Raster&, CellGrid&, bool, const Work&);
-std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run, CellGrid& cells);
+std::string Outcome(LayoutFunction layout, const Picture& picture, const RunSettings& run,
+                    CellGrid& cells);
 
 /// The table of `picture` laid out with `BuildTable` (empty unless written)
 /// in `format`. `background` -1 is the X key; `magnification` as the prompt
