@@ -191,7 +191,7 @@ TEST(CellGrid, AResizedGridHoldsNoCellOfItsLastPicture) {
   grid.Resize(4, 4);
   grid.Set(1, 1, CellRect{1, 1, 2, 2, 0x123456});
   grid.Resize(4, 3);
-  EXPECT_TRUE(grid.At(1, 1).Empty());
+  EXPECT_EQ(grid.At(1, 1), CellRect{});
 }
 
 }  // namespace
