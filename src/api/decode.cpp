@@ -46,18 +46,6 @@ struct ObserverCancel : CancelToken {
   Observer* observer;
 };
 
-/// The caller's reader as the decoders read it.
-class ReaderSource : public ByteSource {
- public:
-  explicit ReaderSource(ByteReader& reader) : reader_(reader) {}
-  size_t Read(uint8_t* out, size_t size) override { return reader_.Read(out, size); }
-  int64_t Size() const override { return reader_.Size(); }
-  bool Skip(int64_t size) override { return reader_.Skip(size); }
-
- private:
-  ByteReader& reader_;
-};
-
 /// The decoders' result as the caller's value; `decode` runs the decoder.
 template <typename DecodeFunction>
 Decoded DecodeWith(const DecodeOptions& options, Observer* observer, DecodeFunction decode) {
@@ -135,15 +123,6 @@ std::string Describe(const Error& error) {
   return error.detail.empty() ? text : text + ": " + error.detail;
 }
 
-bool ByteReader::Skip(int64_t size) {
-  uint8_t block[4096];
-  for (size_t wanted; size > 0; size -= static_cast<int64_t>(wanted)) {
-    wanted = static_cast<size_t>(std::min<int64_t>(size, sizeof block));
-    if (Read(block, wanted) != wanted) return false;
-  }
-  return true;
-}
-
 Decoded Decode(std::span<const uint8_t> bytes, const DecodeOptions& options, Observer* observer) {
   return DecodeWith(options, observer, [&](const CancelToken& cancel) {
     return DecodePicture(bytes, options.max_pixels, cancel);
@@ -152,11 +131,10 @@ Decoded Decode(std::span<const uint8_t> bytes, const DecodeOptions& options, Obs
 
 Decoded Decode(ByteReader& reader, const DecodeOptions& options, Observer* observer) {
   return DecodeWith(options, observer, [&](const CancelToken& cancel) {
-    ReaderSource source(reader);
     DecodeLimits limits;
     limits.max_pixels = options.max_pixels;
     if (observer) limits.admit = [observer](int64_t pixels) { return observer->Admit(pixels); };
-    return DecodePicture(source, limits, cancel);
+    return DecodePicture(reader, limits, cancel);
   });
 }
 

@@ -5,7 +5,7 @@
 
 namespace pixtable {
 
-bool ByteSource::Skip(int64_t size) {
+bool ByteReader::Skip(int64_t size) {
   uint8_t block[4096];
   while (size > 0) {
     const size_t wanted = static_cast<size_t>(std::min<int64_t>(size, sizeof block));

@@ -6,21 +6,13 @@
 #include <cstdint>
 #include <span>
 
+#include "pixtable/pixtable.h"  // ByteReader
+
 namespace pixtable {
 
-/// The bytes of one picture file, read in order.
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  /// Copies the next `size` bytes into `out` and returns how many it copied:
-  /// fewer only at the end of the file, after a read error or a cancel (the
-  /// owner of the source tells which).
-  virtual size_t Read(uint8_t* out, size_t size) = 0;
-  /// The file's length when it was opened; it may shrink while it is read.
-  virtual int64_t Size() const = 0;
-  /// Passes over the next `size` bytes; false when the file ends first.
-  virtual bool Skip(int64_t size);
-};
+/// The bytes of one picture file, read in order: the public reader itself,
+/// so that a caller's reader reaches the decoders as it is.
+using ByteSource = ByteReader;
 
 /// A file already in memory (the tests, the fuzzer, a web page's upload).
 class MemorySource : public ByteSource {

@@ -70,7 +70,7 @@ std::optional<uint32_t> ParseColour(std::string_view text) {
 }
 
 /// One option of the command line: its names, its value, what it sets, its help.
-struct OptionSpec {
+struct OptionRule {
   char letter = 0;                  ///< The short form ('m' for -m), or 0.
   const char* name;                 ///< The long form without "--".
   const char* argument = nullptr;   ///< The value's name in the help ("N"); null for a switch.
@@ -83,7 +83,7 @@ struct OptionSpec {
   const char* accepts = nullptr;    ///< What `set` takes, for a refusal.
 };
 
-const OptionSpec kOptionSpecs[] = {
+const OptionRule kOptionRules[] = {
     {.letter = 'm', .name = "magnification", .argument = "N",
      .help = N_("scale the table's width and height by N (1 to 10)"),
      .set = [](Options& o, const std::string& v) {
@@ -175,41 +175,41 @@ const OptionSpec kOptionSpecs[] = {
 
 /// The option that `arg` (which starts with "-") names: "--name", "--name=V",
 /// "-L", or "-LV" for one that takes a value. Null when none.
-const OptionSpec* FindOption(std::string_view arg) {
-  for (const OptionSpec& spec : kOptionSpecs) {
+const OptionRule* FindOption(std::string_view arg) {
+  for (const OptionRule& rule : kOptionRules) {
     if (arg.starts_with("--")) {
       const std::string_view name = arg.substr(2, arg.find('=') - 2);
-      if (name == spec.name && (spec.argument || name.size() + 2 == arg.size())) return &spec;
-    } else if (spec.letter && arg[1] == spec.letter && (spec.argument || arg.size() == 2)) {
-      return &spec;
+      if (name == rule.name && (rule.argument || name.size() + 2 == arg.size())) return &rule;
+    } else if (rule.letter && arg[1] == rule.letter && (rule.argument || arg.size() == 2)) {
+      return &rule;
     }
   }
   return nullptr;
 }
 
-/// Gives the option of `spec` its `value`; false when it does not take it.
-bool SetValue(const OptionSpec& spec, Options& o, const std::string& value) {
-  if (!spec.number) return spec.set(o, value);
-  const std::optional<int64_t> number = WholeNumber(value, spec.low, spec.high);
-  if (number) o.*spec.number = static_cast<int32_t>(*number);
+/// Gives the option of `rule` its `value`; false when it does not take it.
+bool SetValue(const OptionRule& rule, Options& o, const std::string& value) {
+  if (!rule.number) return rule.set(o, value);
+  const std::optional<int64_t> number = WholeNumber(value, rule.low, rule.high);
+  if (number) o.*rule.number = static_cast<int32_t>(*number);
   return number.has_value();
 }
 
-/// What the option of `spec` takes, for a refusal.
-std::string Accepts(const OptionSpec& spec) {
-  if (!spec.number) return Tr(spec.accepts);
-  return Fill(Tr("a whole number from {1} to {2}"), {std::to_string(spec.low), std::to_string(spec.high)});
+/// What the option of `rule` takes, for a refusal.
+std::string Accepts(const OptionRule& rule) {
+  if (!rule.number) return Tr(rule.accepts);
+  return Fill(Tr("a whole number from {1} to {2}"), {std::to_string(rule.low), std::to_string(rule.high)});
 }
 
-/// The help's lines of `spec`: its names, then its help from the 26th
+/// The help's lines of `rule`: its names, then its help from the 26th
 /// column ("  -m, --magnification N  scale ...").
-std::string HelpLines(const OptionSpec& spec) {
+std::string HelpLines(const OptionRule& rule) {
   constexpr size_t kColumn = 25;
-  std::string line = spec.letter ? std::string("  -") + spec.letter + ", --" : "      --";
-  line += spec.name;
-  if (spec.argument) line += std::string(" ") + spec.argument;
+  std::string line = rule.letter ? std::string("  -") + rule.letter + ", --" : "      --";
+  line += rule.name;
+  if (rule.argument) line += std::string(" ") + rule.argument;
   line += line.size() + 2 <= kColumn ? std::string(kColumn - line.size(), ' ') : "\n" + std::string(kColumn, ' ');
-  for (const char* c = Tr(spec.help); *c; ++c) {
+  for (const char* c = Tr(rule.help); *c; ++c) {
     line += *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
   }
   return line + "\n";
@@ -235,7 +235,7 @@ std::string UsageText() {
       "each to its own table, several at once; HTML files are left out.\n"
       "\n"
       "Options:\n");
-  for (const OptionSpec& spec : kOptionSpecs) text += HelpLines(spec);
+  for (const OptionRule& rule : kOptionRules) text += HelpLines(rule);
   return text + Tr("  --                     treat every later argument as a PATTERN word\n"
                    "\n"
                    "Exit codes:\n"
@@ -256,7 +256,7 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
   ParsedOptions parsed;
   Options& o = parsed.options;
   bool only_words = false;
-  std::vector<const OptionSpec*> given;
+  std::vector<const OptionRule*> given;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (only_words || arg == "-" || !arg.starts_with("-")) {
@@ -269,34 +269,34 @@ ParsedOptions ParseOptions(int argc, const char* const* argv) {
       only_words = true;
       continue;
     }
-    const OptionSpec* spec = FindOption(arg);
-    if (!spec) {
+    const OptionRule* rule = FindOption(arg);
+    if (!rule) {
       parsed.error = Fill(Tr("unknown option {1}"), {QuotedName(arg)});
       return parsed;
     }
-    given.push_back(spec);
-    if (!spec->argument) {
-      if (spec->flag) o.*spec->flag = true;
-      if (spec->set) spec->set(o, "");
+    given.push_back(rule);
+    if (!rule->argument) {
+      if (rule->flag) o.*rule->flag = true;
+      if (rule->set) rule->set(o, "");
       continue;
     }
     // The value: "--name=V", "-LV", or the next argument.
     const bool is_long = arg.starts_with("--");
-    const size_t name_end = is_long ? std::string_view(spec->name).size() + 2 : 2;
+    const size_t name_end = is_long ? std::string_view(rule->name).size() + 2 : 2;
     const bool attached = arg.size() > name_end;
     if (!attached && i + 1 >= argc) {
       parsed.error = Fill(Tr("option {1} needs a value"), {QuotedName(arg)});
       return parsed;
     }
     const std::string value = attached ? std::string(arg.substr(name_end + is_long)) : argv[++i];
-    if (!SetValue(*spec, o, value)) {
-      const std::string name = is_long ? std::string("--") + spec->name : std::string(arg.substr(0, 2));
-      parsed.error = Fill(Tr("option {1} does not take {2} ({3})"), {name, QuotedName(value), Accepts(*spec)});
+    if (!SetValue(*rule, o, value)) {
+      const std::string name = is_long ? std::string("--") + rule->name : std::string(arg.substr(0, 2));
+      parsed.error = Fill(Tr("option {1} does not take {2} ({3})"), {name, QuotedName(value), Accepts(*rule)});
       return parsed;
     }
   }
   auto was_given = [&](std::string_view name) {
-    return std::ranges::any_of(given, [&](const OptionSpec* spec) { return spec->name == name; });
+    return std::ranges::any_of(given, [&](const OptionRule* rule) { return rule->name == name; });
   };
   if (o.max_size > 0 && (o.colors > 0 || o.scale > 1)) {
     parsed.error = Tr("--max-size chooses the scale and the colours itself: leave out --scale and --colors");
