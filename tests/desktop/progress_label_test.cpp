@@ -43,7 +43,8 @@ TEST(ProgressLabel, TextsStayWholeInTheLabel) {
        {"解析中・・・(16358593/32000000)", "解析中・・・(134217728/134217728)", "出力中...(16777216/16777216)"}) {
     usleep(50'000);  // The label is redrawn at most every 40 ms.
     ui.ShowCaption(text);
-    EXPECT_EQ(std::vector<int>({label.x(), label.y(), label.w(), label.h()}), std::vector<int>({8, 8, 217, 25}));
+    EXPECT_EQ(std::vector<int>({label.x(), label.y(), label.w(), label.h()}),
+              std::vector<int>({8, 8, 217, 25}));
     // The same text in the same font in a box wide enough for anything.
     Fl_Window wide(0, 0, 600, 25);
     Fl_Box whole(0, 0, 600, 25, text);

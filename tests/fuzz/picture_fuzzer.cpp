@@ -1,6 +1,7 @@
 // libFuzzer target: decodes arbitrary bytes as a picture of any kind we
-// read (bitmap, PNG, GIF, JPEG, WebP), then lays out and writes what decodes. Any crash, sanitizer report, hang or oversized
-// allocation is a finding.
+// read (bitmap, PNG, GIF, JPEG, WebP), then lays out and writes what
+// decodes. Any crash, sanitizer report, hang or oversized allocation is a
+// finding.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -48,11 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   Check(result.error == LoadError::kNone);
-  Check(raster.bits_per_pixel == 32 && raster.width >= 1 && raster.height >= 1 && raster.bytes_per_line == raster.width * 4);
+  Check(raster.bits_per_pixel == 32 && raster.width >= 1 && raster.height >= 1);
+  Check(raster.bytes_per_line == raster.width * 4);
   const int64_t pixels = int64_t{raster.width} * raster.height;
   Check(pixels <= kFuzzMaxPixels);
   // Without alpha the fourth byte is 0, as bitmaps leave it.
-  for (int64_t i = 0; i < pixels && !raster.has_alpha; ++i) Check(raster.pixels[static_cast<size_t>(4 * i + 3)] == 0);
+  for (int64_t i = 0; i < pixels && !raster.has_alpha; ++i)
+    Check(raster.pixels[static_cast<size_t>(4 * i + 3)] == 0);
   if (pixels > kMaxLaidOutPixels) return 0;
 
   NullProgress progress;
@@ -61,8 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const LayoutResult laid = BuildTable(raster, cells, true, work);
   Check(laid.complete);
   int64_t covered = 0;
-  for (int32_t y = 0; y < raster.height; ++y)
-    for (int32_t x = 0; x < raster.width; ++x) covered += int64_t{cells.At(x, y).col_span} * cells.At(x, y).row_span;
+  cells.ForEachCell([&](size_t, const CellRect& cell) {
+    covered += int64_t{cell.col_span} * cell.row_span;
+  });
   Check(covered == pixels);
   NullSink sink;
   const TableStyle style{.background = laid.background};
