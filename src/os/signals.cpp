@@ -1,12 +1,15 @@
 #include "os/signals.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 
 namespace pixtable {
@@ -21,8 +24,7 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
 /// removing it needs no long path and no allocation. Only the slot's owner
 /// writes `dir` and `name`, and only while `state` is kEmpty; it publishes
 /// them by moving `state` to kSet. Removal moves every slot to kEnding,
-/// which no owner moves back: an owner that comes too late learns so from
-/// `SetPendingTemporaryFile` and removes its file itself.
+/// which no owner moves back.
 enum SlotState : int { kEmpty, kSet, kEnding };
 struct PendingSlot {
   std::atomic<int> state{kEmpty};
@@ -30,6 +32,15 @@ struct PendingSlot {
   char name[256];
 };
 PendingSlot g_pending[kPendingSlots];
+
+/// Threads between making a temporary file and recording it. Removal waits
+/// for them: a file made on one thread while another ends the process
+/// would be left behind.
+std::atomic<int> g_creating{0};
+
+/// How long removal waits for those threads, in milliseconds: a file is made
+/// in microseconds, but a slow network folder may take longer.
+constexpr int kCreatingWaitMs = 1000;
 
 /// The actions that were in place before ours, restored before a signal that
 /// ends the process is raised again (a sanitizer's report stays intact).
@@ -104,14 +115,34 @@ const CancelToken& SignalCancel() {
   return token;
 }
 
-bool SetPendingTemporaryFile(int slot, int dir_fd, const char* name) {
+int CreatePendingTemporaryFile(int slot, int dir_fd, const char* name, mode_t mode) {
   PendingSlot& p = g_pending[slot];
-  if (p.state != kEmpty) return false;
-  p.dir = dir_fd;
-  std::strncpy(p.name, name, sizeof p.name - 1);
-  p.name[sizeof p.name - 1] = '\0';
-  int expected = kEmpty;
-  return p.state.compare_exchange_strong(expected, kSet);
+  sigset_t all, before;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &before);
+  // Counted before the slot is read: removal marks every slot before it
+  // counts, so either it waits for this thread or this thread sees the mark.
+  ++g_creating;
+  int fd = -1, error = EINTR;
+  if (p.state == kEmpty) {
+    p.dir = dir_fd;
+    std::strncpy(p.name, name, sizeof p.name - 1);
+    p.name[sizeof p.name - 1] = '\0';
+    fd = openat(dir_fd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    error = errno;
+    int expected = kEmpty;
+    if (fd >= 0 && !p.state.compare_exchange_strong(expected, kSet)) {
+      // Removal has begun and would not see this file.
+      close(fd);
+      unlinkat(dir_fd, name, 0);
+      fd = -1;
+      error = EINTR;
+    }
+  }
+  --g_creating;
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  errno = error;
+  return fd;
 }
 
 void ClearPendingTemporaryFile(int slot) {
@@ -123,6 +154,8 @@ void RemovePendingTemporaryFiles() {
   for (PendingSlot& p : g_pending) {
     if (p.state.exchange(kEnding) == kSet) unlinkat(p.dir, p.name, 0);
   }
+  const timespec millisecond{0, 1000000};
+  for (int waited = 0; g_creating > 0 && waited < kCreatingWaitMs; ++waited) nanosleep(&millisecond, nullptr);
 }
 
 }  // namespace pixtable

@@ -2,6 +2,8 @@
 // are turned into errors, and the temporary files that none may leave behind.
 #pragma once
 
+#include <sys/types.h>
+
 #include "core/cancel.h"
 
 namespace pixtable {
@@ -33,11 +35,13 @@ const CancelToken& SignalCancel();
 /// (a signal after it still only cancels). Any thread may call it.
 void RequestCancel();
 
-/// Records the temporary file `name` in the folder open as `dir_fd` in
-/// `slot` (0 to kPendingSlots - 1, used by one thread at a time), which a
-/// signal or `exit()` removes. `name` is copied; at most 255 bytes. False
-/// when the process is already ending: the caller then removes the file.
-bool SetPendingTemporaryFile(int slot, int dir_fd, const char* name);
+/// Creates the temporary file `name` (`O_EXCL`, `mode`) in the folder open as
+/// `dir_fd` and records it in `slot` (0 to kPendingSlots - 1, used by one
+/// thread at a time), so that a signal or `exit()` removes it: no signal
+/// can end the process between the two. `name` is copied; at most 255
+/// bytes. Returns the descriptor, or -1 with `errno` (EINTR when the
+/// process is already ending: no file is then left).
+int CreatePendingTemporaryFile(int slot, int dir_fd, const char* name, mode_t mode);
 
 /// Forgets the temporary file of `slot` (renamed or removed by its owner).
 void ClearPendingTemporaryFile(int slot);

@@ -1,8 +1,6 @@
 #include "run/table_output.h"
 
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -148,30 +146,17 @@ bool TableOutput::OpenReplacement(const std::string& path) {
   }
   // A table replacing another is private until it has the old one's mode.
   const mode_t mode = exists ? 0600 : 0666;
-  // Signals wait while the file is made and recorded: one that ended the
-  // process between the two would leave the file behind.
-  sigset_t all, before;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &before);
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     temp_ = TemporaryName(file_);
-    fd_ = openat(dir_fd_, temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    fd_ = CreatePendingTemporaryFile(slot_, dir_fd_, temp_.c_str(), mode);
     if (fd_ < 0 && errno != EEXIST) break;
   }
-  const int open_error = errno;
-  const bool recorded = fd_ >= 0 && SetPendingTemporaryFile(slot_, dir_fd_, temp_.c_str());
-  pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd_ < 0) {
-    error_ = open_error;
+    error_ = errno;
     temp_.clear();
     return false;
   }
   own_fd_ = true;
-  if (!recorded) {
-    Abandon();  // The process is ending and would leave the file behind.
-    error_ = EINTR;
-    return false;
-  }
   if (exists) {
     // The owner first: changing it clears the set-user-ID bit.
     if (fchown(fd_, old.st_uid, old.st_gid) != 0) (void)!fchown(fd_, static_cast<uid_t>(-1), old.st_gid);
@@ -215,8 +200,9 @@ void TableOutput::Abandon() {
   fd_ = -1;
   own_fd_ = false;
   if (!temp_.empty()) {
-    ClearPendingTemporaryFile(slot_);
+    // Removed before it is forgotten: a signal in between removes it again, harmlessly.
     unlinkat(dir_fd_, temp_.c_str(), 0);
+    ClearPendingTemporaryFile(slot_);
     temp_.clear();
   }
   if (dir_fd_ >= 0) close(dir_fd_);

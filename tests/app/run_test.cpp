@@ -12,6 +12,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "api/picture_data.h"
@@ -271,6 +272,37 @@ TEST(RunConversion, ACancelSignalEndsTheLastFlushIntoAStalledReader) {
   }
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitCancelled) << status;
   for (int end : reader) close(end);
+}
+
+// A signal that ends the process on one thread while a batch's job makes its temporary file on
+// another: the file is gone once the removal returns, whenever the signal came.
+TEST(PendingTemporaryFiles, NoneOutlivesTheRemovalWhileAnotherThreadMakesOne) {
+  test::TempDir dir;
+  const int dir_fd = open(dir.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  for (int trial = 0; trial < 200; ++trial) {
+    const pid_t child = fork();
+    if (child == 0) {
+      std::thread job([&] {
+        for (int n = 0;; ++n) {
+          const std::string name = std::to_string(n);
+          const int fd = CreatePendingTemporaryFile(0, dir_fd, name.c_str(), 0600);
+          if (fd < 0) return;
+          close(fd);
+          unlinkat(dir_fd, name.c_str(), 0);
+          ClearPendingTemporaryFile(0);
+        }
+      });
+      usleep(trial % 50);
+      RemovePendingTemporaryFiles();
+      const bool left = !std::filesystem::is_empty(dir.path());
+      job.join();
+      _exit(left ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "trial " << trial;
+  }
+  close(dir_fd);
 }
 
 TEST(RunBatch, CountsEveryPictureMatchedAndWhyEachNotWrittenWasNot) {

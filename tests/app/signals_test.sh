@@ -113,7 +113,7 @@ exec 3<> <(:)  # Ctrl-C is typed into script's standard input.
 SHELL=/bin/sh script -qfec "exec '$pixtable' big.bmp" typescript <&3 >/dev/null &
 pid=$!
 # Ctrl-C once the progress line shows: a fixed wait let a fast run finish first.
-until grep -q $'\rAnalysing... (' typescript || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
+until grep -qs $'\rAnalysing... (' typescript || ! kill -0 $pid 2>/dev/null; do sleep 0.01; done
 printf '\003' >&3
 exits $pid 3 "Ctrl-C on a terminal" 5
 grep -q $'\rAnalysing... (' typescript ||
