@@ -155,27 +155,6 @@ TEST(RunConversion, CaptionsFollowTheStagesAndTheirFigures) {
   }
 }
 
-/// The exit code of `body` run in a child process: a cancel stays in the process that asked.
-template <typename Body>
-int InChild(Body body) {
-  const pid_t child = fork();
-  if (child == 0) _exit(body());
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST(RunConversion, ACancelWhileThePictureLoadsEndsItQuietly) {
-  RunFixture f;
-  EXPECT_EQ(InChild([&] {
-              RequestCancel();
-              const int code =
-                  ConvertPicture(f.options, f.options.pattern, f.dir / "p.html", f.ui, {}, 1, 0);
-              return code == kExitCancelled && f.ui.messages.empty() && f.ui.texts.empty() ? 0 : 1;
-            }),
-            0) << "not exit 3 before the layout, without a message";
-}
-
 TEST(LoadFrom, APipeIsReadOverWhatThePictureSkips) {
   // A bitmap whose pixels lie 1 MiB after its header: piped in, where nothing can be sought.
   std::string bitmap = test::EncodeBmp(kPicture);
