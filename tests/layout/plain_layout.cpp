@@ -3,7 +3,6 @@
 // pixel. Slow, and easy to check against the rules.
 #include "layout/plain_layout.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace pixtable::plain {

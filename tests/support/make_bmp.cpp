@@ -1,6 +1,6 @@
 // Writes test and example pictures as BMP files.
 //   make_bmp sample OUT                  the bundled example picture
-//   make_bmp rows OUT ROW...             rows of letters, top first (r red, b blue)
+//   make_bmp rows OUT ROW...             rows of letters, top first (as FromRows reads them)
 //   make_bmp noise W H COLORS SEED OUT   random pixels of COLORS colours
 //   make_bmp clipart W H SEED OUT        flat shapes, thin lines and text-like dots
 //   make_bmp photo W H SEED OUT          smooth gradients with grain: many colours
@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
@@ -125,12 +124,8 @@ int main(int argc, char** argv) {
   if (kind == "sample" && argc == 3) {
     picture = Sample();
   } else if (kind == "rows" && argc >= 4) {
-    picture.h = argc - 3;
-    picture.w = static_cast<int32_t>(std::strlen(argv[3]));
-    for (int i = 3; i < argc; ++i) {
-      if (std::strlen(argv[i]) != static_cast<size_t>(picture.w)) return Usage();
-      for (const char* c = argv[i]; *c; ++c) picture.rgb.push_back(pixtable::test::LetterColor(*c));
-    }
+    picture = pixtable::test::FromRows({argv + 3, argv + argc});
+    if (picture.rgb.size() != static_cast<size_t>(picture.w) * picture.h) return Usage();
     out = argv[2];
   } else if (kind == "noise" && argc == 7) {
     picture = Noise(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),

@@ -6,12 +6,12 @@
 #include <array>
 #include <cctype>
 #include <regex>
-#include <sstream>
 #include <utility>
 
 #include "layout/layout.h"
 
 namespace pixtable::test {
+namespace {
 
 int32_t LetterColor(char letter) {
   switch (letter) {
@@ -24,6 +24,8 @@ int32_t LetterColor(char letter) {
     default: return (static_cast<unsigned char>(letter) * 0x9E3779) & 0xFFFFFF;
   }
 }
+
+}  // namespace
 
 Picture FromRows(const std::vector<std::string>& rows) {
   Picture p{0, static_cast<int32_t>(rows.size()), {}};

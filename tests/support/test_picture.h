@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,9 +29,6 @@ struct Picture {
 /// 0x123456, 'w' white, 'k' black, 't' transparent, other letters colours of
 /// their own; a number after a letter repeats it ("A2b" = "AAb").
 Picture FromRows(const std::vector<std::string>& rows);
-
-/// The colour a letter stands for in `FromRows`.
-int32_t LetterColor(char letter);
 
 /// A random picture of `colors` colours, `w` x `h`, built from rectangles
 /// and noise so that candidates interact.
