@@ -28,22 +28,35 @@ Raster Grey(int32_t w, std::vector<int> levels, std::vector<uint8_t> alpha = {})
   return raster;
 }
 
-TEST(ScaleDown, BlocksRoundUpAndTransparencyGoesByMajority) {
-  const Raster p = Grey(3, {0, 100, 200, 50, 152, 250});  // Means 75.5, rounded up, and 225.
-  EXPECT_EQ(FromRaster(ScaleDown(p, 2, ScaleFilter::kBox)).rgb,
-            (std::vector<int32_t>{76 * 0x010101, 225 * 0x010101}));
-  EXPECT_EQ(FromRaster(ScaleDown(p, 2, ScaleFilter::kNearest)).rgb,
-            (std::vector<int32_t>{152 * 0x010101, 250 * 0x010101}));
-  // Three of four transparent: transparent. Two of four: the mean of the opaque two.
+TEST(Resampling, MeansRoundHalfUpAndTransparencyGoesByMajority) {
+  // Blocks of 2: means 75.5, rounded up, and 225; nearest picks each block's last pixel. Of four,
+  // three transparent: transparent; two: the mean of the opaque two. Three columns into two by
+  // area: the middle one counts half in each (101 / 3 is 33.67, 501 / 3 is 167, (20 + 60) / 3 is
+  // 26.67); a third opaque is transparent. A level of -1 is transparent.
+  const Raster grey = Grey(3, {0, 100, 200, 50, 152, 250});
   const Raster a = Grey(4, {10, 20, 30, 40, 50, 60, 70, 91}, {0, 255, 0, 200, 0, 0, 127, 255});
-  const Raster s = ScaleDown(a, 2, ScaleFilter::kBox);
-  EXPECT_EQ(s.pixels[s.OffsetOf(0, 0) + 3], 0);
-  EXPECT_EQ(FromRaster(s).At(1, 0), 66 * 0x010101);
-  EXPECT_EQ(s.pixels[s.OffsetOf(1, 0) + 3], 255);
-  // Nearest keeps the picked pixel's transparency: (1, 1) is transparent, (3, 1) opaque.
-  const Raster n = ScaleDown(a, 2, ScaleFilter::kNearest);
-  EXPECT_EQ(n.pixels[n.OffsetOf(0, 0) + 3], 0);
-  EXPECT_EQ(n.pixels[n.OffsetOf(1, 0) + 3], 255);
+  const struct {
+    Raster out;
+    std::vector<int32_t> levels;
+  } cases[] = {
+      {ScaleDown(grey, 2, ScaleFilter::kBox), {76, 225}},
+      {ScaleDown(grey, 2, ScaleFilter::kNearest), {152, 250}},
+      {ScaleDown(a, 2, ScaleFilter::kBox), {-1, 66}},
+      {ScaleDown(a, 2, ScaleFilter::kNearest), {-1, 91}},
+      {AreaResample(Grey(3, {0, 101, 200}), 2, 1), {34, 167}},
+      {AreaResample(Grey(3, {10, 20, 30}, {0, 255, 255}), 2, 1), {-1, 27}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    const Picture shown = FromRaster(c.out);
+    ASSERT_EQ(shown.rgb.size(), c.levels.size());
+    for (int32_t x = 0; x < shown.w; ++x) {
+      const bool transparent = c.levels[x] < 0;
+      EXPECT_EQ(c.out.has_alpha ? c.out.pixels[c.out.OffsetOf(x, 0) + 3] : 255,
+                transparent ? 0 : 255);
+      EXPECT_TRUE(transparent || shown.At(x, 0) == c.levels[x] * 0x010101) << shown.At(x, 0);
+    }
+  }
 }
 
 TEST(TablePsnr, HandWorked) {
@@ -226,17 +239,6 @@ TEST(FitToBudget, TransparentBlocksStayTransparent) {
                   IsTransparent(blocks, &blocks.pixels[blocks.OffsetOf(x, y)]))
             << x << ", " << y << " of " << max_bytes;
   }
-}
-
-TEST(AreaResample, SharesPixelsByAreaAndRoundsHalfUp) {
-  // Three columns into two: the middle one counts half in each; 101 / 3 is 33.67, 501 / 3 is 167.
-  EXPECT_EQ(FromRaster(AreaResample(Grey(3, {0, 101, 200}), 2, 1)).rgb,
-            (std::vector<int32_t>{34 * 0x010101, 167 * 0x010101}));
-  // The first transparent: a third opaque on the left, transparent; (20 + 60) / 3 on the right.
-  const Raster a = AreaResample(Grey(3, {10, 20, 30}, {0, 255, 255}), 2, 1);
-  EXPECT_EQ(a.pixels[a.OffsetOf(0, 0) + 3], 0);
-  EXPECT_EQ(FromRaster(a).At(1, 0), 27 * 0x010101);
-  EXPECT_EQ(a.pixels[a.OffsetOf(1, 0) + 3], 255);
 }
 
 }  // namespace
