@@ -184,5 +184,15 @@ TEST(Differential, LargerPicturesMatchThePlainLayout) {
   EXPECT_NE(Fast(pictures[3], {.cancel_at = 1, .threads = 2}).find("\n0 -1 "), std::string::npos);
 }
 
+// A grid reused for a second picture (the size search lays out several)
+// must not show the first picture's cells through its fresh records.
+TEST(CellGrid, AResizedGridHoldsNoCellOfItsLastPicture) {
+  CellGrid grid;
+  grid.Resize(4, 4);
+  grid.Set(1, 1, CellRect{1, 1, 2, 2, 0x123456});
+  grid.Resize(4, 3);
+  EXPECT_EQ(grid.At(1, 1), CellRect{});
+}
+
 }  // namespace
 }  // namespace pixtable
