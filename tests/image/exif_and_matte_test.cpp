@@ -25,6 +25,12 @@ TEST(ExifOrientation, CutAnywhereMeansUpright) {
   }
 }
 
+TEST(Orient, StopsOnACancel) {
+  CancelFlagToken cancel;
+  cancel.Cancel();
+  EXPECT_FALSE(Orient(AllocateRaster(3, 2), 6, cancel).Loaded());
+}
+
 TEST(Matte, ComposesByAlphaAndClearsIt) {
   Raster raster = AllocateRaster(3, 1);
   raster.has_alpha = true;
