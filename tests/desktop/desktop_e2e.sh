@@ -203,6 +203,8 @@ case_dialog_open() {  # No argument: the dialog; a typed path is converted besid
   xdotool key ctrl+l type "$pics/re"
   xdotool key ctrl+j ctrl+m
   printf 'd\a' | xclip -selection clipboard
+  # xclip serves the clipboard from a process of its own, which may take its time to start.
+  until_true 10 test "$(xclip -o -selection clipboard 2>/dev/null)" = $'d\a' || fail "no clipboard"
   xdotool key ctrl+v Return
   finish 0
   [[ -s $pics/red.html ]] || fail "no table beside the picture"
