@@ -138,7 +138,8 @@ grep -q "<table" typescript && ! grep -qF $'\e[K' typescript ||
 # --- Under a Japanese locale the texts are Japanese, also when the system has no such locale (and
 # LANGUAGE=ja with LANG=C.UTF-8: install_test.sh).
 LC_ALL=ja_JP.UTF-8 "$pixtable" bad.bmp 2>err.txt
-said "LC_ALL=ja_JP.UTF-8" $'ファイルのロードに失敗しました：bad.bmp\nファイルが途中で切れています'
+failed=$'ファイルのロードに失敗しました：bad.bmp\n'
+said "LC_ALL=ja_JP.UTF-8" "${failed}ファイルが途中で切れています"
 
 # --- A picture the user may not read. (--help and --version: install_test.sh and signals_test.sh.)
 cp ex.bmp locked.bmp && chmod 000 locked.bmp && chmod 755 "$work"

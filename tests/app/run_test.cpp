@@ -96,8 +96,8 @@ TEST(RunConversion, KeysWinOverOptions) {
     f.options.no_background = c.no_background;
     EXPECT_EQ(f.Run(), kExitWritten) << c.keys;
     EXPECT_EQ(f.dir.Read("p.html"), test::Convert(kPicture, c.scale, c.background)) << c.keys;
-    EXPECT_EQ(f.ui.prompts,
-              c.keys[0] == 'z' ? Names{"拡大する場合倍率を1-10の整数で入力してください"} : Names{});
+    const Names asked{"拡大する場合倍率を1-10の整数で入力してください"};
+    EXPECT_EQ(f.ui.prompts, c.keys[0] == 'z' ? asked : Names{});
     EXPECT_EQ(f.ui.windows, 0) << "the progress window was not unloaded";
   }
 }
@@ -140,8 +140,8 @@ TEST(RunConversion, CaptionsFollowTheStagesAndTheirFigures) {
        "Preparing...|Analysing... (1/12)|Analysing... (3/12)|"},
       {kPicture, nullptr, PumpsOfAWholeRun() - 2, Captions::kLocale, laid_out},
       {pairs, nullptr, 0, Captions::kWindow,
-       "準備中・・・|解析中・・・(0/36)|解析中・・・(2/36)|解析中・・・(22/36)|解析中・・・(36/36)|"
-       "出力中...(1/1)|"},
+       "準備中・・・|解析中・・・(0/36)|解析中・・・(2/36)|"
+       "解析中・・・(22/36)|解析中・・・(36/36)|出力中...(1/1)|"},
   };
   for (const auto& c : cases) {
     RunFixture f(c.picture);

@@ -9,6 +9,8 @@ pics=$work/pictures  # Where pixtable runs; only pictures and tables.
 mkdir "$pics"
 im=/usr/bin  # ImageMagick's own tools: another `convert` may come first on PATH.
 run_env=() pids=()
+open_title=テクスチャ画像ファイル名
+load_failed=ファイルのロードに失敗しました：
 cleanup() {
   for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null || true; kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
@@ -190,13 +192,13 @@ case_dialog_open() {  # No argument: the dialog; a typed path is converted besid
   picture red 40x30 xc:red
   start_pixtable "$pics/elsewhere"
   local dialog
-  dialog=$(wait_window "テクスチャ画像ファイル名")
+  dialog=$(wait_window "$open_title")
   shot "$dialog" open_dialog
   focus "$dialog"
   enter "$pics/absent"  # A missing name: a message, and the dialog stays.
   message "$pics/absent"
   until_true 20 no_window pixtable || fail "the missing-file message stays"
-  find_window "テクスチャ画像ファイル名" >/dev/null || fail "the dialog went away after a missing name"
+  find_window "$open_title" >/dev/null || fail "the dialog went away after a missing name"
   # Ctrl+L from the list, and again in the name field, selects the name: typing replaces it. Control
   # characters never enter the name, typed or pasted. Without ".bmp": the dialog adds it.
   xdotool mousemove --window "$dialog" 280 280 click 1 key ctrl+l type zzz
@@ -213,7 +215,7 @@ case_dialog_open() {  # No argument: the dialog; a typed path is converted besid
 
 case_dialog_cancel() {  # No argument, dialog cancelled: a quiet end.
   start_pixtable "$pics"
-  xdotool mousemove --window "$(wait_window "テクスチャ画像ファイル名")" 515 367 click 1  # キャンセル
+  xdotool mousemove --window "$(wait_window "$open_title")" 515 367 click 1  # キャンセル
   finish 3
   [[ -z "$(ls -A "$pics")" && ! -s $work/stderr ]] ||
     fail "files written ($(ls -A "$pics")) or something said"
@@ -225,7 +227,7 @@ case_dialog_cancel() {  # No argument, dialog cancelled: a quiet end.
 case_signals() {
   echo "not a picture" >"$pics/bad.bmp"
   local title keys code file
-  for window in "テクスチャ画像ファイル名::3:" "pixtable:z:3:bad.bmp" "pixtable::1:bad.bmp"; do
+  for window in "$open_title::3:" "pixtable:z:3:bad.bmp" "pixtable::1:bad.bmp"; do
     IFS=: read -r title keys code file <<<"$window"
     [[ -n $keys ]] && hold $keys
     local args=($file)
@@ -236,7 +238,7 @@ case_signals() {
     if [[ $code == 1 ]]; then
       shot "$(wait_window pixtable)" message_box
       no_window "進行状況" || fail "a progress window is shown"
-      expect_copied "$(wait_window pixtable)" "ファイルのロードに失敗しました：bad.bmp"
+      expect_copied "$(wait_window pixtable)" "${load_failed}bad.bmp"
     fi
     kill -TERM "$run_pid"
     finish "$code" 2
@@ -275,7 +277,8 @@ label_pixels() {
   shot "$form" "$2"
   cancel_stopped
   finish
-  # The first two glyphs of caption ("準備中" or "解析中": as boxes the same) and the button's label.
+  # The first two glyphs of the caption and the button's label ("準備中" and "解析中" are the
+  # same as boxes).
   "$im/convert" "$shots/$2.png" -crop 20x25+8+8 +repage "$work/$2-label.png"
   "$im/convert" "$shots/$2.png" -crop 73x25+152+40 +repage "$work/$2-button.png"
 }

@@ -39,8 +39,9 @@ TEST(ProgressLabel, TextsStayWholeInTheLabel) {
   ui.ShowProgressWindow();
   Fl_Window& form = *Fl::first_window();
   Fl_Widget& label = *form.child(0);
-  for (const char* text :
-       {"解析中・・・(16358593/32000000)", "解析中・・・(134217728/134217728)", "出力中...(16777216/16777216)"}) {
+  for (const char* text : {"解析中・・・(16358593/32000000)",
+                           "解析中・・・(134217728/134217728)",
+                           "出力中...(16777216/16777216)"}) {
     usleep(50'000);  // The label is redrawn at most every 40 ms.
     ui.ShowCaption(text);
     EXPECT_EQ(std::vector<int>({label.x(), label.y(), label.w(), label.h()}),

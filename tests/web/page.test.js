@@ -129,7 +129,8 @@ for (const [name, launch] of Object.entries(launchers)) {
         'Could not load bad-png-cut.png: the file is truncated');
       const japanese = await openPage(browser, ['ja-JP', 'en']);
       assert.strictEqual((await run(japanese, { file: cut })).message,
-        'ファイルのロードに失敗しました：bad-png-cut.png\nファイルが途中で切れています');
+        'ファイルのロードに失敗しました：bad-png-cut.png\n' +
+        'ファイルが途中で切れています');
     });
   });
 }
