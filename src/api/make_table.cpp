@@ -28,7 +28,9 @@ class ObserverProgress : public Progress {
   void PumpEvents() override {
     if (observer_ && observer_->Cancelled()) cancel.Cancel();
   }
-  void Chosen(const TableSummary& summary) {
+  /// Tells the choice with its size; the summary returned counts what is written.
+  void Chosen(TableSummary summary, int64_t bytes) {
+    summary.bytes = bytes;
     if (observer_) observer_->Chosen(summary);
   }
   CancelFlagToken cancel;
@@ -75,6 +77,11 @@ SizeBound BoundOf(const TableOptions& options) {
   return bound;
 }
 
+/// The table's written form as the options ask.
+TableFormat FormatOf(const TableOptions& options) {
+  return TableFormat{.auto_layout = options.form == LayoutForm::kAuto};
+}
+
 /// The size search within `max_bytes` less `frame_bytes` (the page around the table).
 Error FitLayOut(const Raster& raster, const TableOptions& options, int64_t frame_bytes, TableStyle& style,
                 ObserverProgress& progress, Raster& made, CellGrid& cells, TableSummary& summary) {
@@ -82,7 +89,7 @@ Error FitLayOut(const Raster& raster, const TableOptions& options, int64_t frame
   request.max_bytes = options.max_bytes - frame_bytes;
   request.filter = options.scale_filter;
   request.dither = options.dither;
-  request.format = TableFormat{.auto_layout = options.form == LayoutForm::kAuto};
+  request.format = FormatOf(options);
   request.bound = BoundOf(options);
   BudgetResult result = request.max_bytes > 0 ? FitToBudget(raster, request, style, progress, progress.cancel)
                                               : BudgetResult{BudgetOutcome::kTooSmall, {}, 0};
@@ -91,9 +98,7 @@ Error FitLayOut(const Raster& raster, const TableOptions& options, int64_t frame
       summary.scale = result.choice.scale;
       summary.colors = result.choice.distinct;
       summary.psnr = result.choice.psnr;
-      summary.bytes = result.choice.bytes + frame_bytes;
-      progress.Chosen(summary);
-      summary.bytes = 0;
+      progress.Chosen(summary, result.choice.bytes + frame_bytes);
       made = std::move(result.choice.picture);
       cells = std::move(result.choice.cells);
       style = result.choice.style;
@@ -171,7 +176,7 @@ TableResult Make(const Picture& picture, const TableOptions& options, TableSink&
   CountingSink counting(sink);
   WriteOutcome outcome = !page || counting.Write(page->head) ? WriteHtmlTable(
       counting, made.Loaded() ? made : *source, cells, style,
-      TableFormat{.auto_layout = options.form == LayoutForm::kAuto}, Work{progress, progress.cancel, options.threads})
+      FormatOf(options), Work{progress, progress.cancel, options.threads})
       : WriteOutcome::kWriteFailed;
   if (page && outcome == WriteOutcome::kWritten && !counting.Write(page->tail)) outcome = WriteOutcome::kWriteFailed;
   switch (outcome) {
